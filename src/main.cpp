@@ -1,0 +1,16 @@
+#include "serial/applicationtitle.h"
+#include "terminal/frmterminal.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    // The program ends through its main window's unload step alone.
+    app.setQuitOnLastWindowClosed(false);
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/terminal.svg")));
+
+    frmTerminal window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,565 @@
+#include "mscomm.h"
+
+#include "portresolver.h"
+
+#include <QMetaObject>
+#include <QtGlobal>
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+QSerialPort::Parity toQtParity(char parity)
+{
+    switch (parity) {
+    case 'e':
+        return QSerialPort::EvenParity;
+    case 'o':
+        return QSerialPort::OddParity;
+    case 'm':
+        return QSerialPort::MarkParity;
+    case 's':
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+
+#ifdef Q_OS_UNIX
+QString owningGroup(const QString& device)
+{
+    struct stat st{};
+    if (::stat(device.toLocal8Bit().constData(), &st) != 0)
+        return QString();
+    if (const group* g = ::getgrgid(st.st_gid))
+        return QString::fromLocal8Bit(g->gr_name);
+    return QString::number(st.st_gid);
+}
+
+// Opens the device without any lock to find out why Qt could not.
+int probeOpenErrno(const QString& device)
+{
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return errno;
+    ::close(fd);
+    return 0;
+}
+#endif
+
+} // namespace
+
+QString describeLockedOrForbidden(const QString& label, int probeErrno, const QString& group)
+{
+#ifdef Q_OS_UNIX
+    if (probeErrno == EACCES || probeErrno == EPERM) {
+        const QString g = group.isEmpty() ? QStringLiteral("dialout") : group;
+        return QStringLiteral("Permission denied for %1. Your user must be in the group that owns "
+                              "the device (%2): run \"sudo usermod -aG %2 $USER\", then log out "
+                              "and log in again.")
+            .arg(label, g);
+    }
+    if (probeErrno == ENOENT || probeErrno == ENODEV || probeErrno == ENXIO) {
+        return QStringLiteral("%1 does not exist. Check that the adaptor is plugged in, or choose "
+                              "another port under CommPort > Properties.")
+            .arg(label);
+    }
+#else
+    Q_UNUSED(probeErrno);
+    Q_UNUSED(group);
+#endif
+    return QStringLiteral("%1 is in use by another program. Close the program that holds it (a "
+                          "terminal or a modem manager) and try again.")
+        .arg(label);
+}
+
+MSComm::MSComm(QObject* parent)
+    : QObject(parent), m_counterSource(makeSystemLineCounterSource())
+{
+    CommSettings defaults;
+    defaults.speed = 9600;
+    m_settings = defaults;
+    m_port.setReadBufferSize(0);
+    connect(&m_port, &QSerialPort::readyRead, this, &MSComm::onReadyRead);
+    connect(&m_port, &QSerialPort::bytesWritten, this, [this] { m_transientErrors = 0; });
+    connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::onPortError);
+}
+
+MSComm::~MSComm()
+{
+    if (m_port.isOpen())
+        closeDevice();
+}
+
+QString MSComm::Settings() const
+{
+    return m_settings.toString();
+}
+
+Status MSComm::setSettings(const QString& text)
+{
+    QString why;
+    const std::optional<CommSettings> parsed = CommSettings::parse(text, &why);
+    if (!parsed)
+        return Status::failure(why);
+    if (PortOpen() && *parsed != m_settings) {
+        const Status applied = applyLineSettings(*parsed);
+        if (applied.failed()) {
+            // Leave the device as it was, so Settings keeps telling the truth.
+            (void)applyLineSettings(m_settings);
+            return applied;
+        }
+    }
+    m_settings = *parsed;
+    return Status::ok();
+}
+
+Status MSComm::setCommPort(int number)
+{
+    if (number < 1 || number > MaximumPortNumber) {
+        return Status::failure(QStringLiteral("Invalid port number %1: port numbers run from 1 to %2.")
+                                   .arg(number)
+                                   .arg(MaximumPortNumber));
+    }
+    if (PortOpen() && number != m_commPort) {
+        return Status::failure(QStringLiteral("The port number cannot change while %1 is open. "
+                                              "Close the port first.")
+                                   .arg(portLabel()));
+    }
+    m_commPort = number;
+    return Status::ok();
+}
+
+Status MSComm::setHandshaking(int code)
+{
+    if (code < 0 || code > 3) {
+        return Status::failure(QStringLiteral("Invalid handshaking code %1: use 0 (none), "
+                                              "1 (Xon/Xoff), 2 (RTS) or 3 (Xon/RTS).")
+                                   .arg(code));
+    }
+    if (PortOpen() && code != m_handshaking) {
+        const Status applied = applyHandshaking(code);
+        if (applied.failed()) {
+            (void)applyHandshaking(m_handshaking);
+            return applied;
+        }
+        m_handshaking = code;
+        applyModemLines();
+        return Status::ok();
+    }
+    m_handshaking = code;
+    return Status::ok();
+}
+
+Status MSComm::setDTREnable(bool enable)
+{
+    m_dtrEnable = enable;
+    return PortOpen() ? applyModemLine(true, enable) : Status::ok();
+}
+
+Status MSComm::setRTSEnable(bool enable)
+{
+    m_rtsEnable = enable;
+    // With RTS flow control the driver owns the line.
+    if (!PortOpen() || m_handshaking >= 2)
+        return Status::ok();
+    return applyModemLine(false, enable);
+}
+
+bool MSComm::PortOpen() const
+{
+    return m_port.isOpen() && !m_lost;
+}
+
+Status MSComm::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port.isOpen())
+            closeDevice();
+        return Status::ok();
+    }
+    if (PortOpen())
+        return Status::ok();
+    if (m_port.isOpen())
+        closeDevice(); // lost, and not yet closed
+    return openDevice();
+}
+
+Status MSComm::Output(const QByteArray& bytes)
+{
+    if (!PortOpen()) {
+        return Status::failure(QStringLiteral("Com%1 is not open, so nothing was sent. Open the "
+                                              "port and try again.")
+                                   .arg(m_commPort));
+    }
+    if (bytes.isEmpty())
+        return Status::ok();
+    const qint64 written = m_port.write(bytes);
+    if (written != bytes.size()) {
+        return Status::failure(
+            QStringLiteral("Sending to %1 failed: %2.").arg(portLabel(), m_port.errorString()));
+    }
+    return Status::ok();
+}
+
+int MSComm::OutBufferCount() const
+{
+    if (!PortOpen())
+        return 0;
+    qint64 count = m_port.bytesToWrite();
+#ifdef Q_OS_LINUX
+    int queued = 0;
+    if (::ioctl(int(m_port.handle()), TIOCOUTQ, &queued) == 0 && queued > 0)
+        count += queued;
+#endif
+    return int(qMin<qint64>(count, 0x7fffffff));
+}
+
+Status MSComm::setRThreshold(int threshold)
+{
+    if (threshold < 0)
+        return Status::failure(QStringLiteral("Invalid receive threshold %1.").arg(threshold));
+    m_rThreshold = threshold;
+    if (threshold > 0)
+        scheduleDispatch();
+    return Status::ok();
+}
+
+QByteArray MSComm::Input()
+{
+    if (!PortOpen())
+        return QByteArray();
+    return m_port.readAll();
+}
+
+int MSComm::InBufferCount() const
+{
+    return PortOpen() ? int(m_port.bytesAvailable()) : 0;
+}
+
+Status MSComm::setInBufferCount(int count)
+{
+    if (count != 0)
+        return Status::failure(QStringLiteral("The receive buffer can only be emptied."));
+    if (PortOpen())
+        m_port.clear(QSerialPort::Input);
+    return Status::ok();
+}
+
+QString MSComm::device() const
+{
+    if (m_port.isOpen())
+        return m_openDevice;
+    return PortResolver::resolve(m_commPort).device;
+}
+
+QString MSComm::portLabel() const
+{
+    const QString d = device();
+    if (d.isEmpty())
+        return QStringLiteral("Com%1").arg(m_commPort);
+    return QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(d);
+}
+
+int MSComm::drainTimeHintMs() const
+{
+    const int bytes = OutBufferCount();
+    if (bytes <= 0)
+        return 1;
+    const double ms = bytes * m_settings.bitsPerCharacter() * 1000.0 / m_settings.speed;
+    return qBound(1, int(ms + 1), 50);
+}
+
+void MSComm::setLineCounterSource(std::unique_ptr<LineCounterSource> source)
+{
+    m_counterSource = std::move(source);
+    m_counters.reset();
+    if (m_counterSource && m_port.isOpen())
+        m_counters = m_counterSource->read(m_port.handle());
+}
+
+Status MSComm::openDevice()
+{
+    const PortResolver::Resolution where = PortResolver::resolve(m_commPort);
+    if (!where.known()) {
+        return Status::failure(QStringLiteral("No serial device is known for Com%1. Plug in the "
+                                              "adaptor, or link its device as %2.")
+                                   .arg(m_commPort)
+                                   .arg(PortResolver::linkPath(m_commPort)));
+    }
+    const QString label = QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(where.device);
+    m_port.setPortName(where.device);
+    m_configuring = true;
+    const bool opened = m_port.open(QIODevice::ReadWrite);
+    m_configuring = false;
+    if (!opened) {
+        const QSerialPort::SerialPortError error = m_port.error();
+        const QString qtText = m_port.errorString();
+        m_port.clearError();
+        switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            return Status::failure(QStringLiteral("%1 does not exist. Check that the adaptor is "
+                                                  "plugged in, or choose another port under "
+                                                  "CommPort > Properties.")
+                                       .arg(label));
+        case QSerialPort::PermissionError:
+#ifdef Q_OS_UNIX
+            return Status::failure(describeLockedOrForbidden(
+                label, probeOpenErrno(where.device), owningGroup(where.device)));
+#else
+            return Status::failure(describeLockedOrForbidden(label, 0, QString()));
+#endif
+        default:
+            return Status::failure(
+                QStringLiteral("%1 could not be opened: %2.").arg(label, qtText));
+        }
+    }
+    m_openDevice = where.device;
+    m_lost = false;
+    m_transientErrors = 0;
+
+#ifdef Q_OS_UNIX
+    // Terminals that only use flock() must see the port as busy too.
+    if (::flock(int(m_port.handle()), LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        closeDevice();
+        if (e == EWOULDBLOCK)
+            return Status::failure(describeLockedOrForbidden(label, 0, QString()));
+        return Status::failure(QStringLiteral("%1 could not be locked: %2.")
+                                   .arg(label, QString::fromLocal8Bit(std::strerror(e))));
+    }
+#endif
+
+    Status s = applyLineSettings(m_settings);
+    if (s.isOk())
+        s = applyHandshaking(m_handshaking);
+    if (s.failed()) {
+        closeDevice();
+        return s;
+    }
+    applyModemLines();
+    m_counters.reset();
+    if (m_counterSource)
+        m_counters = m_counterSource->read(m_port.handle());
+    scheduleDispatch();
+    return Status::ok();
+}
+
+void MSComm::closeDevice()
+{
+    m_configuring = true;
+#ifdef Q_OS_UNIX
+    // Queued output would make close() wait for the driver to drain it.
+    if (m_port.handle() >= 0)
+        ::tcflush(int(m_port.handle()), TCOFLUSH);
+#endif
+    m_port.close();
+    m_port.clearError();
+    m_configuring = false;
+    m_openDevice.clear();
+    m_pendingLineEvents.clear();
+    m_counters.reset();
+}
+
+Status MSComm::refusal(const QString& what) const
+{
+    return Status::failure(
+        QStringLiteral("%1 refused %2: %3.").arg(portLabel(), what, m_port.errorString()));
+}
+
+Status MSComm::applyLineSettings(const CommSettings& s)
+{
+    if (s.dataBits < 5) {
+        return Status::failure(QStringLiteral("%1 cannot use %2 data bits: the serial driver "
+                                              "supports 5 to 8.")
+                                   .arg(portLabel())
+                                   .arg(s.dataBits));
+    }
+    if (s.stopBits == CommSettings::StopBits::OneAndHalf && s.dataBits != 5) {
+        return Status::failure(QStringLiteral("%1 cannot use 1.5 stop bits with %2 data bits: "
+                                              "1.5 stop bits need 5 data bits.")
+                                   .arg(portLabel())
+                                   .arg(s.dataBits));
+    }
+    struct Guard {
+        bool& flag;
+        explicit Guard(bool& f) : flag(f) { flag = true; }
+        ~Guard() { flag = false; }
+    } guard(m_configuring);
+
+    if (!m_port.setBaudRate(s.speed))
+        return refusal(QStringLiteral("the speed %1").arg(s.speed));
+    if (!m_port.setDataBits(QSerialPort::DataBits(s.dataBits)))
+        return refusal(QStringLiteral("%1 data bits").arg(s.dataBits));
+    if (!m_port.setParity(toQtParity(s.parity)))
+        return refusal(QStringLiteral("%1 parity").arg(parityName(s.parity)));
+    // With 5 data bits a UART makes 1.5 stop bits of the two-stop-bit setting.
+    const QSerialPort::StopBits stop = s.stopBits == CommSettings::StopBits::One
+                                           ? QSerialPort::OneStop
+                                           : QSerialPort::TwoStop;
+    if (!m_port.setStopBits(stop))
+        return refusal(QStringLiteral("%1 stop bits").arg(stopBitsText(s.stopBits)));
+    return Status::ok();
+}
+
+Status MSComm::applyHandshaking(int code)
+{
+    struct Guard {
+        bool& flag;
+        explicit Guard(bool& f) : flag(f) { flag = true; }
+        ~Guard() { flag = false; }
+    } guard(m_configuring);
+
+    const QSerialPort::FlowControl flow = code == 1   ? QSerialPort::SoftwareControl
+                                          : code >= 2 ? QSerialPort::HardwareControl
+                                                      : QSerialPort::NoFlowControl;
+    if (!m_port.setFlowControl(flow))
+        return refusal(QStringLiteral("handshaking %1").arg(code));
+#ifdef Q_OS_UNIX
+    if (code == 3) {
+        termios tio{};
+        const int fd = int(m_port.handle());
+        if (::tcgetattr(fd, &tio) == 0) {
+            tio.c_iflag |= IXON | IXOFF;
+            if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+                return Status::failure(QStringLiteral("%1 refused Xon/Xoff with RTS handshaking: %2.")
+                                           .arg(portLabel(),
+                                                QString::fromLocal8Bit(std::strerror(errno))));
+            }
+        }
+    }
+#endif
+    return Status::ok();
+}
+
+Status MSComm::applyModemLine(bool dtr, bool on)
+{
+#ifdef Q_OS_UNIX
+    int bits = dtr ? TIOCM_DTR : TIOCM_RTS;
+    if (::ioctl(int(m_port.handle()), on ? TIOCMBIS : TIOCMBIC, &bits) == 0)
+        return Status::ok();
+    const int e = errno;
+    // A pseudo-terminal has no modem lines; that is no failure.
+    if (e == ENOTTY || e == EINVAL)
+        return Status::ok();
+    return Status::failure(QStringLiteral("%1 refused to set %2: %3.")
+                               .arg(portLabel(), dtr ? QStringLiteral("DTR") : QStringLiteral("RTS"),
+                                    QString::fromLocal8Bit(std::strerror(e))));
+#else
+    m_configuring = true;
+    const bool ok = dtr ? m_port.setDataTerminalReady(on) : m_port.setRequestToSend(on);
+    m_configuring = false;
+    m_port.clearError();
+    return ok ? Status::ok() : refusal(dtr ? QStringLiteral("DTR") : QStringLiteral("RTS"));
+#endif
+}
+
+void MSComm::applyModemLines()
+{
+    (void)applyModemLine(true, m_dtrEnable);
+    if (m_handshaking < 2)
+        (void)applyModemLine(false, m_rtsEnable);
+}
+
+void MSComm::onReadyRead()
+{
+    m_transientErrors = 0;
+    if (m_counterSource && m_counters) {
+        if (const auto now = m_counterSource->read(m_port.handle())) {
+            m_pendingLineEvents += lineErrorEvents(*m_counters, *now);
+            m_counters = now;
+        }
+    }
+    scheduleDispatch();
+}
+
+// Events are raised from a queued call, never from inside QSerialPort's own
+// signal: QSerialPort does not emit readyRead again while a readyRead handler
+// runs, and the handler may wait for further replies.
+void MSComm::scheduleDispatch()
+{
+    if (m_dispatchPosted || !PortOpen())
+        return;
+    const bool receive = m_rThreshold > 0 && m_port.bytesAvailable() >= m_rThreshold;
+    if (!receive && m_pendingLineEvents.isEmpty())
+        return;
+    m_dispatchPosted = true;
+    QMetaObject::invokeMethod(this, &MSComm::dispatchEvents, Qt::QueuedConnection);
+}
+
+void MSComm::dispatchEvents()
+{
+    m_dispatchPosted = false;
+    while (!m_pendingLineEvents.isEmpty() && PortOpen())
+        raise(m_pendingLineEvents.takeFirst());
+    if (PortOpen() && m_rThreshold > 0 && m_port.bytesAvailable() >= m_rThreshold)
+        raise(comEvReceive);
+}
+
+void MSComm::raise(int code)
+{
+    m_commEvent = code;
+    emit OnComm();
+}
+
+bool MSComm::deviceHungUp() const
+{
+#ifdef Q_OS_UNIX
+    pollfd p{};
+    p.fd = int(m_port.handle());
+    p.events = POLLIN | POLLOUT;
+    if (p.fd < 0)
+        return true;
+    if (::poll(&p, 1, 0) < 0)
+        return false;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
+}
+
+void MSComm::onPortError(QSerialPort::SerialPortError error)
+{
+    const int savedErrno = errno;
+    if (error != QSerialPort::ReadError && error != QSerialPort::WriteError &&
+        error != QSerialPort::ResourceError)
+        return;
+    if (m_configuring || m_lost || !m_port.isOpen())
+        return;
+    const bool transient = error != QSerialPort::ReadError &&
+                           (savedErrno == EAGAIN || savedErrno == EWOULDBLOCK ||
+                            savedErrno == EINTR) &&
+                           !deviceHungUp();
+    // A full output buffer is not a hang-up, but an endless stream of them is.
+    if (transient && ++m_transientErrors < 1000) {
+        m_port.clearError();
+        return;
+    }
+    m_lost = true;
+    m_lostDescription = QStringLiteral("%1 stopped working and was closed (%2). Check the adaptor, "
+                                       "then open the port again.")
+                            .arg(portLabel(), m_port.errorString());
+    // Closing inside QSerialPort's own notification is not safe.
+    QMetaObject::invokeMethod(this, &MSComm::closeAfterLoss, Qt::QueuedConnection);
+}
+
+void MSComm::closeAfterLoss()
+{
+    if (!m_lost)
+        return;
+    if (m_port.isOpen())
+        closeDevice();
+    m_lost = false;
+    emit portLost(m_lostDescription);
+}

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "commsettings.h"
+#include "linecounters.h"
+#include "status.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QVector>
+#include <memory>
+
+// The serial control the terminal window works through. It offers the
+// properties and the OnComm event the program uses, under their usual names,
+// over QSerialPort.
+//
+// Property writes that the port refuses return a failed Status whose
+// description is meant for the operator; nothing here shows a message.
+class MSComm : public QObject
+{
+    Q_OBJECT
+
+public:
+    // OnComm codes the program tells apart.
+    enum CommEventCode {
+        comEvSend = 1,
+        comEvReceive = 2,
+        comEvCTS = 3,
+        comEvDSR = 4,
+        comEvCD = 5,
+        comEvRing = 6,
+        comEvEOF = 7,
+        comEventBreak = 1001,
+        comEventCTSTO = 1002,
+        comEventDSRTO = 1003,
+        comEventFrame = 1004,
+        comEventOverrun = 1006,
+        comEventCDTO = 1007,
+        comEventRxOver = 1008,
+        comEventRxParity = 1009,
+        comEventTxFull = 1010,
+        comEventDCB = 1011,
+    };
+
+    static constexpr int MaximumPortNumber = 255;
+
+    explicit MSComm(QObject* parent = nullptr);
+    ~MSComm() override;
+
+    // "speed,parity,databits,stopbits"; reported with a lower-case parity letter.
+    QString Settings() const;
+    Status setSettings(const QString& text);
+
+    int CommPort() const { return m_commPort; }
+    Status setCommPort(int number);
+
+    // 0 none, 1 Xon/Xoff, 2 RTS, 3 Xon/Xoff and RTS.
+    int Handshaking() const { return m_handshaking; }
+    Status setHandshaking(int code);
+
+    bool DTREnable() const { return m_dtrEnable; }
+    Status setDTREnable(bool enable);
+    bool RTSEnable() const { return m_rtsEnable; }
+    Status setRTSEnable(bool enable);
+
+    bool PortOpen() const;
+    Status setPortOpen(bool open);
+
+    // Queues the bytes exactly as given and returns at once.
+    Status Output(const QByteArray& bytes);
+    // Bytes not yet on the wire: ours and the driver's output queue.
+    int OutBufferCount() const;
+
+    // 0 holds receive events back; n >= 1 raises OnComm with comEvReceive
+    // whenever at least n bytes are waiting.
+    int RThreshold() const { return m_rThreshold; }
+    Status setRThreshold(int threshold);
+
+    // The waiting bytes, unaltered.
+    QByteArray Input();
+    int InBufferCount() const;
+    // Only 0 is accepted: discards everything received and not yet read.
+    Status setInBufferCount(int count);
+
+    // The code of the event being raised; read at the start of OnComm.
+    int CommEvent() const { return m_commEvent; }
+
+    // The device behind CommPort: the open one, or the one the number resolves to.
+    QString device() const;
+    // "Com1 (/dev/ttyUSB0)", the way failure texts name the port.
+    QString portLabel() const;
+    // How long the queued output should take on the wire, for waits that poll.
+    int drainTimeHintMs() const;
+
+    void setLineCounterSource(std::unique_ptr<LineCounterSource> source);
+
+signals:
+    void OnComm();
+    // The device went away while open; the port has been closed.
+    void portLost(const QString& description);
+
+private:
+    Status openDevice();
+    void closeDevice();
+    Status applyLineSettings(const CommSettings& settings);
+    Status applyHandshaking(int code);
+    Status applyModemLine(bool dtr, bool on);
+    void applyModemLines();
+    Status refusal(const QString& what) const;
+
+    void onReadyRead();
+    void onPortError(QSerialPort::SerialPortError error);
+    bool deviceHungUp() const;
+    void closeAfterLoss();
+    void scheduleDispatch();
+    void dispatchEvents();
+    void raise(int code);
+
+    QSerialPort m_port;
+    CommSettings m_settings;
+    int m_commPort = 1;
+    int m_handshaking = 0;
+    bool m_dtrEnable = true;
+    bool m_rtsEnable = true;
+    int m_rThreshold = 1;
+    int m_commEvent = 0;
+    QString m_openDevice;
+
+    bool m_configuring = false;
+    bool m_lost = false;
+    int m_transientErrors = 0;
+    QString m_lostDescription;
+
+    bool m_dispatchPosted = false;
+    QVector<int> m_pendingLineEvents;
+    std::unique_ptr<LineCounterSource> m_counterSource;
+    std::optional<LineCounters> m_counters;
+};
+
+// The operator's text for a PermissionError from Qt, which covers both a
+// device without permission and one held by another program. `probeErrno` is
+// what a plain open of the device gave (0 when it succeeded, so the lock was
+// the trouble); `group` owns the device.
+QString describeLockedOrForbidden(const QString& label, int probeErrno, const QString& group);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// Turns a port number (Com1, Com2, ...) into a device.
+//
+// On Windows Com n is "COMn". Elsewhere a link or file
+// $XDG_CONFIG_HOME/<title>/ports/com<n> names the device; without one, Com n
+// is the n-th serial port the system reports, USB adaptors first.
+class PortResolver
+{
+public:
+    struct Resolution {
+        QString device;  // empty when no device is known for the number
+        QString origin;  // "link", "file", "system" or "windows"
+        bool known() const { return !device.isEmpty(); }
+    };
+
+    static Resolution resolve(int number);
+
+    static QString linksFolder();
+    static QString linkPath(int number);
+
+    // USB adaptors (ttyUSB*, ttyACM*) first, then the others, each group in
+    // natural name order (ttyUSB2 before ttyUSB10).
+    static QStringList orderForNumbering(const QStringList& devices);
+    static bool naturalLess(const QString& a, const QString& b);
+
+    // The system's serial devices; tests replace this so that no test ever
+    // reaches a real device.
+    using Enumerator = std::function<QStringList()>;
+    static void setEnumerator(Enumerator enumerator);
+    static QStringList systemDevices();
+
+    // "Com3: /dev/ttyUSB0" or "Com3: no device known", for tool tips.
+    static QString describe(int number);
+};
