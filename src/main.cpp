@@ -11,6 +11,7 @@ int main(int argc, char* argv[])
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/terminal.svg")));
 
     frmTerminal window;
+    QObject::connect(&window, &frmTerminal::ended, &app, [] { QCoreApplication::exit(0); });
     window.show();
     return app.exec();
 }

@@ -367,7 +367,6 @@ void frmTerminal::endProgram()
     }
     hide();
     emit ended();
-    QCoreApplication::exit(0);
 }
 
 void frmTerminal::mnuOpen_Click()

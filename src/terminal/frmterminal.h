@@ -95,7 +95,7 @@ public:
     static std::optional<QString> statusMessageFor(int commEvent);
 
 signals:
-    // The program has ended (the window and the port are closed).
+    // The program is to end now: the port is closed and every window is gone.
     void ended();
 
 protected:
