@@ -68,6 +68,10 @@ frmProperties::frmProperties(frmTerminal& terminal, QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/icons/properties.svg")));
     setWindowModality(Qt::ApplicationModal);
     setFixedSize(Twips::toPixels(6015, this), Twips::toPixels(4260, this));
+    // The layout was drawn for an 8-point dialog font.
+    QFont dialogFont = font();
+    dialogFont.setPointSizeF(8.0);
+    setFont(dialogFont);
     build();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -197,10 +201,26 @@ void frmProperties::build()
     }
     connect(cmdOK, &QPushButton::clicked, this, &frmProperties::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmProperties::cmdCancel_Click);
-    connect(cboPort, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int index) {
-        cboPort->setToolTip(index >= 0 ? cboPort->itemData(index, Qt::ToolTipRole).toString()
-                                       : QString());
-    });
+    connect(cboPort, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &frmProperties::showChosenPortDevice);
+}
+
+frmProperties::Selection frmProperties::selectionFor(const QString& s)
+{
+    const int L = int(s.size());
+    const int k = s.contains(QLatin1Char('.')) ? 2 : 0;
+    // Positions counted from 1.
+    auto charAt = [&](int position) {
+        return position >= 1 && position <= L ? s.mid(position - 1, 1) : QString();
+    };
+    Selection chosen;
+    chosen.speed = L - 6 - k > 0 ? s.left(L - 6 - k) : QString();
+    const QStringList letters = {QStringLiteral("e"), QStringLiteral("o"), QStringLiteral("n"),
+                                 QStringLiteral("m"), QStringLiteral("s")};
+    chosen.parity = int(letters.indexOf(charAt(L - 4 - k)));
+    chosen.dataBits = charAt(L - 2 - k);
+    chosen.stopBits = L >= k + 1 ? s.right(k + 1) : QString();
+    return chosen;
 }
 
 void frmProperties::LoadPropertySettings()
@@ -217,31 +237,19 @@ void frmProperties::LoadPropertySettings()
     cboParity->addItems(parityEntries());
     cboStopBits->addItems(stopBitsEntries());
 
-    const QString s = port.Settings();
-    const int L = int(s.size());
-    const int k = s.contains(QLatin1Char('.')) ? 2 : 0;
-    // Positions counted from 1, as in the settings string's fixed layout.
-    auto charAt = [&](int position) {
-        return position >= 1 && position <= L ? s.mid(position - 1, 1) : QString();
-    };
+    const Selection chosen = selectionFor(port.Settings());
     auto select = [](QComboBox* combo, const QString& text) {
-        combo->setCurrentIndex(text.isEmpty()
-                                   ? -1
-                                   : combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+        combo->setCurrentIndex(
+            text.isEmpty() ? -1 : combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
     };
-
-    select(cboSpeed, L - 6 - k > 0 ? s.left(L - 6 - k) : QString());
-
-    const QString parityLetter = charAt(L - 4 - k);
-    const QStringList letters = {QStringLiteral("e"), QStringLiteral("o"), QStringLiteral("n"),
-                                 QStringLiteral("m"), QStringLiteral("s")};
-    cboParity->setCurrentIndex(int(letters.indexOf(parityLetter))); // case-sensitive: "N" is no entry
-
-    select(cboDataBits, charAt(L - 2 - k));
-    select(cboStopBits, L >= k + 1 ? s.right(k + 1) : QString());
+    select(cboSpeed, chosen.speed);
+    cboParity->setCurrentIndex(chosen.parity);
+    select(cboDataBits, chosen.dataBits);
+    select(cboStopBits, chosen.stopBits);
 
     const int portIndex = port.CommPort() - 1;
     cboPort->setCurrentIndex(portIndex >= 0 && portIndex < cboPort->count() ? portIndex : -1);
+    showChosenPortDevice();
 
     const int flow = port.Handshaking();
     if (flow >= 0 && flow < int(optFlow.size()))
@@ -251,6 +259,13 @@ void frmProperties::LoadPropertySettings()
 
     chkEnable[0]->setChecked(port.DTREnable());
     chkEnable[1]->setChecked(port.RTSEnable());
+}
+
+void frmProperties::showChosenPortDevice()
+{
+    const int index = cboPort->currentIndex();
+    cboPort->setToolTip(index >= 0 ? cboPort->itemData(index, Qt::ToolTipRole).toString()
+                                   : QString());
 }
 
 void frmProperties::chkEnable_Click(int index)

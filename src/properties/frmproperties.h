@@ -66,6 +66,17 @@ public:
     int iFlow = -1;
     bool bEchoChoice = false;
 
+    // What the lists select for a settings string as the port reports it:
+    // fixed positions counted from its end, the parity letter compared
+    // exactly (an upper-case letter selects nothing).
+    struct Selection {
+        QString speed;
+        int parity = -1;
+        QString dataBits;
+        QString stopBits;
+    };
+    static Selection selectionFor(const QString& settings);
+
     void LoadPropertySettings();
     void cmdOK_Click();
     void cmdCancel_Click();
@@ -82,5 +93,6 @@ protected:
 
 private:
     void build();
+    void showChosenPortDevice();
     frmTerminal& m_terminal;
 };

@@ -90,7 +90,12 @@ frmTerminal::frmTerminal(QWidget* parent) : QMainWindow(parent)
     connect(MSComm1, &MSComm::OnComm, this, &frmTerminal::MSComm1_OnComm);
     connect(MSComm1, &MSComm::portLost, this, &frmTerminal::onPortLost);
 
-    resize(Twips::toPixels(9840, this), Twips::toPixels(5205, this) + menuBar()->sizeHint().height());
+    QSize design(Twips::toPixels(9840, this),
+                 Twips::toPixels(5205, this) + menuBar()->sizeHint().height());
+    // On a small screen at a high DPI the design size may not fit.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        design = design.boundedTo(screen->availableGeometry().size());
+    resize(design);
     dockBars();
     Form_Load();
 }
