@@ -33,7 +33,7 @@ void TerminalText::insertAtCaret(const QString& text)
     const bool joinsLineBreak = m_text.endsWith(QLatin1Char('\r')) && text.startsWith(QLatin1Char('\n'));
     m_text.insert(m_caret, text);
     m_caret += int(text.size());
-    if (atEnd && !joinsLineBreak)
+    if (atEnd && !joinsLineBreak && length() - m_viewStart <= 2 * ViewLimit)
         appendToView(text);
     else
         rebuildView();
@@ -77,7 +77,12 @@ void TerminalText::scrollToEndIfFollowing(bool following)
 
 void TerminalText::rebuildView()
 {
-    setPlainText(displayForm(m_text));
+    m_viewStart = qMax(0, length() - ViewLimit);
+    // Never start the view between the CR and the LF of a line break.
+    if (m_viewStart > 0 && m_text[m_viewStart] == QLatin1Char('\n') &&
+        m_text[m_viewStart - 1] == QLatin1Char('\r'))
+        ++m_viewStart;
+    setPlainText(displayForm(m_text.mid(m_viewStart)));
     scrollToEndIfFollowing(true);
 }
 

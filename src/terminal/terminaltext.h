@@ -9,7 +9,8 @@
 // click into the view never moves where the next text goes.
 //
 // The view shows CR LF as a line break and other control bytes as visible
-// symbols, one symbol per byte.
+// symbols, one symbol per byte. It shows the end of the text only, so that a
+// huge line (a binary file sent by mistake) cannot make every redraw slow.
 class TerminalText : public QPlainTextEdit
 {
     Q_OBJECT
@@ -38,6 +39,9 @@ private:
     void scrollToEndIfFollowing(bool following);
     bool followingEnd() const;
 
+    static constexpr int ViewLimit = 32768;
+
     QString m_text;
     int m_caret = 0;
+    int m_viewStart = 0; // where in m_text the view begins
 };

@@ -23,6 +23,10 @@ Status FirmwareStream::readLine(QByteArray* line)
     if (!m_file.isOpen())
         return Status::failure(QStringLiteral("No firmware file is open."));
     if (m_file.atEnd()) {
+        if (m_linesRead == 0) {
+            return Status::failure(
+                QStringLiteral("%1 is empty: there is no line to send.").arg(m_file.fileName()));
+        }
         return Status::failure(QStringLiteral("%1 has no more lines to send.")
                                    .arg(m_file.fileName()));
     }

@@ -167,6 +167,8 @@ QDateTime FakeClock::now() const
 void FakeClock::pause(int ms)
 {
     ++pauses;
+    if (duringPause)
+        duringPause();
     if (realPause)
         Clock().pause(ms);
     m_offset += ms / 1000.0;

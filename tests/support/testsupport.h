@@ -65,6 +65,8 @@ public:
     void pause(int ms) override;
 
     void advance(double seconds) { m_offset += seconds; }
+    // Runs at every pause, while no event is handled.
+    std::function<void()> duringPause;
 
     QDateTime start = QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 700));
     double stepPerReading = 0;
