@@ -38,6 +38,7 @@ double nowMs()
 struct Options {
     int link = 0;
     double promptIntervalMs = 250;
+    bool promptOnlyBeforeUpload = false;
     double rejectRate = 0;
     unsigned seed = 1;
     long silentAfter = -1;
@@ -57,6 +58,7 @@ void usage()
         "usage: virtual-unit [options]\n"
         "  --link N              link the device as ComN of the loader (per-user ports folder)\n"
         "  --prompt-interval MS  '+' prompts while waiting for a line (0: none; default 250)\n"
+        "  --prompt-only-before-upload  no prompts once the first line has come\n"
         "  --reject-rate R       answer good lines with '+' at rate R (0..1)\n"
         "  --seed S              seed of the random choices\n"
         "  --silent-after N      say nothing at all after N lines\n"
@@ -87,6 +89,8 @@ bool parse(int argc, char** argv, Options* o)
             o->link = std::atoi(value("--link"));
         else if (a == "--prompt-interval")
             o->promptIntervalMs = std::atof(value("--prompt-interval"));
+        else if (a == "--prompt-only-before-upload")
+            o->promptOnlyBeforeUpload = true;
         else if (a == "--reject-rate")
             o->rejectRate = std::atof(value("--reject-rate"));
         else if (a == "--seed")
@@ -214,10 +218,15 @@ int main(int argc, char** argv)
     bool silent = options.silentAfter == 0;
     double nextPrompt = nowMs() + options.promptIntervalMs;
 
+    auto prompting = [&] {
+        return options.promptIntervalMs > 0 && !silent && framer.empty() &&
+               !(options.promptOnlyBeforeUpload && received > 0);
+    };
+
     while (!stopRequested) {
         const double now = nowMs();
         double wake = -1;
-        if (options.promptIntervalMs > 0 && !silent && framer.empty())
+        if (prompting())
             wake = nextPrompt;
         if (const double d = framer.silenceDeadline(); d >= 0)
             wake = wake < 0 ? d : std::min(wake, d);
@@ -267,7 +276,7 @@ int main(int argc, char** argv)
             nextPrompt = nowMs() + options.promptIntervalMs;
         }
 
-        if (options.promptIntervalMs > 0 && !silent && framer.empty() && nowMs() >= nextPrompt) {
+        if (prompting() && nowMs() >= nextPrompt) {
             send(master, "+");
             nextPrompt = nowMs() + options.promptIntervalMs;
         }
