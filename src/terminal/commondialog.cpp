@@ -37,16 +37,19 @@ int CommonDialog::ShowOpen()
 QStringList CommonDialog::nameFilters(const QString& filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));
+    static const QRegularExpression shownPatterns(QStringLiteral("\\(([^()]*)\\)\\s*$"));
     QStringList result;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString label = parts[i].trimmed();
-        label.remove(QRegularExpression(QStringLiteral("\\s*\\([^()]*\\)\\s*$")));
-        QStringList patterns;
-        for (QString p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            p = p.trimmed();
-            patterns << (p == QLatin1String("*.*") ? QStringLiteral("*") : p);
-        }
-        result << QStringLiteral("%1 (%2)").arg(label, patterns.join(QLatin1Char(' ')));
+        const QString label = parts[i].trimmed();
+        const QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        const QString used = patterns.join(QLatin1Char(' ')).trimmed();
+        // Qt filters by the patterns in the label's parentheses, ignoring
+        // letter case; a label that already shows the real pattern stays as it is.
+        const QRegularExpressionMatch m = shownPatterns.match(label);
+        if (m.hasMatch() && m.captured(1).trimmed().compare(used, Qt::CaseInsensitive) == 0)
+            result << label;
+        else
+            result << QStringLiteral("%1 (%2)").arg(label, used);
     }
     return result;
 }

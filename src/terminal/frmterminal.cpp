@@ -201,8 +201,10 @@ void frmTerminal::buildStatusBar()
     sbrStatus->setFixedHeight(Twips::toPixels(315, this));
     sbrStatus->addPanel(QStringLiteral("Status"), tr("Status:"), tr("Communications Port Status"),
                         Twips::toPixels(1440, this), false);
+    // The settings panel takes what the others leave (7396 twips at design
+    // size), so the elapsed time is never cut off.
     sbrStatus->addPanel(QStringLiteral("Settings"), tr("Settings:"),
-                        tr("Communications Port Settings"), Twips::toPixels(7396, this), true);
+                        tr("Communications Port Settings"), 0, true);
     sbrStatus->addPanel(QStringLiteral("ConnectTime"), QString(), tr("Connect Time"),
                         Twips::toPixels(705, this), false);
 }
