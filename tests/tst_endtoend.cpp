@@ -188,6 +188,7 @@ void EndToEndTest::smallFiles_data()
                                          "S5030001FB\r\nS9030000FC\r\n");
     QTest::newRow("eight-bit") << eightBitLines(20, 3);
     QTest::newRow("empty last line") << QByteArray("first\nlast\n\n");
+    QTest::newRow("empty file") << QByteArray();
 }
 
 void EndToEndTest::smallFiles()
@@ -198,6 +199,16 @@ void EndToEndTest::smallFiles()
                                    contents);
     const QVector<QByteArray> file = fileLines(path);
     QVERIFY(rig.upload(path, 30000));
+    if (file.isEmpty()) {
+        // Nothing to send: said once, and the upload is over.
+        QCOMPARE(rig.boxes.requests.size(), 1);
+        QVERIFY(rig.boxes.texts().first().contains(QStringLiteral("is empty")));
+        pump(300);
+        QVERIFY(rig.unit.receivedLines().isEmpty());
+        QVERIFY(!rig.form->txtTerm->text().contains("Done."));
+        QVERIFY(rig.form->mnuSendText->isEnabled());
+        return;
+    }
     QCOMPARE(rig.boxes.requests.size(), 0);
     if (file.last().isEmpty()) {
         // An empty line is an empty send: nothing reaches the unit.

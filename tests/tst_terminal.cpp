@@ -299,11 +299,18 @@ void TerminalTest::portLostShowsClosed()
 {
     Pty pty(false);
     linkComPort(1, pty.slavePath());
+    ScriptedBoxes boxes;
     frmTerminal form;
     form.mnuOpen_Click();
     QVERIFY(form.MSComm1->PortOpen());
+    pty.write("+"); // a prompt arms the port reset
+    QVERIFY(waitFor([&] { return form.Timer4->Enabled(); }, 2000));
     pty.closeMaster();
     QVERIFY(waitFor([&] { return form.frontLamp() == form.imgNotConnected; }, 3000));
+    // Idle, nobody waits for the device: no reset ticks, no box after box.
+    QVERIFY(!form.Timer4->Enabled());
+    pump(700);
+    QCOMPARE(boxes.requests.size(), 0);
     QVERIFY(!form.mnuOpen->isChecked());
     QVERIFY(!form.mnuSendText->isEnabled());
     QVERIFY(form.sbrStatus->panelText("Status").contains(QStringLiteral("stopped working")));

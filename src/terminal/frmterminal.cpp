@@ -416,6 +416,10 @@ void frmTerminal::setUploadCommandsEnabled(bool enabled)
 
 void frmTerminal::onPortLost(const QString& description)
 {
+    // Outside an upload nothing waits for the port to come back, and each
+    // reset tick would only report the missing device again.
+    if (!m_upload->bSending)
+        Timer4->setEnabled(false);
     showPortState();
     showStatusMessage(description);
 }

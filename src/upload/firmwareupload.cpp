@@ -109,7 +109,7 @@ void FirmwareUpload::Start()
 
     PendingError error;
     insert(crlf + QStringLiteral("Loading Firmware File...") + crlf);
-    // Deliberately deaf for a second: the window neither repaints nor reacts.
+    // A quiet second before the first line; no event is handled meanwhile.
     Clock::instance().pause(1000);
     bStopSending = false;
 
