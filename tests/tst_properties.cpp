@@ -199,13 +199,6 @@ void PropertiesTest::layoutAndKeys()
     QCOMPARE(dialog.tabSettings->tabText(0), QStringLiteral("Properties"));
 
     QCOMPARE(dialog.cmdOK->geometry(), Twips::rect(4335, 705, 1080, 300, &dialog));
-    QCOMPARE(dialog.Frame5->geometry(), Twips::rect(2595, 1635, 1620, 1770, &dialog));
-    QCOMPARE(dialog.Frame7->title(), QStringLiteral("&Echo"));
-    QCOMPARE(dialog.Frame5->title(), QStringLiteral("&Flow Control"));
-    QCOMPARE(dialog.Frame2->title(), QStringLiteral("E&nable"));
-    QCOMPARE(dialog.fraConnection->title(), QStringLiteral("Connection Preferences"));
-    QCOMPARE(dialog.optFlow[3]->text(), QStringLiteral("Xon/RTS"));
-    QCOMPARE(dialog.chkEnable[1]->text(), QStringLiteral("RTS"));
     QVERIFY(dialog.cmdOK->isDefault());
     for (QComboBox* c : {dialog.cboPort, dialog.cboSpeed, dialog.cboDataBits, dialog.cboParity,
                          dialog.cboStopBits})

@@ -168,50 +168,27 @@ void TerminalTest::designState()
     for (const char* name : {"mnuFile", "mnuPort"})
         QVERIFY2(form.findChild<QMenu*>(QString::fromLatin1(name)), name);
 
-    QCOMPARE(form.mnuFile->title(), QStringLiteral("&File"));
-    QCOMPARE(form.mnuSendText->text(), QStringLiteral("&Load Firmware File..."));
-    QCOMPARE(form.mnuClrScreen->text(), QStringLiteral("&Clear Screen"));
-    QVERIFY(form.mnuBar0->isSeparator());
-    QCOMPARE(form.mnuFileExit->text(), QStringLiteral("E&xit"));
-    QCOMPARE(form.mnuPort->title(), QStringLiteral("&CommPort"));
-    QCOMPARE(form.mnuOpen->text(), QStringLiteral("Port &Open"));
-    QVERIFY(form.MBar1->isSeparator() && form.Bar3->isSeparator());
-    QCOMPARE(form.mnuPort->actions().last(), form.Bar3);
-    QCOMPARE(form.mnuProperties->text(), QStringLiteral("Properties..."));
-    QCOMPARE(form.mnuHelp->text(), QStringLiteral("&Help"));
+    // Every command but Properties... has an access key; Help acts from the bar itself.
+    for (QAction* a : {form.mnuSendText, form.mnuClrScreen, form.mnuFileExit, form.mnuOpen,
+                       form.mnuHelp, form.mnuFile->menuAction(), form.mnuPort->menuAction()})
+        QVERIFY2(a->text().contains(QLatin1Char('&')), qPrintable(a->text()));
     QVERIFY(form.mnuHelp->menu() == nullptr);
-    QVERIFY(form.menuBar()->actions().contains(form.mnuHelp));
+    QCOMPARE(form.mnuPort->actions().last(), form.Bar3);
 
+    // Start state: port closed, upload commands off, red lamp, design texts, timers off.
     QVERIFY(!form.mnuSendText->isEnabled());
     QVERIFY(!form.mnuOpen->isChecked());
     QVERIFY(form.toolbarButton("Properties")->isEnabled());
     QVERIFY(!form.toolbarButton("TransmitTextFile")->isEnabled());
-    QCOMPARE(form.toolbarButton("Properties")->toolTip(), QStringLiteral("Properties..."));
-    QCOMPARE(form.toolbarButton("TransmitTextFile")->toolTip(),
-             QStringLiteral("Load Firmware File..."));
-    QCOMPARE(form.tbrToolBar->actions().first(), form.toolbarButton("Properties"));
     QCOMPARE(form.frontLamp(), form.imgNotConnected);
-    QCOMPARE(form.imgConnected->toolTip(), QStringLiteral("Toggles Port"));
     QCOMPARE(form.imgConnected->geometry(), form.imgNotConnected->geometry());
-
     QCOMPARE(form.sbrStatus->panelText("Status"), QStringLiteral("Status:"));
     QCOMPARE(form.sbrStatus->panelText("Settings"), QStringLiteral("Settings:"));
     QCOMPARE(form.sbrStatus->panelText("ConnectTime"), QString());
-    QCOMPARE(form.sbrStatus->panel("Status")->toolTip(), QStringLiteral("Communications Port Status"));
-    QCOMPARE(form.sbrStatus->panel("ConnectTime")->toolTip(), QStringLiteral("Connect Time"));
-
     for (FormTimer* t : {form.Timer1, form.Timer2, form.Timer3, form.Timer4})
         QVERIFY(!t->Enabled());
-    QCOMPARE(form.Timer1->interval(), 1000);
-    QCOMPARE(form.Timer2->interval(), 2000);
-    QCOMPARE(form.Timer3->interval(), 10);
-    QCOMPARE(form.Timer3->timerType(), Qt::PreciseTimer);
-    QCOMPARE(form.Timer4->interval(), 500);
-
     QCOMPARE(form.txtTerm->text(), QString());
     QCOMPARE(form.txtTerm->palette().color(QPalette::Text), QColor(0, 0, 255));
-    QCOMPARE(form.txtTerm->font().pointSizeF(), 9.75);
-    QCOMPARE(form.OpenLog->DefaultExt, QStringLiteral("LOG"));
 
     // Design sizes in pixels at the screen's logical DPI.
     const double scale = form.logicalDpiX() / 1440.0;

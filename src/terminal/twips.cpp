@@ -21,11 +21,6 @@ int toPixels(int twips, const QWidget* widget)
     return int(std::lround(twips * logicalDpi(widget) / 1440.0));
 }
 
-int fromPixels(int pixels, const QWidget* widget)
-{
-    return int(std::lround(pixels * 1440.0 / logicalDpi(widget)));
-}
-
 QRect rect(int left, int top, int width, int height, const QWidget* widget)
 {
     return QRect(toPixels(left, widget), toPixels(top, widget), toPixels(width, widget),

@@ -11,7 +11,6 @@ namespace Twips {
 
 double logicalDpi(const QWidget* widget);
 int toPixels(int twips, const QWidget* widget);
-int fromPixels(int pixels, const QWidget* widget);
 QRect rect(int left, int top, int width, int height, const QWidget* widget);
 
 } // namespace Twips

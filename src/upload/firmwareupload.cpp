@@ -17,7 +17,7 @@ namespace {
 const QString crlf = QStringLiteral("\r\n");
 }
 
-FirmwareUpload::FirmwareUpload(frmTerminal& form) : QObject(&form), m_form(form) {}
+FirmwareUpload::FirmwareUpload(frmTerminal& form) : m_form(form) {}
 
 FirmwareUpload::~FirmwareUpload() = default;
 

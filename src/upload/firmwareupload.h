@@ -46,10 +46,6 @@ public:
     void Cancel();
 
     frmCancelSend* cancelDialog() const { return m_dialog.get(); }
-    // True from the first line of the chosen file until the upload ends.
-    bool lineTrafficStarted() const { return m_live; }
-    int linesSent() const { return tsFirmware.linesRead(); }
-    int totalLines() const { return m_totalLines; }
 
 private:
     bool stale(quint64 generation) const;
@@ -62,7 +58,7 @@ private:
     frmTerminal& m_form;
     std::unique_ptr<frmCancelSend> m_dialog;
     quint64 m_generation = 0;
-    bool m_live = false;
+    bool m_live = false; // a line of the chosen file is out and the upload has not ended
     quint64 m_pacingFor = 0; // the upload whose step waits for its pacing tick
     int m_reply = -1;
     int m_totalLines = 0;
