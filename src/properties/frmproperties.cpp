@@ -11,11 +11,9 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStyleOptionTabWidgetFrame>
 
 QRect TabStrip::clientArea() const
@@ -68,17 +66,9 @@ frmProperties::frmProperties(frmTerminal& terminal, QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/icons/properties.svg")));
     setWindowModality(Qt::ApplicationModal);
     setFixedSize(Twips::toPixels(6015, this), Twips::toPixels(4260, this));
-    // The layout was drawn for an 8-point dialog font.
-    QFont dialogFont = font();
-    dialogFont.setPointSizeF(8.0);
-    setFont(dialogFont);
+    Twips::useDialogFont(this);
     build();
-
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.left() + (area.width() - width()) / 2,
-             area.top() + (area.height() - height()) / 2);
-    }
+    Twips::centreOnScreen(this, size());
     const QRect client = tabSettings->clientArea();
     fraSettings->move(tabSettings->geometry().topLeft() + client.topLeft());
     fraSettings->raise();

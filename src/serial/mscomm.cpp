@@ -3,6 +3,7 @@
 #include "portresolver.h"
 
 #include <QMetaObject>
+#include <QScopedValueRollback>
 #include <QtGlobal>
 #include <cerrno>
 #include <cstring>
@@ -300,9 +301,11 @@ Status MSComm::openDevice()
     }
     const QString label = QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(where.device);
     m_port.setPortName(where.device);
-    m_configuring = true;
-    const bool opened = m_port.open(QIODevice::ReadWrite);
-    m_configuring = false;
+    bool opened = false;
+    {
+        const QScopedValueRollback<bool> configuring(m_configuring, true);
+        opened = m_port.open(QIODevice::ReadWrite);
+    }
     if (!opened) {
         const QSerialPort::SerialPortError error = m_port.error();
         const QString qtText = m_port.errorString();
@@ -358,7 +361,7 @@ Status MSComm::openDevice()
 
 void MSComm::closeDevice()
 {
-    m_configuring = true;
+    const QScopedValueRollback<bool> configuring(m_configuring, true);
 #ifdef Q_OS_UNIX
     // Queued output would make close() wait for the driver to drain it.
     if (m_port.handle() >= 0)
@@ -366,7 +369,6 @@ void MSComm::closeDevice()
 #endif
     m_port.close();
     m_port.clearError();
-    m_configuring = false;
     m_openDevice.clear();
     m_pendingLineEvents.clear();
     m_counters.reset();
@@ -392,12 +394,7 @@ Status MSComm::applyLineSettings(const CommSettings& s)
                                    .arg(portLabel())
                                    .arg(s.dataBits));
     }
-    struct Guard {
-        bool& flag;
-        explicit Guard(bool& f) : flag(f) { flag = true; }
-        ~Guard() { flag = false; }
-    } guard(m_configuring);
-
+    const QScopedValueRollback<bool> configuring(m_configuring, true);
     if (!m_port.setBaudRate(s.speed))
         return refusal(QStringLiteral("the speed %1").arg(s.speed));
     if (!m_port.setDataBits(QSerialPort::DataBits(s.dataBits)))
@@ -415,12 +412,7 @@ Status MSComm::applyLineSettings(const CommSettings& s)
 
 Status MSComm::applyHandshaking(int code)
 {
-    struct Guard {
-        bool& flag;
-        explicit Guard(bool& f) : flag(f) { flag = true; }
-        ~Guard() { flag = false; }
-    } guard(m_configuring);
-
+    const QScopedValueRollback<bool> configuring(m_configuring, true);
     const QSerialPort::FlowControl flow = code == 1   ? QSerialPort::SoftwareControl
                                           : code >= 2 ? QSerialPort::HardwareControl
                                                       : QSerialPort::NoFlowControl;
@@ -457,9 +449,8 @@ Status MSComm::applyModemLine(bool dtr, bool on)
                                .arg(portLabel(), dtr ? QStringLiteral("DTR") : QStringLiteral("RTS"),
                                     QString::fromLocal8Bit(std::strerror(e))));
 #else
-    m_configuring = true;
+    const QScopedValueRollback<bool> configuring(m_configuring, true);
     const bool ok = dtr ? m_port.setDataTerminalReady(on) : m_port.setRequestToSend(on);
-    m_configuring = false;
     m_port.clearError();
     return ok ? Status::ok() : refusal(dtr ? QStringLiteral("DTR") : QStringLiteral("RTS"));
 #endif

@@ -235,12 +235,7 @@ void frmTerminal::Form_Load()
     QCoreApplication::setApplicationName(applicationTitle());
     imgNotConnected->raise();
 
-    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        const QSize outer = frameGeometry().size();
-        move(area.left() + (area.width() - outer.width()) / 2,
-             area.top() + (area.height() - outer.height()) / 2);
-    }
+    Twips::centreOnScreen(this, frameGeometry().size());
 
     const QString app = QCoreApplication::applicationName();
     PendingError error;

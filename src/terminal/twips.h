@@ -13,4 +13,9 @@ double logicalDpi(const QWidget* widget);
 int toPixels(int twips, const QWidget* widget);
 QRect rect(int left, int top, int width, int height, const QWidget* widget);
 
+// The dialogs were drawn for an 8-point font.
+void useDialogFont(QWidget* dialog);
+// Centres a window of the given outer size on its screen.
+void centreOnScreen(QWidget* window, const QSize& outerSize);
+
 } // namespace Twips

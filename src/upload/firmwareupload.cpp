@@ -70,6 +70,11 @@ void FirmwareUpload::Start()
     m_form.setUploadCommandsEnabled(false);
     bSending = true;
     bStopSending = false;
+    // No upload after all: back to the state before the command.
+    auto giveUp = [this] {
+        m_form.setUploadCommandsEnabled(true);
+        bSending = false;
+    };
     openLog.DialogTitle = dialogTitle();
     openLog.Filter = dialogFilter();
 
@@ -78,15 +83,13 @@ void FirmwareUpload::Start()
         openLog.FileName.clear();
         const int error = openLog.ShowOpen();
         if (error == CommonDialog::cdlCancel) {
-            m_form.setUploadCommandsEnabled(true);
-            bSending = false;
+            giveUp();
             return;
         }
         path = openLog.FileName;
         if (error != 0) {
             MessageBoxes::show(openLog.errorDescription());
-            m_form.setUploadCommandsEnabled(true);
-            bSending = false;
+            giveUp();
             return;
         }
         if (!QFileInfo(path).isFile()) {
@@ -101,8 +104,7 @@ void FirmwareUpload::Start()
         const Status opened = probe.open(path);
         if (opened.failed()) {
             MessageBoxes::show(opened.description());
-            m_form.setUploadCommandsEnabled(true);
-            bSending = false;
+            giveUp();
             return;
         }
     }
@@ -254,12 +256,5 @@ void FirmwareUpload::Cancel()
         if (tsFirmware.readLine(&sCurrentLine).failed())
             break;
     }
-    bSending = false;
-    m_live = false;
-    m_form.setUploadCommandsEnabled(true);
-    m_form.Timer4->setEnabled(false);
-    if (m_dialog)
-        m_dialog->hide();
-    m_form.StopTiming();
-    tsFirmware.close();
+    finish();
 }

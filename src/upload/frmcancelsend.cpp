@@ -20,10 +20,7 @@ frmCancelSend::frmCancelSend(std::function<bool()> stopRequested, QWidget* paren
     setWindowTitle(applicationTitle());
     setModal(false);
     setFixedSize(Twips::toPixels(5220, this), Twips::toPixels(1290, this));
-    // The layout was drawn for an 8-point dialog font.
-    QFont dialogFont = font();
-    dialogFont.setPointSizeF(8.0);
-    setFont(dialogFont);
+    Twips::useDialogFont(this);
 
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
