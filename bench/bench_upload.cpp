@@ -4,7 +4,7 @@
 //
 //   bench_upload [lines] [baud]     defaults: 3000 lines, no wire emulation
 
-#include "terminal/formtimer.h"
+#include "ui/formtimer.h"
 #include "terminal/frmterminal.h"
 #include "terminal/terminaltext.h"
 #include "testsupport.h"
@@ -84,7 +84,7 @@ int main(int argc, char* argv[])
     wall.start();
     const double cpuBefore = cpuSeconds();
     form.mnuSendText_Click();
-    runUntil([&] { return !form.upload().bSending; }, 3600 * 1000);
+    runUntil([&] { return !form.upload().sending(); }, 3600 * 1000);
     const double seconds = wall.elapsed() / 1000.0;
     const double cpu = cpuSeconds() - cpuBefore;
 

@@ -2,7 +2,7 @@
 // real serial control: every line must reach the unit byte for byte, in
 // order, and every line the unit rejects must be sent again.
 
-#include "terminal/formtimer.h"
+#include "ui/formtimer.h"
 #include "terminal/frmterminal.h"
 #include "terminal/terminaltext.h"
 #include "testsupport.h"
@@ -46,7 +46,7 @@ struct Rig {
     {
         files.choices << path;
         form->mnuSendText_Click();
-        return waitFor([&] { return !form->upload().bSending; }, timeoutMs);
+        return waitFor([&] { return !form->upload().sending(); }, timeoutMs);
     }
 };
 
@@ -264,14 +264,14 @@ void EndToEndTest::silentUnitThenCancel()
     // The unit says nothing more: the port-reset timer closes and reopens the
     // port every half second, and the upload waits without failing.
     pump(1300);
-    QVERIFY(rig.upload().bSending);
+    QVERIFY(rig.upload().sending());
     QVERIFY(rig.form->MSComm1->PortOpen());
     QVERIFY(rig.form->Timer4->Enabled());
     QCOMPARE(rig.boxes.requests.size(), 0);
     QCOMPARE(rig.unit.receivedLines().size(), 6);
 
     rig.upload().cancelDialog()->Command1->click();
-    QVERIFY(!rig.upload().bSending);
+    QVERIFY(!rig.upload().sending());
     QVERIFY(!rig.form->Timer4->Enabled());
     QVERIFY(rig.form->mnuSendText->isEnabled());
     QVERIFY(!rig.form->txtTerm->text().contains("Done."));

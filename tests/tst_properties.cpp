@@ -7,7 +7,7 @@
 #include "terminal/clickableimage.h"
 #include "terminal/frmterminal.h"
 #include "terminal/keyedstatusbar.h"
-#include "terminal/twips.h"
+#include "ui/twips.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -227,7 +227,7 @@ void PropertiesTest::okWithoutChanges()
     form.mnuOpen_Click();
     QVERIFY(form.MSComm1->PortOpen());
     // Bytes waiting in the port's buffer would be gone after a reopen.
-    form.MSComm1->setRThreshold(0);
+    QVERIFY(form.MSComm1->setRThreshold(0).isOk());
     pty.write("xyz");
     QVERIFY(waitFor([&] { return form.MSComm1->InBufferCount() == 3; }, 2000));
 
@@ -252,7 +252,7 @@ void PropertiesTest::portChangeWhileOpen()
     frmTerminal form;
     form.mnuOpen_Click();
     const QString panel = form.sbrStatus->panelText("Settings");
-    form.MSComm1->setRThreshold(0);
+    QVERIFY(form.MSComm1->setRThreshold(0).isOk());
     first.write("old");
     QVERIFY(waitFor([&] { return form.MSComm1->InBufferCount() == 3; }, 2000));
 

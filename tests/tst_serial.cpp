@@ -6,7 +6,7 @@
 #include "serial/mscomm.h"
 #include "serial/portresolver.h"
 #include "serial/portsettingsstore.h"
-#include "testsupport.h"
+#include "coresupport.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -45,7 +45,7 @@ class SerialTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { resetSeams(); }
+    void init() { resetCoreSeams(); }
 
     void settingsAccepted_data();
     void settingsAccepted();
@@ -609,5 +609,5 @@ void SerialTest::booleanConversion()
         QCOMPARE(b, std::optional<bool>(expected == 1));
 }
 
-LOADER_TEST_MAIN(SerialTest)
+CORE_TEST_MAIN(SerialTest)
 #include "tst_serial.moc"

@@ -1,7 +1,7 @@
 // The upload start, the handshake and the cancel dialog, with the test
 // playing the unit on a pseudo-terminal.
 
-#include "terminal/formtimer.h"
+#include "ui/formtimer.h"
 #include "terminal/frmterminal.h"
 #include "terminal/keyedstatusbar.h"
 #include "terminal/terminaltext.h"
@@ -9,12 +9,17 @@
 #include "upload/firmwareupload.h"
 #include "upload/frmcancelsend.h"
 
+#include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QToolBar>
+#include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -84,22 +89,23 @@ private slots:
     void init() { resetSeams(); }
 
     void handshakeAndTranscript();
-    void promptBeforeAnyAcknowledgement();
-    void repliesWhileDialogOpenSendNothing();
-    void stalePromptsAreDropped();
-    void oneLineFile();
     void emptyFile();
     void notFoundAsksAgain();
     void crlfAndEightBitBytes();
-    void emptyLineIsAnEmptySend();
-    void cancelInPacingWait();
-    void cancelInTransmitWaits();
-    void repliesDuringPacingAreAbsorbed();
-    void sendWhilePortClosed();
     void portResetDuringUpload();
     void twoUploadsInARow();
     void cancelDialogLayoutAndKeys();
     void cancelDialogTakesActivationBack();
+
+    void firstLineSurvivesThePause_data();
+    void firstLineSurvivesThePause();
+    void doneOnlyOnceTheLastLineLeft_data();
+    void doneOnlyOnceTheLastLineLeft();
+    void fileChangedWhileSending();
+    void notLineText_data();
+    void notLineText();
+    void boxesDuringAnUpload_data();
+    void boxesDuringAnUpload();
 };
 
 void UploadTest::handshakeAndTranscript()
@@ -117,7 +123,7 @@ void UploadTest::handshakeAndTranscript()
     QCOMPARE(rig.files.fileNameWhenShown, QString());
     QCOMPARE(rig.clock.pauses, 1);
     QCOMPARE(rig.unit.readFor(file[0].size(), 2000), file[0]); // no line ending
-    QVERIFY(rig.upload().bSending);
+    QVERIFY(rig.upload().sending());
     QVERIFY(!rig.form->mnuSendText->isEnabled());
     QVERIFY(!rig.form->toolbarButton("TransmitTextFile")->isEnabled());
     QVERIFY(rig.form->Timer4->Enabled());
@@ -127,16 +133,18 @@ void UploadTest::handshakeAndTranscript()
     QCOMPARE(dialog->Label1->text(), QStringLiteral("Loading Firmware File - ") + path);
     QCOMPARE(dialog->Progress->maximum(), 4);
     QCOMPARE(dialog->Progress->value(), 1);
+    QCOMPARE(dialog->Progress->text(), QStringLiteral("1 of 4 lines"));
 
     QCOMPARE(rig.reply("*", file[1].size()), file[1]);
     QCOMPARE(rig.reply("+", file[1].size()), file[1]);
     QCOMPARE(rig.reply("*+", file[1].size()), file[1]); // one read: the last character counts
     QCOMPARE(rig.reply("+*", file[2].size()), file[2]);
     QCOMPARE(dialog->Progress->value(), 3);
-    QVERIFY(rig.upload().bSending);
+    QCOMPARE(dialog->Progress->text(), QStringLiteral("3 of 4 lines, 2 sent again"));
+    QVERIFY(rig.upload().sending());
     QCOMPARE(rig.reply("*", file[3].size()), file[3]);
     // The last line ends the upload at once, without waiting for its answer.
-    QVERIFY(waitFor([&] { return !rig.upload().bSending; }, 2000));
+    QVERIFY(waitFor([&] { return !rig.upload().sending(); }, 2000));
     const QString expected = crlf + "Loading Firmware File..." + crlf + lines({file[0]}) + "*" +
                              lines({file[1]}) + "+" + lines({file[1]}) + "+" + lines({file[1]}) +
                              "*" + lines({file[2]}) + "*" + lines({file[3]}) + crlf + "Done." + crlf;
@@ -147,8 +155,8 @@ void UploadTest::handshakeAndTranscript()
     QVERIFY(!rig.form->Timer4->Enabled());
     QVERIFY(!rig.form->Timer1->Enabled());
     QCOMPARE(rig.form->sbrStatus->panelText("ConnectTime"), QString());
-    QVERIFY(rig.upload().bStopSending);
-    QVERIFY(!rig.upload().tsFirmware.isOpen());
+    QVERIFY(rig.upload().engine().bStopSending);
+    QVERIFY(!rig.upload().engine().tsFirmware.isOpen());
 
     // Later replies show nothing and finish nothing again.
     rig.unit.write("*");
@@ -156,72 +164,6 @@ void UploadTest::handshakeAndTranscript()
     rig.unit.write("+");
     QCOMPARE(rig.quietFor(150), QByteArray());
     QCOMPARE(rig.transcript(), expected + "+");
-    QCOMPARE(rig.transcript().count("Done."), 1);
-    QCOMPARE(rig.boxes.requests.size(), 0);
-}
-
-void UploadTest::promptBeforeAnyAcknowledgement()
-{
-    Rig rig;
-    rig.start(writeFile("two.txt", "first\nsecond\n"));
-    QCOMPARE(rig.unit.readFor(5, 2000), QByteArray("first"));
-    QCOMPARE(rig.reply("+", 5), QByteArray("first"));
-    QCOMPARE(rig.reply("*", 6), QByteArray("second"));
-    QVERIFY(waitFor([&] { return !rig.upload().bSending; }, 2000));
-}
-
-void UploadTest::repliesWhileDialogOpenSendNothing()
-{
-    Rig rig;
-    // An earlier upload leaves its lines behind.
-    rig.start(writeFile("old.txt", "old1\nold2\nold3\n"));
-    QCOMPARE(rig.unit.readFor(4, 2000), QByteArray("old1"));
-    rig.upload().Cancel();
-    rig.form->txtTerm->setText(QString());
-
-    QByteArray sentWhileOpen;
-    rig.files.whileOpen = [&] {
-        for (const char* r : {"*", "+", "*"}) {
-            rig.unit.write(r);
-            pump(60);
-        }
-        sentWhileOpen = rig.unit.readAvailable();
-    };
-    rig.start(writeFile("new.txt", "new1\nnew2\n"));
-    QCOMPARE(sentWhileOpen, QByteArray());
-    QVERIFY(rig.transcript().startsWith("+" + crlf + "Loading Firmware File..."));
-    QCOMPARE(rig.unit.readFor(4, 2000), QByteArray("new1"));
-    QCOMPARE(rig.reply("*", 4), QByteArray("new2"));
-}
-
-void UploadTest::stalePromptsAreDropped()
-{
-    Rig rig;
-    // Prompts pile up during the deaf second before the first line.
-    rig.clock.duringPause = [&] { rig.unit.write("+++"); };
-    rig.start(writeFile("three.txt", "one\ntwo\nthree\n"));
-    QCOMPARE(rig.unit.readFor(3, 2000), QByteArray("one"));
-    QCOMPARE(rig.quietFor(150), QByteArray()); // not sent twice
-    QCOMPARE(rig.reply("+", 3), QByteArray("one"));
-    QCOMPARE(rig.reply("*", 3), QByteArray("two"));
-    QCOMPARE(rig.reply("+", 3), QByteArray("two")); // a rejected line goes again
-    QCOMPARE(rig.reply("*", 5), QByteArray("three"));
-}
-
-void UploadTest::oneLineFile()
-{
-    Rig rig;
-    rig.start(writeFile("one.txt", "only\n"));
-    QCOMPARE(rig.unit.readFor(4, 2000), QByteArray("only"));
-    QVERIFY(!rig.upload().bSending);
-    QCOMPARE(rig.transcript(),
-             crlf + "Loading Firmware File..." + crlf + "only" + crlf + crlf + "Done." + crlf);
-    QVERIFY(!rig.form->Timer4->Enabled());
-    QVERIFY(!rig.form->Timer1->Enabled());
-    QVERIFY(!rig.upload().cancelDialog()->isVisible());
-    // The unit's answer reads nothing past the end and sends nothing.
-    rig.unit.write("*");
-    QCOMPARE(rig.quietFor(150), QByteArray());
     QCOMPARE(rig.transcript().count("Done."), 1);
     QCOMPARE(rig.boxes.requests.size(), 0);
 }
@@ -234,7 +176,7 @@ void UploadTest::emptyFile()
     QCOMPARE(rig.boxes.requests.size(), 1);
     QVERIFY2(rig.boxes.texts().first().contains(path + " is empty"), qPrintable(rig.boxes.texts().first()));
     QCOMPARE(rig.quietFor(100), QByteArray());
-    QVERIFY(!rig.upload().bSending);
+    QVERIFY(!rig.upload().sending());
     QVERIFY(rig.form->mnuSendText->isEnabled());
     QVERIFY(!rig.upload().cancelDialog()->isVisible());
     QVERIFY(!rig.form->Timer4->Enabled());
@@ -253,7 +195,7 @@ void UploadTest::notFoundAsksAgain()
     QCOMPARE(rig.boxes.texts(), (QStringList{"/nope/a.s19 not found!", "/nope/b.s19 not found!"}));
     QCOMPARE(rig.boxes.requests[0].icon, MessageBoxes::Icon::Exclamation);
     QCOMPARE(rig.files.fileNameWhenShown, QString()); // cleared before each showing
-    QVERIFY(!rig.upload().bSending);
+    QVERIFY(!rig.upload().sending());
     QVERIFY(rig.form->mnuSendText->isEnabled());
     QCOMPARE(rig.transcript(), QString());
     QCOMPARE(rig.quietFor(50), QByteArray());
@@ -275,126 +217,11 @@ void UploadTest::crlfAndEightBitBytes()
     QCOMPARE(rig.unit.readFor(5, 2000), QByteArray("first"));
     QCOMPARE(rig.reply("*", high.size()), high);
     QCOMPARE(rig.reply("*", withControls.size()), withControls);
-    QVERIFY(waitFor([&] { return !rig.upload().bSending; }, 2000));
+    QVERIFY(waitFor([&] { return !rig.upload().sending(); }, 2000));
     const QString t = rig.transcript();
     QVERIFY(t.contains(QString::fromLatin1(high) + crlf));
     QVERIFY(t.contains(QString::fromLatin1(withControls) + crlf));
     QVERIFY(t.contains("first" + crlf + "*"));
-}
-
-void UploadTest::emptyLineIsAnEmptySend()
-{
-    Rig rig;
-    rig.start(writeFile("gap.txt", "A\n\nB\n"));
-    QCOMPARE(rig.unit.readFor(1, 2000), QByteArray("A"));
-    rig.unit.write("*");
-    QCOMPARE(rig.quietFor(150), QByteArray());
-    QVERIFY(rig.transcript().endsWith("*" + crlf));
-    QVERIFY(rig.upload().bSending);
-    QCOMPARE(rig.reply("*", 1), QByteArray("B"));
-}
-
-void UploadTest::cancelInPacingWait()
-{
-    Rig rig;
-    rig.start(writeFile("pace.txt", "L1\nL2\nL3\nL4\n"));
-    QCOMPARE(rig.unit.readFor(2, 2000), QByteArray("L1"));
-    // The reply is on screen: Cancel comes while its step waits for the pacing tick.
-    bool armed = true;
-    QObject::connect(rig.form->txtTerm->document(), &QTextDocument::contentsChanged, rig.form.get(), [&] {
-        if (armed && rig.transcript().endsWith('*')) {
-            armed = false;
-            QTimer::singleShot(0, rig.upload().cancelDialog()->Command1, &QPushButton::click);
-        }
-    });
-    rig.unit.write("*");
-    QVERIFY(waitFor([&] { return !rig.upload().bSending; }, 2000));
-    QCOMPARE(rig.quietFor(150), QByteArray()); // the step gave up its stale reply
-    QVERIFY(!rig.transcript().contains("Done."));
-    QVERIFY(rig.transcript().endsWith('*'));
-    QVERIFY(rig.upload().bStopSending);
-    QCOMPARE(rig.upload().sCurrentLine, QByteArray("L4")); // the rest was skipped
-    QVERIFY(!rig.upload().tsFirmware.isOpen());
-    QVERIFY(rig.form->mnuSendText->isEnabled());
-    QVERIFY(!rig.form->Timer4->Enabled());
-    QVERIFY(!rig.form->Timer1->Enabled());
-    QVERIFY(!rig.upload().cancelDialog()->isVisible());
-    rig.unit.write("*");
-    QCOMPARE(rig.quietFor(100), QByteArray());
-}
-
-void UploadTest::cancelInTransmitWaits()
-{
-    // The first line cannot leave: nobody reads the other end.
-    {
-        Rig rig;
-        const QByteArray huge(400000, 'H');
-        QTimer::singleShot(300, rig.form.get(), [&] { rig.upload().Cancel(); });
-        rig.start(writeFile("huge.txt", huge + "\nnext\n"));
-        QVERIFY(!rig.upload().bSending);
-        QVERIFY(rig.form->mnuSendText->isEnabled());
-        // The start gave up on what the cancelled upload would have armed.
-        QVERIFY(!rig.form->Timer4->Enabled());
-        QVERIFY(!rig.form->Timer1->Enabled());
-        QVERIFY(!rig.form->Timer3->Enabled());
-    }
-    // A later line cannot leave.
-    {
-        Rig rig;
-        const QByteArray huge(400000, 'G');
-        rig.start(writeFile("later.txt", "small\n" + huge + "\nnext\n"));
-        QCOMPARE(rig.unit.readFor(5, 2000), QByteArray("small"));
-        // Cancel comes while the step waits for its line to leave.
-        bool inTransmitWait = false, enabledAtOnce = false;
-        QTimer::singleShot(400, rig.form.get(), [&] {
-            inTransmitWait = rig.form->MSComm1->RThreshold() == 0 && rig.upload().bSending;
-            rig.upload().cancelDialog()->Command1->click();
-            enabledAtOnce = rig.form->mnuSendText->isEnabled();
-        });
-        rig.unit.write("*");
-        QVERIFY(waitFor([&] { return !rig.upload().bSending; }, 5000));
-        QVERIFY(inTransmitWait);
-        QVERIFY(enabledAtOnce);
-        QVERIFY(waitFor([&] { return rig.form->MSComm1->RThreshold() == 1; }, 2000));
-        QVERIFY(!rig.transcript().contains("Done."));
-    }
-}
-
-void UploadTest::repliesDuringPacingAreAbsorbed()
-{
-    Rig rig;
-    rig.start(writeFile("nest.txt", "N1\nN2\nN3\nN4\n"));
-    QCOMPARE(rig.unit.readFor(2, 2000), QByteArray("N1"));
-    // "*" and, within the pacing time, "+": however they are read, the
-    // newest reply is answered once.
-    rig.unit.write("*");
-    QTest::qSleep(2);
-    rig.unit.write("+");
-    QCOMPARE(rig.unit.readFor(2, 2000), QByteArray("N1"));
-    QCOMPARE(rig.quietFor(150), QByteArray());
-    QVERIFY(rig.transcript().endsWith("+N1" + crlf));
-    QVERIFY(!rig.transcript().contains("N2"));
-
-    rig.unit.write("+");
-    QTest::qSleep(2);
-    rig.unit.write("*");
-    QCOMPARE(rig.unit.readFor(2, 2000), QByteArray("N2"));
-    QCOMPARE(rig.quietFor(150), QByteArray());
-    QCOMPARE(rig.reply("*", 2), QByteArray("N3"));
-}
-
-void UploadTest::sendWhilePortClosed()
-{
-    Rig rig;
-    rig.start(writeFile("closed.txt", "C1\nC2\nC3\n"));
-    QCOMPARE(rig.unit.readFor(2, 2000), QByteArray("C1"));
-    rig.form->mnuOpen_Click(); // the operator closes the port
-    QVERIFY(!rig.form->MSComm1->PortOpen());
-    rig.upload().HandshakeStep('*');
-    QVERIFY(rig.form->sbrStatus->panelText("Status").contains("not open"));
-    QVERIFY(rig.upload().bSending);
-    rig.form->mnuOpen_Click();
-    QCOMPARE(rig.reply("+", 2), QByteArray("C2"));
 }
 
 void UploadTest::portResetDuringUpload()
@@ -405,7 +232,7 @@ void UploadTest::portResetDuringUpload()
     rig.form->Timer4_Timer();
     QVERIFY(rig.form->MSComm1->PortOpen());
     QVERIFY(rig.form->mnuSendText->isEnabled()); // as the toggle shows the port
-    QVERIFY(rig.upload().bSending);
+    QVERIFY(rig.upload().sending());
     QVERIFY(rig.form->Timer1->Enabled());
     // Starting again meanwhile shows the running upload instead.
     rig.form->mnuSendText_Click();
@@ -419,7 +246,7 @@ void UploadTest::twoUploadsInARow()
     rig.start(writeFile("a.txt", "a1\na2\n"));
     QCOMPARE(rig.unit.readFor(2, 2000), QByteArray("a1"));
     QCOMPARE(rig.reply("*", 2), QByteArray("a2"));
-    QVERIFY(waitFor([&] { return !rig.upload().bSending; }, 2000));
+    QVERIFY(waitFor([&] { return !rig.upload().sending(); }, 2000));
     const QString path = writeFile("b.txt", "b1\nb2\nb3\n");
     rig.start(path);
     QCOMPARE(rig.upload().cancelDialog()->Label1->text(), "Loading Firmware File - " + path);
@@ -427,7 +254,7 @@ void UploadTest::twoUploadsInARow()
     QCOMPARE(rig.unit.readFor(2, 2000), QByteArray("b1"));
     QCOMPARE(rig.reply("*", 2), QByteArray("b2"));
     QCOMPARE(rig.reply("*", 2), QByteArray("b3"));
-    QVERIFY(waitFor([&] { return !rig.upload().bSending; }, 2000));
+    QVERIFY(waitFor([&] { return !rig.upload().sending(); }, 2000));
     QCOMPARE(rig.transcript().count("Done."), 2);
 }
 
@@ -446,7 +273,7 @@ void UploadTest::cancelDialogLayoutAndKeys()
     QCOMPARE(d->Progress->focusPolicy(), Qt::NoFocus);
     // Escape is Cancel.
     QTest::keyClick(d, Qt::Key_Escape);
-    QVERIFY(!rig.upload().bSending);
+    QVERIFY(!rig.upload().sending());
     QVERIFY(!d->isVisible());
 }
 
@@ -475,6 +302,176 @@ void UploadTest::cancelDialogTakesActivationBack()
     rig.form->activateWindow();
     pump(200);
     QCOMPARE(QApplication::activeWindow(), rig.form.get());
+}
+
+// The unit prompts every 50 ms, so the port-reset countdown is overdue when
+// the deaf second ends; the first line must still arrive whole.
+void UploadTest::firstLineSurvivesThePause_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("one S-record") << QByteArray("S00600004844521B");
+    QTest::newRow("a 64 KiB line") << QByteArray(65536, 'A');
+}
+
+void UploadTest::firstLineSurvivesThePause()
+{
+    QFETCH(QByteArray, line);
+    VirtualUnit unit;
+    QVERIFY(!unit.start(1, {"--prompt-interval", "50"}).isEmpty());
+    ScriptedBoxes boxes;
+    ScriptedFileDialog files;
+    FakeClock clock;
+    clock.realPause = true;
+    frmTerminal form;
+    form.mnuOpen_Click();
+    QVERIFY(waitFor([&] { return form.txtTerm->text().contains('+'); }, 3000));
+    files.choices << writeFile("one-line.txt", line + "\n");
+    form.mnuSendText_Click();
+    QVERIFY(waitFor([&] { return !form.upload().sending(); }, 10000));
+    QVERIFY(waitFor([&] { return !unit.receivedLines().isEmpty(); }, 3000));
+    QCOMPARE(unit.receivedLines().first(), line);
+    QVERIFY(form.txtTerm->text().endsWith("\r\nDone.\r\n"));
+    QCOMPARE(boxes.requests.size(), 0);
+    form.Timer4->setEnabled(false);
+}
+
+// Nobody reads the 64 KiB line at first, so it is still leaving.
+void UploadTest::doneOnlyOnceTheLastLineLeft_data()
+{
+    QTest::addColumn<bool>("closeFirst");
+    QTest::newRow("the line leaves") << false;
+    QTest::newRow("the port closes first") << true;
+}
+
+void UploadTest::doneOnlyOnceTheLastLineLeft()
+{
+    QFETCH(bool, closeFirst);
+    Rig rig;
+    const QByteArray last(65536, 'Z');
+    rig.start(writeFile("last.txt", "first\n" + last + "\n"));
+    QCOMPARE(rig.unit.readFor(5, 2000), QByteArray("first"));
+    rig.unit.write("*");
+    QVERIFY(waitFor([&] { return rig.transcript().endsWith('Z' + crlf); }, 2000));
+    pump(100);
+    QVERIFY(rig.upload().sending());
+    QVERIFY(!rig.transcript().contains("Done."));
+    if (closeFirst) {
+        rig.form->mnuOpen_Click();
+        QVERIFY(waitFor([&] { return rig.boxes.requests.size() == 1; }, 2000));
+        QVERIFY(rig.boxes.texts().first().contains("closed before"));
+        QVERIFY(!rig.upload().sending());
+        QVERIFY(!rig.transcript().contains("Done."));
+        QVERIFY(rig.form->mnuSendText->isEnabled() == rig.form->MSComm1->PortOpen());
+    } else {
+        QCOMPARE(rig.unit.readFor(last.size(), 5000), last);
+        QVERIFY(waitFor([&] { return !rig.upload().sending(); }, 2000));
+        QVERIFY(rig.transcript().endsWith(crlf + "Done." + crlf));
+        QCOMPARE(rig.boxes.requests.size(), 0);
+    }
+}
+
+void UploadTest::fileChangedWhileSending()
+{
+    VirtualUnit unit;
+    QVERIFY(!unit.start(1, {"--prompt-only-before-upload"}).isEmpty());
+    ScriptedBoxes boxes;
+    ScriptedFileDialog files;
+    FakeClock clock;
+    frmTerminal form;
+    form.mnuOpen_Click();
+    QByteArray text;
+    for (int i = 0; i < 2000; ++i)
+        text += "L" + QByteArray::number(i).rightJustified(60, '0') + "\n";
+    const QString path = writeFile("changing.txt", text);
+    files.choices << path;
+    form.mnuSendText_Click();
+    QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 3; }, 5000));
+    QVERIFY(QFile::resize(path, 500));
+    QVERIFY(waitFor([&] { return !form.upload().sending(); }, 20000));
+    QVERIFY(waitFor([&] { return boxes.requests.size() == 1; }, 2000));
+    QVERIFY2(boxes.texts().first().contains(QRegularExpression("ended at line \\d+")),
+             qPrintable(boxes.texts().first()));
+    QVERIFY(!form.txtTerm->text().contains("Done."));
+    const QList<QByteArray> lines = text.split('\n');
+    const QVector<QByteArray> got = unit.receivedLines();
+    for (int i = 0; i < got.size(); ++i)
+        QCOMPARE(got[i], lines[i]); // whole lines only, never the fragment
+}
+
+void UploadTest::notLineText_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("70,000-byte line") << 70000 << true;
+    QTest::newRow("65,536-byte line") << 65536 << false;
+}
+
+void UploadTest::notLineText()
+{
+    QFETCH(int, length);
+    QFETCH(bool, refused);
+    Rig rig;
+    const QString path = writeFile("binary.bin", "S0\n" + QByteArray(length, 'B') + "\n");
+    rig.start(path);
+    if (!refused) {
+        QCOMPARE(rig.unit.readFor(2, 2000), QByteArray("S0"));
+        QCOMPARE(rig.reply("*", length, 5000).size(), length);
+        return;
+    }
+    QCOMPARE(rig.boxes.requests.size(), 1);
+    const QString text = rig.boxes.texts().first();
+    QVERIFY2(text.contains("Line 2 of " + path) && text.contains("does not look like a firmware text file"),
+             qPrintable(text));
+    QVERIFY(!rig.upload().sending());
+    QVERIFY(rig.form->mnuSendText->isEnabled());
+    QCOMPARE(rig.transcript(), QString()); // not even "Loading Firmware File..."
+    QCOMPARE(rig.quietFor(100), QByteArray());
+}
+
+// A box raised during an upload comes up above the always-on-top cancel
+// dialog, says the real reason, and comes once per trouble.
+void UploadTest::boxesDuringAnUpload_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::newRow("file gone after choosing") << "file";
+    QTest::newRow("port taken by another program") << "port";
+}
+
+void UploadTest::boxesDuringAnUpload()
+{
+    QFETCH(QString, trouble);
+    Rig rig;
+    bool hidden = false; // a box that the cancel dialog covers
+    rig.boxes.whileOpen = [&](const MessageBoxes::Request& r) {
+        const frmCancelSend* d = rig.upload().cancelDialog();
+        hidden = hidden || (d && d->isVisible() && !r.onTop);
+    };
+    const QString path = writeFile("troubled.txt", "T1\nT2\nT3\n");
+    if (trouble == QLatin1String("file"))
+        rig.clock.duringPause = [&] { QFile::remove(path); };
+    rig.start(path);
+    if (trouble == QLatin1String("file")) {
+        QCOMPARE(rig.boxes.requests.size(), 1);
+        QVERIFY2(rig.boxes.texts().first().contains(path + " could not be opened"),
+                 qPrintable(rig.boxes.texts().first()));
+        QVERIFY(!hidden);
+        QVERIFY(!rig.upload().sending());
+        return;
+    }
+    QCOMPARE(rig.unit.readFor(2, 2000), QByteArray("T1"));
+    // Another program takes the device between the reset's close and reopen.
+    rig.form->mnuOpen_Click();
+    const int holder = ::open(rig.unit.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    rig.form->Timer4->restart();
+    QVERIFY(waitFor([&] { return rig.boxes.requests.size() == 1; }, 3000));
+    pump(1500); // three more ticks
+    QCOMPARE(rig.boxes.requests.size(), 1);
+    QVERIFY(rig.boxes.requests.first().onTop);
+    QVERIFY(!hidden);
+    QVERIFY(rig.form->sbrStatus->panelText("Status").contains("in use"));
+    QVERIFY(rig.upload().sending());
+    ::close(holder);
 }
 
 LOADER_TEST_MAIN(UploadTest)

@@ -1,7 +1,7 @@
 // The simulated unit: how it frames lines, what it answers, and that it
 // survives the port being closed and opened again.
 
-#include "testsupport.h"
+#include "coresupport.h"
 #include "serial/portresolver.h"
 #include "unitprotocol.h"
 
@@ -82,7 +82,7 @@ class VirtualUnitTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { resetSeams(); }
+    void init() { resetCoreSeams(); }
 
     void srecordChecks_data();
     void srecordChecks();
@@ -255,5 +255,5 @@ void VirtualUnitTest::linksAsComPort()
     QVERIFY(!QFileInfo(PortResolver::linkPath(3)).isSymLink()); // removed on exit
 }
 
-LOADER_TEST_MAIN(VirtualUnitTest)
+CORE_TEST_MAIN(VirtualUnitTest)
 #include "tst_virtualunit.moc"

@@ -3,9 +3,9 @@
 #include "../serial/mscomm.h"
 #include "../serial/portresolver.h"
 #include "../serial/portsettingsstore.h"
-#include "../terminal/frmterminal.h"
-#include "../terminal/messageboxes.h"
-#include "../terminal/twips.h"
+#include "../ui/messageboxes.h"
+#include "../ui/twips.h"
+#include "propertieshost.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -56,10 +56,10 @@ QStringList frmProperties::flowCaptions()
             QStringLiteral("Xon/RTS")};
 }
 
-frmProperties::frmProperties(frmTerminal& terminal, QWidget* parent)
+frmProperties::frmProperties(PropertiesHost& host, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_terminal(terminal)
+      m_host(host)
 {
     setObjectName(QStringLiteral("frmProperties"));
     setWindowTitle(tr("CommPort Properties"));
@@ -215,7 +215,7 @@ frmProperties::Selection frmProperties::selectionFor(const QString& s)
 
 void frmProperties::LoadPropertySettings()
 {
-    const MSComm& port = *m_terminal.MSComm1;
+    const MSComm& port = m_host.port();
 
     for (int n = 1; n <= 16; ++n) {
         cboPort->addItem(QStringLiteral("Com%1").arg(n));
@@ -245,7 +245,7 @@ void frmProperties::LoadPropertySettings()
     if (flow >= 0 && flow < int(optFlow.size()))
         optFlow[flow]->setChecked(true);
 
-    optEcho[m_terminal.bEcho ? 1 : 0]->setChecked(true);
+    optEcho[m_host.echo() ? 1 : 0]->setChecked(true);
 
     chkEnable[0]->setChecked(port.DTREnable());
     chkEnable[1]->setChecked(port.RTSEnable());
@@ -260,7 +260,7 @@ void frmProperties::showChosenPortDevice()
 
 void frmProperties::chkEnable_Click(int index)
 {
-    MSComm& port = *m_terminal.MSComm1;
+    MSComm& port = m_host.port();
     if (index == 0)
         (void)port.setDTREnable(chkEnable[0]->isChecked());
     else
@@ -297,11 +297,11 @@ QString frmProperties::chosenSettings(QStringList* missing) const
 
 void frmProperties::cmdOK_Click()
 {
-    MSComm& port = *m_terminal.MSComm1;
+    MSComm& port = m_host.port();
     PendingError error;
     auto report = [&] { MessageBoxes::show(error.description()); };
 
-    m_terminal.bEcho = bEchoChoice;
+    m_host.setEcho(bEchoChoice);
 
     const int previous = port.CommPort();
     const int chosen = cboPort->currentIndex() + 1;
@@ -319,7 +319,7 @@ void frmProperties::cmdOK_Click()
         error.note(port.setCommPort(chosen));
         if (!error.isPending() && closedHere) {
             error.note(port.setPortOpen(true));
-            m_terminal.setPortCommands(port.PortOpen());
+            m_host.setPortCommands(port.PortOpen());
         }
     }
     if (error.isPending()) {
@@ -360,7 +360,7 @@ void frmProperties::cmdOK_Click()
     PortSettingsStore::write(app, PortSetting::CommPort, QString::number(qint16(port.CommPort())));
     PortSettingsStore::write(app, PortSetting::Handshaking,
                              QString::number(qint32(port.Handshaking())));
-    PortSettingsStore::write(app, PortSetting::Echo, booleanText(m_terminal.bEcho));
+    PortSettingsStore::write(app, PortSetting::Echo, booleanText(m_host.echo()));
     accept();
 }
 

@@ -5,7 +5,7 @@
 #include <QTabWidget>
 #include <array>
 
-class frmTerminal;
+class PropertiesHost;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -31,8 +31,8 @@ class frmProperties : public QDialog
     Q_OBJECT
 
 public:
-    // Loads the dialog from the terminal's serial control and echo setting.
-    explicit frmProperties(frmTerminal& terminal, QWidget* parent = nullptr);
+    // Loads the dialog from the window's serial control and echo setting.
+    explicit frmProperties(PropertiesHost& host, QWidget* parent = nullptr);
 
     static QStringList speedEntries();
     static QStringList dataBitsEntries();
@@ -94,5 +94,5 @@ protected:
 private:
     void build();
     void showChosenPortDevice();
-    frmTerminal& m_terminal;
+    PropertiesHost& m_host;
 };

@@ -92,15 +92,21 @@ MSComm::MSComm(QObject* parent)
     defaults.speed = 9600;
     m_settings = defaults;
     m_port.setReadBufferSize(0);
+    m_drainTimer.setSingleShot(true);
+    m_drainTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_drainTimer, &QTimer::timeout, this, &MSComm::checkDrained);
     connect(&m_port, &QSerialPort::readyRead, this, &MSComm::onReadyRead);
-    connect(&m_port, &QSerialPort::bytesWritten, this, [this] { m_transientErrors = 0; });
+    connect(&m_port, &QSerialPort::bytesWritten, this, [this] {
+        m_transientErrors = 0;
+        checkDrained();
+    });
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::onPortError);
 }
 
 MSComm::~MSComm()
 {
     if (m_port.isOpen())
-        closeDevice();
+        closeDevice(Closing::Quietly);
 }
 
 QString MSComm::Settings() const
@@ -211,7 +217,30 @@ Status MSComm::Output(const QByteArray& bytes)
         return Status::failure(
             QStringLiteral("Sending to %1 failed: %2.").arg(portLabel(), m_port.errorString()));
     }
+    // Out now, not at the next turn of the event loop.
+    m_port.flush();
+    if (!PortOpen())
+        return Status::failure(m_lostDescription);
+    m_draining = OutBufferCount() > 0;
+    if (m_draining)
+        checkDrained();
     return Status::ok();
+}
+
+void MSComm::checkDrained()
+{
+    if (!m_draining || !PortOpen())
+        return;
+    // Bytes still in Qt's buffer announce themselves with bytesWritten.
+    if (m_port.bytesToWrite() > 0)
+        return;
+    if (OutBufferCount() == 0) {
+        m_draining = false;
+        emit transmitSettled(true, QString());
+        return;
+    }
+    // The driver is still sending; no event says when it is done.
+    m_drainTimer.start(drainTimeHintMs());
 }
 
 int MSComm::OutBufferCount() const
@@ -232,6 +261,8 @@ Status MSComm::setRThreshold(int threshold)
     if (threshold < 0)
         return Status::failure(QStringLiteral("Invalid receive threshold %1.").arg(threshold));
     m_rThreshold = threshold;
+    // Bytes that came while events were held raise one now, from the event
+    // loop rather than inside the caller.
     if (threshold > 0)
         scheduleDispatch();
     return Status::ok();
@@ -359,19 +390,33 @@ Status MSComm::openDevice()
     return Status::ok();
 }
 
-void MSComm::closeDevice()
+void MSComm::closeDevice(Closing closing, const QString& why)
 {
-    const QScopedValueRollback<bool> configuring(m_configuring, true);
+    const QString label = portLabel();
+    {
+        const QScopedValueRollback<bool> configuring(m_configuring, true);
 #ifdef Q_OS_UNIX
-    // Queued output would make close() wait for the driver to drain it.
-    if (m_port.handle() >= 0)
-        ::tcflush(int(m_port.handle()), TCOFLUSH);
+        // Queued output would make close() wait for the driver to drain it.
+        if (m_port.handle() >= 0)
+            ::tcflush(int(m_port.handle()), TCOFLUSH);
 #endif
-    m_port.close();
-    m_port.clearError();
-    m_openDevice.clear();
-    m_pendingLineEvents.clear();
-    m_counters.reset();
+        m_port.close();
+        m_port.clearError();
+        m_openDevice.clear();
+        m_pendingLineEvents.clear();
+        m_counters.reset();
+    }
+    m_drainTimer.stop();
+    if (!m_draining)
+        return;
+    m_draining = false;
+    if (closing == Closing::Reporting) {
+        emit transmitSettled(false, why.isEmpty()
+                                        ? QStringLiteral("%1 was closed before everything had "
+                                                         "been sent.")
+                                              .arg(label)
+                                        : why);
+    }
 }
 
 Status MSComm::refusal(const QString& what) const
@@ -472,12 +517,11 @@ void MSComm::onReadyRead()
             m_counters = now;
         }
     }
-    scheduleDispatch();
+    dispatchEvents();
 }
 
-// Events are raised from a queued call, never from inside QSerialPort's own
-// signal: QSerialPort does not emit readyRead again while a readyRead handler
-// runs, and the handler may wait for further replies.
+// For events that become due inside a caller (receive events switched back
+// on, a port just opened): raised once the caller has returned.
 void MSComm::scheduleDispatch()
 {
     if (m_dispatchPosted || !PortOpen())
@@ -486,16 +530,34 @@ void MSComm::scheduleDispatch()
     if (!receive && m_pendingLineEvents.isEmpty())
         return;
     m_dispatchPosted = true;
-    QMetaObject::invokeMethod(this, &MSComm::dispatchEvents, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &MSComm::dispatchQueued, Qt::QueuedConnection);
+}
+
+void MSComm::dispatchQueued()
+{
+    m_dispatchPosted = false;
+    dispatchEvents();
 }
 
 void MSComm::dispatchEvents()
 {
-    m_dispatchPosted = false;
-    while (!m_pendingLineEvents.isEmpty() && PortOpen())
-        raise(m_pendingLineEvents.takeFirst());
-    if (PortOpen() && m_rThreshold > 0 && m_port.bytesAvailable() >= m_rThreshold)
-        raise(comEvReceive);
+    // A handler that opens a modal box lets readyRead come again; those
+    // bytes are raised once the handler has returned.
+    if (m_dispatching) {
+        m_redispatch = true;
+        return;
+    }
+    {
+        const QScopedValueRollback<bool> dispatching(m_dispatching, true);
+        while (!m_pendingLineEvents.isEmpty() && PortOpen())
+            raise(m_pendingLineEvents.takeFirst());
+        if (PortOpen() && m_rThreshold > 0 && m_port.bytesAvailable() >= m_rThreshold)
+            raise(comEvReceive);
+    }
+    if (m_redispatch) {
+        m_redispatch = false;
+        scheduleDispatch();
+    }
 }
 
 void MSComm::raise(int code)
@@ -550,7 +612,7 @@ void MSComm::closeAfterLoss()
     if (!m_lost)
         return;
     if (m_port.isOpen())
-        closeDevice();
+        closeDevice(Closing::Reporting, m_lostDescription);
     m_lost = false;
     emit portLost(m_lostDescription);
 }

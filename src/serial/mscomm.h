@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 #include <QVector>
 #include <memory>
 
@@ -67,8 +68,10 @@ public:
     bool PortOpen() const;
     Status setPortOpen(bool open);
 
-    // Queues the bytes exactly as given and returns at once.
-    Status Output(const QByteArray& bytes);
+    // Queues the bytes exactly as given, starts them on their way and
+    // returns at once. When they do not all leave at once, transmitSettled()
+    // follows.
+    [[nodiscard]] Status Output(const QByteArray& bytes);
     // Bytes not yet on the wire: ours and the driver's output queue.
     int OutBufferCount() const;
 
@@ -90,19 +93,24 @@ public:
     QString device() const;
     // "Com1 (/dev/ttyUSB0)", the way failure texts name the port.
     QString portLabel() const;
-    // How long the queued output should take on the wire, for waits that poll.
+    // How long the queued output should take on the wire.
     int drainTimeHintMs() const;
 
     void setLineCounterSource(std::unique_ptr<LineCounterSource> source);
 
 signals:
     void OnComm();
+    // What Output() queued has all left the port, or was dropped when the
+    // port closed (`delivered` false; `why` says so for the operator).
+    void transmitSettled(bool delivered, const QString& why);
     // The device went away while open; the port has been closed.
     void portLost(const QString& description);
 
 private:
     Status openDevice();
-    void closeDevice();
+    enum class Closing { Quietly, Reporting };
+    void closeDevice(Closing closing = Closing::Reporting, const QString& why = QString());
+    void checkDrained();
     Status applyLineSettings(const CommSettings& settings);
     Status applyHandshaking(int code);
     Status applyModemLine(bool dtr, bool on);
@@ -115,6 +123,7 @@ private:
     void closeAfterLoss();
     void scheduleDispatch();
     void dispatchEvents();
+    void dispatchQueued();
     void raise(int code);
 
     QSerialPort m_port;
@@ -133,6 +142,10 @@ private:
     QString m_lostDescription;
 
     bool m_dispatchPosted = false;
+    bool m_dispatching = false;
+    bool m_redispatch = false;
+    bool m_draining = false; // Output() left bytes queued; transmitSettled() is due
+    QTimer m_drainTimer;
     QVector<int> m_pendingLineEvents;
     std::unique_ptr<LineCounterSource> m_counterSource;
     std::optional<LineCounters> m_counters;

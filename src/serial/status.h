@@ -4,7 +4,7 @@
 
 // Outcome of one operation on the port or the store: success, or a failure
 // with a description meant for the operator.
-class Status
+class [[nodiscard]] Status
 {
 public:
     static Status ok() { return Status(); }

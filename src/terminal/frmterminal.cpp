@@ -5,20 +5,22 @@
 #include "../serial/mscomm.h"
 #include "../serial/portsettingsstore.h"
 #include "../upload/firmwareupload.h"
+#include "../ui/clock.h"
+#include "../ui/commondialog.h"
+#include "../ui/formtimer.h"
+#include "../ui/messageboxes.h"
+#include "../ui/twips.h"
 #include "clickableimage.h"
-#include "clock.h"
-#include "commondialog.h"
-#include "eventwait.h"
-#include "formtimer.h"
 #include "keyedstatusbar.h"
-#include "messageboxes.h"
 #include "terminaltext.h"
-#include "twips.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QScopedValueRollback>
 #include <QFont>
+#include <QLocale>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStringList>
 #include <QToolBar>
@@ -45,7 +47,6 @@ QString key(const QAction* action)
 frmTerminal::frmTerminal(QWidget* parent) : QMainWindow(parent)
 {
     initResources();
-    EventWait::reset();
     setObjectName(QStringLiteral("frmTerminal"));
     setWindowTitle(applicationTitle());
     setWindowIcon(QIcon(QStringLiteral(":/icons/terminal.svg")));
@@ -69,9 +70,9 @@ frmTerminal::frmTerminal(QWidget* parent) : QMainWindow(parent)
 
     Timer1 = new FormTimer(QStringLiteral("Timer1"), 1000, this);
     Timer2 = new FormTimer(QStringLiteral("Timer2"), 2000, this);
-    // A coarse 10 ms timer may fire 5% early or late.
+    // A coarse timer may fire 5% early or late.
     Timer3 = new FormTimer(QStringLiteral("Timer3"), 10, this, Qt::PreciseTimer);
-    Timer4 = new FormTimer(QStringLiteral("Timer4"), 500, this);
+    Timer4 = new FormTimer(QStringLiteral("Timer4"), 500, this, Qt::PreciseTimer);
 
     MSComm1 = new MSComm(this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
@@ -85,10 +86,13 @@ frmTerminal::frmTerminal(QWidget* parent) : QMainWindow(parent)
 
     connect(Timer1, &QTimer::timeout, this, &frmTerminal::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &frmTerminal::Timer2_Timer);
-    connect(Timer3, &QTimer::timeout, m_upload.get(), &FirmwareUpload::Timer3_Timer);
+    connect(Timer3, &QTimer::timeout, this, &frmTerminal::Timer3_Timer);
     connect(Timer4, &QTimer::timeout, this, &frmTerminal::Timer4_Timer);
     connect(MSComm1, &MSComm::OnComm, this, &frmTerminal::MSComm1_OnComm);
     connect(MSComm1, &MSComm::portLost, this, &frmTerminal::onPortLost);
+    m_drainPoll.setSingleShot(true);
+    connect(&m_drainPoll, &QTimer::timeout, this, &frmTerminal::checkDrained);
+    connect(MSComm1, &MSComm::transmitSettled, this, &frmTerminal::checkDrained);
 
     QSize design(Twips::toPixels(9840, this),
                  Twips::toPixels(5205, this) + menuBar()->sizeHint().height());
@@ -322,32 +326,56 @@ void frmTerminal::closeEvent(QCloseEvent* event)
         event->accept();
 }
 
+// With output still queued the window stays (`cancel` is set) while the wait
+// goes on from events; it ends the program once the output has drained, or
+// stops on Abort.
 void frmTerminal::Form_Unload(bool& cancel)
 {
     if (m_ended)
         return;
-    if (MSComm1->PortOpen()) {
-        Clock& clock = Clock::instance();
-        double deadline = std::round(clock.seconds() + 10.0);
-        while (MSComm1->OutBufferCount() != 0) {
-            EventWait::onePass(DrainPollMs);
-            if (m_ended || EventWait::abandoned())
-                return;
-            if (clock.seconds() > deadline) {
-                const MessageBoxes::Answer answer =
-                    MessageBoxes::show(tr("Data cannot be sent"), MessageBoxes::Icon::Question,
-                                       MessageBoxes::Buttons::AbortRetryIgnore);
-                if (answer == MessageBoxes::Answer::Abort) {
-                    cancel = true;
-                    return;
-                }
-                if (answer == MessageBoxes::Answer::Ignore)
-                    break;
-                deadline = std::round(clock.seconds() + 10.0);
-            }
-        }
-        (void)MSComm1->setPortOpen(false);
+    if (m_closing) {
+        cancel = true;
+        return;
     }
+    if (MSComm1->PortOpen() && MSComm1->OutBufferCount() != 0) {
+        m_closing = true;
+        m_drainDeadline = std::round(Clock::instance().seconds() + 10.0);
+        cancel = true;
+        m_drainPoll.start(DrainPollMs);
+        return;
+    }
+    (void)MSComm1->setPortOpen(false);
+    endProgram();
+}
+
+void frmTerminal::checkDrained()
+{
+    if (!m_closing || m_ended)
+        return;
+    if (MSComm1->PortOpen() && MSComm1->OutBufferCount() != 0) {
+        Clock& clock = Clock::instance();
+        if (clock.seconds() > m_drainDeadline) {
+            m_drainPoll.stop();
+            const MessageBoxes::Answer answer =
+                MessageBoxes::show(tr("Data cannot be sent"), MessageBoxes::Icon::Question,
+                                   MessageBoxes::Buttons::AbortRetryIgnore);
+            if (m_ended)
+                return;
+            if (answer == MessageBoxes::Answer::Abort) {
+                m_closing = false;
+                return;
+            }
+            if (answer == MessageBoxes::Answer::Retry) {
+                m_drainDeadline = std::round(clock.seconds() + 10.0);
+                m_drainPoll.start(DrainPollMs);
+                return;
+            }
+        } else {
+            m_drainPoll.start(DrainPollMs);
+            return;
+        }
+    }
+    (void)MSComm1->setPortOpen(false);
     endProgram();
 }
 
@@ -356,7 +384,8 @@ void frmTerminal::endProgram()
     if (m_ended)
         return;
     m_ended = true;
-    EventWait::abandonAll();
+    m_closing = false;
+    m_drainPoll.stop();
     for (FormTimer* t : {Timer1, Timer2, Timer3, Timer4})
         t->stop();
     disconnect(MSComm1, nullptr, this, nullptr);
@@ -376,10 +405,19 @@ void frmTerminal::mnuOpen_Click()
     PendingError error;
     error.note(MSComm1->setPortOpen(!MSComm1->PortOpen()));
     if (error.isPending()) {
-        ++m_toggleBoxes;
-        MessageBoxes::show(error.description());
-        --m_toggleBoxes;
+        if (m_inResetTick && m_portAway) {
+            // Said once in a box for this loss; the ticks go on trying.
+            showStatusMessage(error.description());
+        } else {
+            if (m_inResetTick)
+                m_portAway = true;
+            ++m_toggleBoxes;
+            MessageBoxes::show(error.description());
+            --m_toggleBoxes;
+        }
     }
+    if (MSComm1->PortOpen())
+        m_portAway = false;
     showPortState();
 }
 
@@ -402,6 +440,26 @@ void frmTerminal::setPortCommands(bool portOpen)
     setUploadCommandsEnabled(portOpen);
 }
 
+void frmTerminal::insertText(const QString& text)
+{
+    txtTerm->insertAtCaret(text);
+}
+
+void frmTerminal::enablePacingTimer()
+{
+    Timer3->setEnabled(true);
+}
+
+void frmTerminal::restartPortResetTimer()
+{
+    Timer4->restart();
+}
+
+void frmTerminal::disablePortResetTimer()
+{
+    Timer4->setEnabled(false);
+}
+
 void frmTerminal::setUploadCommandsEnabled(bool enabled)
 {
     mnuSendText->setEnabled(enabled);
@@ -413,7 +471,7 @@ void frmTerminal::onPortLost(const QString& description)
 {
     // Outside an upload nothing waits for the port to come back, and each
     // reset tick would only report the missing device again.
-    if (!m_upload->bSending)
+    if (!m_upload->sending())
         Timer4->setEnabled(false);
     showPortState();
     showStatusMessage(description);
@@ -432,16 +490,25 @@ void frmTerminal::StartTiming()
     Timer1->setEnabled(true);
 }
 
+QString frmTerminal::elapsedText(qint64 elapsed)
+{
+    elapsed = ((elapsed % 86400) + 86400) % 86400; // read as a time of day
+    // The separator the locale puts between hours and minutes.
+    static const QRegularExpression between(QStringLiteral("[hH]+([^hHmMsS]+)m"));
+    const QRegularExpressionMatch m = between.match(QLocale().timeFormat(QLocale::ShortFormat));
+    QString separator = m.hasMatch() ? m.captured(1).trimmed() : QString();
+    if (separator.size() != 1 || separator[0].isLetterOrNumber())
+        separator = QStringLiteral(":");
+    auto twoDigits = [](qint64 n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
+    return twoDigits(elapsed / 3600) + separator + twoDigits((elapsed / 60) % 60) + separator +
+           twoDigits(elapsed % 60);
+}
+
 void frmTerminal::Timer1_Timer()
 {
     const QDateTime now = Clock::instance().now();
-    qint64 elapsed = StartTime.secsTo(now.addMSecs(-now.time().msec()));
-    elapsed = ((elapsed % 86400) + 86400) % 86400; // read as a time of day
-    const QString text = QStringLiteral("%1:%2:%3 ")
-                             .arg(elapsed / 3600, 2, 10, QLatin1Char('0'))
-                             .arg((elapsed / 60) % 60, 2, 10, QLatin1Char('0'))
-                             .arg(elapsed % 60, 2, 10, QLatin1Char('0'));
-    sbrStatus->setPanelText(QStringLiteral("ConnectTime"), text);
+    const qint64 elapsed = StartTime.secsTo(now.addMSecs(-now.time().msec()));
+    sbrStatus->setPanelText(QStringLiteral("ConnectTime"), elapsedText(elapsed) + QLatin1Char(' '));
 }
 
 void frmTerminal::StopTiming()
@@ -456,11 +523,18 @@ void frmTerminal::Timer2_Timer()
     Timer2->setEnabled(false);
 }
 
+void frmTerminal::Timer3_Timer()
+{
+    Timer3->setEnabled(false);
+    m_upload->Timer3_Timer();
+}
+
 void frmTerminal::Timer4_Timer()
 {
     // A port that cannot be reopened shows one box at a time, not one per tick.
     if (m_toggleBoxes > 0)
         return;
+    const QScopedValueRollback<bool> inTick(m_inResetTick, true);
     mnuOpen_Click();
     mnuOpen_Click();
 }
@@ -483,6 +557,9 @@ void frmTerminal::mnuFileExit_Click()
 void frmTerminal::mnuProperties_Click()
 {
     frmProperties dialog(*this);
+    // Above the cancel dialog during an upload, not hidden behind it.
+    if (MessageBoxes::alwaysOnTopShowing())
+        dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     dialog.exec();
 }
 
@@ -555,13 +632,16 @@ void frmTerminal::MSComm1_OnComm()
     if (code == MSComm::comEvReceive) {
         int length = txtTerm->length();
         if (length > TextLimit) {
-            txtTerm->setText(txtTerm->text().mid(TrimBlock));
+            // Whole blocks, as many as it takes, so one huge line cannot
+            // leave a trim to do on every later event.
+            const int blocks = (length - TextLimit + TrimBlock - 1) / TrimBlock;
+            txtTerm->removeFront(blocks * TrimBlock);
             length = txtTerm->length();
         }
         txtTerm->setCaret(length);
         const QByteArray received = MSComm1->Input();
         const int last = received.isEmpty() ? -1 : int(uchar(received.back()));
-        if (m_upload->bSending)
+        if (m_upload->sending())
             m_upload->HandshakeStep(last);
         else if (last == '+')
             txtTerm->insertAtCaret(QStringLiteral("+"));

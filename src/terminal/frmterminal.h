@@ -1,8 +1,12 @@
 #pragma once
 
+#include "../properties/propertieshost.h"
+#include "../upload/uploadwindow.h"
+
 #include <QDateTime>
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 #include <memory>
 #include <optional>
 
@@ -19,7 +23,7 @@ class TerminalText;
 
 // The main window: a small terminal onto the unit, the port state, and the
 // commands. Its elements keep their design names, also as Qt object names.
-class frmTerminal : public QMainWindow
+class frmTerminal : public QMainWindow, public UploadWindow, public PropertiesHost
 {
     Q_OBJECT
 
@@ -61,6 +65,8 @@ public:
     bool bEcho = false;
 
     FirmwareUpload& upload() { return *m_upload; }
+    // Waiting for queued output before the program ends.
+    bool isClosing() const { return m_closing; }
     QWidget* clientArea() const { return m_client; }
     QAction* toolbarButton(const QString& key) const;
     // The lamp that shows (the one in front).
@@ -79,20 +85,30 @@ public:
     void tbrToolBar_ButtonClick(const QString& key);
     void Timer1_Timer();
     void Timer2_Timer();
+    void Timer3_Timer();
     void Timer4_Timer();
     void MSComm1_OnComm();
-    void StartTiming();
-    void StopTiming();
+    void StartTiming() override;
+    void StopTiming() override;
 
-    // The menu check mark and the two upload commands follow `portOpen`.
-    void setPortCommands(bool portOpen);
-    // "Load Firmware File..." and its toolbar button, always together.
-    void setUploadCommandsEnabled(bool enabled);
+    // PropertiesHost and UploadWindow.
+    MSComm& port() override { return *MSComm1; }
+    bool echo() const override { return bEcho; }
+    void setEcho(bool on) override { bEcho = on; }
+    void setPortCommands(bool portOpen) override;
+    CommonDialog& fileDialog() override { return *OpenLog; }
+    void insertText(const QString& text) override;
+    void setUploadCommandsEnabled(bool enabled) override;
+    void enablePacingTimer() override;
+    void restartPortResetTimer() override;
+    void disablePortResetTimer() override;
     // Shows a port event or failure in the "Status" panel for two seconds.
-    void showStatusMessage(const QString& message);
+    void showStatusMessage(const QString& message) override;
 
     static QString helpText();
     static std::optional<QString> statusMessageFor(int commEvent);
+    // The elapsed time as "hh:nn:ss" with the locale's time separator.
+    static QString elapsedText(qint64 seconds);
 
 signals:
     // The program is to end now: the port is closed and every window is gone.
@@ -109,6 +125,7 @@ private:
     void Form_Load();
     void showPortState();
     void dockBars();
+    void checkDrained();
     void endProgram();
     void onPortLost(const QString& description);
 
@@ -117,5 +134,12 @@ private:
     QDateTime StartTime;
     bool m_exitCancel = false; // scratch flag for Exit
     int m_toggleBoxes = 0;     // message boxes of port toggles now open
+    bool m_inResetTick = false;
+    // A reset tick could not reopen the port and said so; until it opens
+    // again, later ticks only say so in the status panel.
+    bool m_portAway = false;
+    bool m_closing = false;
+    double m_drainDeadline = 0;
+    QTimer m_drainPoll;
     bool m_ended = false;
 };

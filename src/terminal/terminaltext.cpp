@@ -10,6 +10,9 @@ TerminalText::TerminalText(QWidget* parent) : QPlainTextEdit(parent)
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAnywhere);
+    m_viewTimer.setSingleShot(true);
+    m_viewTimer.setInterval(ViewDelayMs);
+    connect(&m_viewTimer, &QTimer::timeout, this, &TerminalText::updateView);
 }
 
 void TerminalText::setText(const QString& text)
@@ -17,6 +20,12 @@ void TerminalText::setText(const QString& text)
     m_text = text;
     m_caret = 0;
     rebuildView();
+}
+
+void TerminalText::viewChanged()
+{
+    if (!m_viewTimer.isActive())
+        m_viewTimer.start();
 }
 
 void TerminalText::setCaret(int position)
@@ -29,14 +38,72 @@ void TerminalText::insertAtCaret(const QString& text)
     if (text.isEmpty())
         return;
     const bool atEnd = m_caret == length();
-    // A CR at the end may pair with an LF that starts the insertion.
-    const bool joinsLineBreak = m_text.endsWith(QLatin1Char('\r')) && text.startsWith(QLatin1Char('\n'));
     m_text.insert(m_caret, text);
     m_caret += int(text.size());
-    if (atEnd && !joinsLineBreak && length() - m_viewStart <= 2 * ViewLimit)
-        appendToView(text);
-    else
+    if (atEnd)
+        m_pending += text;
+    if (!atEnd || length() - m_viewStart > 2 * ViewLimit)
+        m_needsRebuild = true;
+    viewChanged();
+}
+
+void TerminalText::removeFront(int count)
+{
+    count = qBound(0, count, length());
+    if (count == 0)
+        return;
+    const int shownEnd = length() - int(m_pending.size());
+    if (m_needsRebuild || count >= shownEnd) {
+        m_needsRebuild = true;
+    } else if (count <= m_viewStart) {
+        m_viewStart -= count;
+    } else {
+        // The view shows one character for each of these but for CR LF,
+        // which it shows as one line break; a CR whose LF stays is part of
+        // the line break that stays.
+        const int from = m_viewStart;
+        for (int i = from; i < count; ++i) {
+            const bool crOfPair = m_text[i] == QLatin1Char('\r') && i + 1 < length() &&
+                                  m_text[i + 1] == QLatin1Char('\n');
+            if (!crOfPair)
+                ++m_viewDrop;
+        }
+        m_viewStart = 0;
+    }
+    m_text.remove(0, count);
+    m_caret = qMax(0, m_caret - count);
+    viewChanged();
+}
+
+void TerminalText::updateView()
+{
+    m_viewTimer.stop();
+    if (m_needsRebuild) {
         rebuildView();
+        return;
+    }
+    if (m_pending.isEmpty() && m_viewDrop == 0)
+        return;
+    const bool following = followingEnd();
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    if (m_viewDrop > 0) {
+        cursor.movePosition(QTextCursor::Start);
+        cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor, m_viewDrop);
+        cursor.removeSelectedText();
+        m_viewDrop = 0;
+    }
+    if (!m_pending.isEmpty()) {
+        cursor.movePosition(QTextCursor::End);
+        // A CR shown at the end and the LF that now follows it are one line break.
+        if (m_viewEndsWithCr && m_pending.startsWith(QLatin1Char('\n')))
+            cursor.deletePreviousChar();
+        cursor.insertText(displayForm(m_pending));
+        m_viewEndsWithCr = m_pending.endsWith(QLatin1Char('\r'));
+        m_pending.clear();
+    }
+    cursor.endEditBlock();
+    scrollToEndIfFollowing(following);
 }
 
 QString TerminalText::displayForm(const QString& text)
@@ -83,14 +150,10 @@ void TerminalText::rebuildView()
         m_text[m_viewStart - 1] == QLatin1Char('\r'))
         ++m_viewStart;
     setPlainText(displayForm(m_text.mid(m_viewStart)));
+    m_pending.clear();
+    m_viewDrop = 0;
+    m_needsRebuild = false;
+    m_viewEndsWithCr = m_text.endsWith(QLatin1Char('\r'));
+    m_viewTimer.stop();
     scrollToEndIfFollowing(true);
-}
-
-void TerminalText::appendToView(const QString& text)
-{
-    const bool following = followingEnd();
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(displayForm(text));
-    scrollToEndIfFollowing(following);
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <optional>
 
 // The firmware file, read forwards one line at a time as bytes. A line ends
 // at LF; a CR before the LF belongs to the line ending too. Every other byte
@@ -12,19 +13,34 @@
 class FirmwareStream
 {
 public:
-    Status open(const QString& path);
+    // No firmware text has lines this long; a longer one means a binary file.
+    static constexpr int MaximumLineLength = 65536;
+
+    // What a look through the whole file tells before anything is sent.
+    struct Facts {
+        qint64 size = 0;
+        int lines = 0;       // a last line without LF counts
+        int longestLine = 0; // bytes, without the line ending
+        int longestLineNumber = 0;
+    };
+    [[nodiscard]] static std::optional<Facts> examine(const QString& path, QString* error);
+
+    // `expectedSize`: what examine() found; a file that ends before it was
+    // changed while being sent. -1 takes the file as it comes.
+    [[nodiscard]] Status open(const QString& path, qint64 expectedSize = -1);
     void close();
     bool isOpen() const { return m_file.isOpen(); }
 
     // A closed stream counts as one at its end.
     bool atEnd() const { return !m_file.isOpen() || m_file.atEnd(); }
-    Status readLine(QByteArray* line);
+    // Fails on a read error, a line over the maximum, or a file that ended
+    // early; the failure names the line.
+    [[nodiscard]] Status readLine(QByteArray* line);
     int linesRead() const { return m_linesRead; }
-
-    // Lines the file holds (a last line without LF counts), or -1.
-    static int countLines(const QString& path);
+    QString fileName() const { return m_file.fileName(); }
 
 private:
     QFile m_file;
+    qint64 m_expectedSize = -1;
     int m_linesRead = 0;
 };

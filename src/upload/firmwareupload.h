@@ -1,24 +1,23 @@
 #pragma once
 
-#include "firmwarestream.h"
+#include "uploadengine.h"
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <memory>
 
 class frmCancelSend;
-class frmTerminal;
+class UploadWindow;
 
-// A firmware upload: the command that starts it, the handshake that sends the
-// rest of the file one line per reply of the unit ("*" the next line, "+" the
-// same line again), and its end by completion or Cancel.
-class FirmwareUpload : public QObject
+// The main window's upload: the Load Firmware File command that starts it,
+// the cancel dialog, and the engine's host, which puts its traffic into the
+// window's transcript and its lines onto the window's port.
+class FirmwareUpload : public QObject, private UploadHost
 {
     Q_OBJECT
 
 public:
-    explicit FirmwareUpload(frmTerminal& form);
+    explicit FirmwareUpload(UploadWindow& window);
     ~FirmwareUpload() override;
 
     static QString dialogTitle() { return QStringLiteral("Load Firmware File"); }
@@ -27,39 +26,41 @@ public:
         return QStringLiteral("Text Files (*.TXT)|*.txt|S Files (*.s*)|*.s*|All Files (*.*)|*.*");
     }
 
-    // Upload state shared with the port-event handler and the cancel dialog.
-    bool bSending = false;     // an upload is under way
-    bool bStopSending = false; // the last line has gone out, or Cancel
-    bool bPaceElapsed = false; // the pacing timer ticked
-    QByteArray sCurrentLine;   // the line a "+" sends again
-    FirmwareStream tsFirmware;
+    UploadEngine& engine() { return m_engine; }
+    const UploadEngine& engine() const { return m_engine; }
+    bool sending() const { return m_engine.bSending; }
 
     // The Load Firmware File command.
     void Start();
-    // One reply of the unit: the last byte of one read, or -1 for none.
-    void HandshakeStep(int received);
-    // At the end of every port event: finishes an upload whose last line is out.
-    void CompletionCheck();
+    // From the port-event handler: the last byte of one read, -1 for none.
+    void HandshakeStep(int received) { m_engine.HandshakeStep(received); }
+    void CompletionCheck() { m_engine.CompletionCheck(); }
     // The pacing timer's tick.
-    void Timer3_Timer();
+    void Timer3_Timer() { m_engine.pacingTick(); }
     // The cancel dialog's Cancel.
-    void Cancel();
+    void Cancel() { m_engine.Cancel(); }
 
     frmCancelSend* cancelDialog() const { return m_dialog.get(); }
 
 private:
-    bool stale(quint64 generation) const;
-    void insert(const QString& text);
-    void transmitWait();
-    void showProgress();
-    void finish(); // what completion and Cancel share
     frmCancelSend& dialog();
+    void giveUp();
 
-    frmTerminal& m_form;
+    // UploadHost
+    void showTraffic(const QString& text) override;
+    Status send(const QByteArray& line) override;
+    bool transmitBufferEmpty() override;
+    void setReceiveEvents(bool on) override;
+    void discardInput() override;
+    void armPacing() override;
+    void restartPortReset() override;
+    void stopPortReset() override;
+    void underWay() override;
+    void progress(const UploadProgress& progress) override;
+    void sendProblem(const QString& description) override;
+    void ended(const UploadOutcome& outcome) override;
+
+    UploadWindow& m_window;
+    UploadEngine m_engine;
     std::unique_ptr<frmCancelSend> m_dialog;
-    quint64 m_generation = 0;
-    bool m_live = false; // a line of the chosen file is out and the upload has not ended
-    quint64 m_pacingFor = 0; // the upload whose step waits for its pacing tick
-    int m_reply = -1;
-    int m_totalLines = 0;
 };

@@ -1,8 +1,9 @@
 #include "frmcancelsend.h"
 
 #include "../serial/applicationtitle.h"
-#include "../terminal/messageboxes.h"
-#include "../terminal/twips.h"
+#include "../ui/messageboxes.h"
+#include "../ui/twips.h"
+#include "uploadengine.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -33,8 +34,9 @@ frmCancelSend::frmCancelSend(std::function<bool()> stopRequested, QWidget* paren
     // In the free strip between the label and the button.
     Progress = new QProgressBar(this);
     Progress->setObjectName(QStringLiteral("Progress"));
-    Progress->setGeometry(Twips::rect(120, 672, 4932, 120, this));
-    Progress->setTextVisible(false);
+    Progress->setGeometry(Twips::rect(120, 624, 4932, 204, this));
+    Progress->setTextVisible(true);
+    Progress->setAlignment(Qt::AlignCenter);
     Progress->setRange(0, 1);
     Progress->setValue(0);
     Progress->setFocusPolicy(Qt::NoFocus);
@@ -47,11 +49,16 @@ frmCancelSend::frmCancelSend(std::function<bool()> stopRequested, QWidget* paren
     connect(Command1, &QPushButton::clicked, this, &frmCancelSend::cancelClicked);
 }
 
-void frmCancelSend::setProgress(int linesSent, int totalLines)
+void frmCancelSend::setProgress(const UploadProgress& progress)
 {
-    Progress->setRange(0, qMax(1, totalLines));
-    Progress->setValue(qBound(0, linesSent, qMax(1, totalLines)));
-    Progress->setToolTip(tr("%1 of %2 lines sent").arg(linesSent).arg(totalLines));
+    const int total = qMax(1, progress.totalLines);
+    Progress->setRange(0, total);
+    Progress->setValue(qBound(0, progress.linesSent, total));
+    QString text = tr("%1 of %2 lines").arg(progress.linesSent).arg(progress.totalLines);
+    if (progress.resends > 0)
+        text += tr(", %n sent again", nullptr, progress.resends);
+    Progress->setFormat(text);
+    Progress->setToolTip(text);
 }
 
 void frmCancelSend::ActivationStep()

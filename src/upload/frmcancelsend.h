@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <functional>
 
+struct UploadProgress;
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -21,10 +23,10 @@ public:
 
     QLabel* Label1 = nullptr;
     QPushButton* Command1 = nullptr;
-    // Lines sent of the file's lines.
+    // Lines sent of the file's lines, and how many went again.
     QProgressBar* Progress = nullptr;
 
-    void setProgress(int linesSent, int totalLines);
+    void setProgress(const UploadProgress& progress);
 
     void ActivationStep();
     void DeactivationStep();

@@ -1,40 +1,18 @@
 #pragma once
 
-#include "serial/mscomm.h"
-#include "terminal/clock.h"
-#include "terminal/commondialog.h"
-#include "terminal/messageboxes.h"
+#include "coresupport.h"
+#include "ui/clock.h"
+#include "ui/commondialog.h"
+#include "ui/messageboxes.h"
 
 #include <QApplication>
-#include <QByteArray>
 #include <QDateTime>
-#include <QProcess>
-#include <QString>
-#include <QStringList>
-#include <QTest>
-#include <QVector>
-#include <functional>
 
 namespace TestSupport {
 
-// Gives the test program a temporary HOME and XDG_CONFIG_HOME of its own and
-// the offscreen platform, before the application object exists.
-void isolateEnvironment();
-
 // Puts every seam back: real message boxes are replaced by a recorder that
-// answers OK, no file dialog handler, the system clock, no system serial
-// ports at all (nothing may reach a real device), an empty settings folder.
+// answers OK, no file dialog handler, the system clock, and the core seams.
 void resetSeams();
-
-QString configFolder();
-
-// Makes Com n of the loader the given device.
-void linkComPort(int number, const QString& device);
-
-// Handles events until `done` holds or `timeoutMs` passes.
-bool waitFor(const std::function<bool()>& done, int timeoutMs);
-// Handles events for about `ms`.
-void pump(int ms);
 
 // Records every message box and answers from a queue (OK when it is empty).
 class ScriptedBoxes
@@ -93,62 +71,6 @@ public:
     QString lastFilter;
     QString fileNameWhenShown;
 };
-
-// A pseudo-terminal; the loader opens its slave side like a serial device,
-// the test plays the other end through the master.
-class Pty
-{
-public:
-    explicit Pty(bool keepSlaveOpen = true);
-    ~Pty();
-
-    QString slavePath() const { return m_slavePath; }
-    int masterFd() const { return m_master; }
-    int slaveFd() const { return m_slave; }
-
-    void write(const QByteArray& bytes);
-    // Whatever has arrived, without waiting.
-    QByteArray readAvailable();
-    // Reads, handling events meanwhile, until `count` bytes came or the time is up.
-    QByteArray readFor(int count, int timeoutMs);
-    void closeMaster();
-    void closeSlave();
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_slavePath;
-};
-
-// The simulated unit, running as its own process on a pseudo-terminal.
-class VirtualUnit
-{
-public:
-    ~VirtualUnit();
-    // Starts it with --link `comPort` and the given options; returns its device.
-    QString start(int comPort, const QStringList& options);
-    void stop();
-    QString logPath() const;
-    QString answersPath() const;
-    QVector<QByteArray> receivedLines() const;
-    QVector<QByteArray> answers() const;
-
-private:
-    QProcess m_process;
-    QString m_folder;
-};
-
-// Lines of a file as the loader sends them: split at LF, a CR before it dropped.
-QVector<QByteArray> fileLines(const QString& path);
-
-// An S-record file made with objcopy from `bytes` of a real binary, written
-// to `path`.
-bool makeSrecordFile(const QByteArray& bytes, const QString& path);
-// Some bytes of a real binary on this machine.
-QByteArray realBinaryBytes(int size);
-
-QString tempFolder();
-QString writeFile(const QString& name, const QByteArray& contents);
 
 } // namespace TestSupport
 

@@ -17,6 +17,9 @@ public:
         QString text;
         Icon icon;
         Buttons buttons;
+        // Raised above the program's always-on-top windows (the cancel
+        // dialog), which would otherwise hide it while it holds the keyboard.
+        bool onTop;
     };
     using Handler = std::function<Answer(const Request&)>;
 
@@ -29,4 +32,8 @@ public:
 
     // How many boxes are open right now (they can nest).
     static int openCount();
+
+    // Whether one of the program's always-on-top windows is showing; a modal
+    // window opened now must stay on top too, or it opens underneath.
+    static bool alwaysOnTopShowing();
 };

@@ -21,6 +21,8 @@ int& openBoxes()
 MessageBoxes::Answer showReal(const MessageBoxes::Request& request)
 {
     QMessageBox box(QApplication::activeWindow());
+    if (request.onTop)
+        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.setWindowTitle(request.caption);
     box.setText(request.text);
     box.setIcon(request.icon == MessageBoxes::Icon::Exclamation ? QMessageBox::Warning
@@ -52,7 +54,8 @@ MessageBoxes::Answer showReal(const MessageBoxes::Request& request)
 
 MessageBoxes::Answer MessageBoxes::show(const QString& text, Icon icon, Buttons buttons)
 {
-    const Request request{QCoreApplication::applicationName(), text, icon, buttons};
+    const Request request{QCoreApplication::applicationName(), text, icon, buttons,
+                          alwaysOnTopShowing()};
     ++openBoxes();
     const Answer answer = handler() ? handler()(request) : showReal(request);
     --openBoxes();
@@ -67,4 +70,14 @@ void MessageBoxes::setHandler(Handler h)
 int MessageBoxes::openCount()
 {
     return openBoxes();
+}
+
+bool MessageBoxes::alwaysOnTopShowing()
+{
+    const auto windows = QApplication::topLevelWidgets();
+    for (const QWidget* w : windows) {
+        if (w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint))
+            return true;
+    }
+    return false;
 }

@@ -1,0 +1,300 @@
+#include "coresupport.h"
+
+#include "serial/portresolver.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#ifndef VIRTUAL_UNIT_PATH
+#define VIRTUAL_UNIT_PATH "virtual-unit"
+#endif
+
+namespace TestSupport {
+
+namespace {
+
+QString& homeFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+void removeHome()
+{
+    if (!homeFolder().isEmpty())
+        QDir(homeFolder()).removeRecursively();
+}
+
+} // namespace
+
+void isolateEnvironment()
+{
+    char pattern[] = "/tmp/loader-test-XXXXXX";
+    const char* made = ::mkdtemp(pattern);
+    if (!made)
+        std::abort();
+    homeFolder() = QString::fromLocal8Bit(made);
+    const QByteArray home = homeFolder().toLocal8Bit();
+    ::setenv("HOME", home.constData(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home + "/.config").constData(), 1);
+    ::setenv("XDG_RUNTIME_DIR", (home + "/runtime").constData(), 1);
+    QDir().mkpath(homeFolder() + QStringLiteral("/runtime"));
+    QFile::setPermissions(homeFolder() + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    std::atexit(removeHome);
+}
+
+QString configFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+QString tempFolder()
+{
+    const QString folder = homeFolder() + QStringLiteral("/files");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QString writeFile(const QString& name, const QByteArray& contents)
+{
+    const QString path = tempFolder() + QLatin1Char('/') + name;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(contents);
+    return path;
+}
+
+void resetCoreSeams()
+{
+    PortResolver::setEnumerator([] { return QStringList(); });
+    QDir(configFolder()).removeRecursively();
+    QDir().mkpath(configFolder());
+}
+
+void linkComPort(int number, const QString& device)
+{
+    const QString link = PortResolver::linkPath(number);
+    QDir().mkpath(PortResolver::linksFolder());
+    QFile::remove(link);
+    QFile::link(device, link);
+}
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QTest::qSleep(1);
+    }
+    return true;
+}
+
+void pump(int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QTest::qSleep(1);
+    }
+}
+
+Pty::Pty(bool keepSlaveOpen)
+{
+    char name[256] = {};
+    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
+        qFatal("openpty failed");
+    termios raw{};
+    ::tcgetattr(m_slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(m_slave, TCSANOW, &raw);
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_slavePath = QString::fromLocal8Bit(name);
+    if (!keepSlaveOpen)
+        closeSlave();
+}
+
+Pty::~Pty()
+{
+    closeSlave();
+    closeMaster();
+}
+
+void Pty::write(const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (errno == EAGAIN)
+            pump(1); // full: let the loader read
+        else if (errno != EINTR)
+            break;
+    }
+}
+
+QByteArray Pty::readAvailable()
+{
+    QByteArray all;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        all.append(buffer, n);
+    }
+    return all;
+}
+
+QByteArray Pty::readFor(int count, int timeoutMs)
+{
+    QByteArray all;
+    waitFor(
+        [&] {
+            all += readAvailable();
+            return all.size() >= count;
+        },
+        timeoutMs);
+    return all;
+}
+
+void Pty::closeMaster()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
+}
+
+void Pty::closeSlave()
+{
+    if (m_slave >= 0)
+        ::close(m_slave);
+    m_slave = -1;
+}
+
+VirtualUnit::~VirtualUnit()
+{
+    stop();
+}
+
+QString VirtualUnit::start(int comPort, const QStringList& options)
+{
+    static int runs = 0;
+    m_folder = tempFolder() + QStringLiteral("/unit%1").arg(++runs);
+    QDir().mkpath(m_folder);
+    QStringList arguments = {QStringLiteral("--link"), QString::number(comPort),
+                             QStringLiteral("--log"), logPath(), QStringLiteral("--answers"),
+                             answersPath()};
+    arguments += options;
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral(VIRTUAL_UNIT_PATH), arguments);
+    if (!m_process.waitForStarted(5000))
+        return QString();
+    if (!m_process.canReadLine() && !m_process.waitForReadyRead(5000))
+        return QString();
+    return QString::fromLocal8Bit(m_process.readLine()).trimmed();
+}
+
+void VirtualUnit::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(3000))
+        m_process.kill();
+    m_process.waitForFinished(1000);
+}
+
+QString VirtualUnit::logPath() const
+{
+    return m_folder + QStringLiteral("/received.log");
+}
+
+QString VirtualUnit::answersPath() const
+{
+    return m_folder + QStringLiteral("/answers.log");
+}
+
+static QVector<QByteArray> linesOf(const QString& path)
+{
+    QFile file(path);
+    QVector<QByteArray> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    const QByteArray all = file.readAll();
+    qsizetype start = 0;
+    while (start < all.size()) {
+        qsizetype end = all.indexOf('\n', start);
+        if (end < 0)
+            end = all.size();
+        lines << all.mid(start, end - start);
+        start = end + 1;
+    }
+    return lines;
+}
+
+QVector<QByteArray> VirtualUnit::receivedLines() const
+{
+    return linesOf(logPath());
+}
+
+QVector<QByteArray> VirtualUnit::answers() const
+{
+    return linesOf(answersPath());
+}
+
+QVector<QByteArray> fileLines(const QString& path)
+{
+    QVector<QByteArray> lines = linesOf(path);
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    return lines;
+}
+
+QByteArray realBinaryBytes(int size)
+{
+    const QStringList candidates = {QCoreApplication::applicationFilePath(),
+                                    QStringLiteral("/usr/bin/cmake"), QStringLiteral("/bin/bash")};
+    for (const QString& path : candidates) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && file.size() >= size)
+            return file.read(size);
+    }
+    return QByteArray();
+}
+
+bool makeSrecordFile(const QByteArray& bytes, const QString& path)
+{
+    const QString binary = path + QStringLiteral(".bin");
+    QFile out(binary);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    out.write(bytes);
+    out.close();
+    const int status = QProcess::execute(
+        QStringLiteral("objcopy"),
+        {QStringLiteral("-I"), QStringLiteral("binary"), QStringLiteral("-O"),
+         QStringLiteral("srec"), binary, path});
+    QFile::remove(binary);
+    return status == 0 && QFile::exists(path);
+}
+
+} // namespace TestSupport

@@ -1,0 +1,103 @@
+#pragma once
+
+// What every test program needs: its own HOME, pseudo-terminals, the
+// simulated unit, files to send. Nothing here needs widgets.
+
+#include "serial/mscomm.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+#include <QVector>
+#include <functional>
+
+namespace TestSupport {
+
+// Gives the test program a temporary HOME and XDG_CONFIG_HOME of its own and
+// the offscreen platform, before the application object exists.
+void isolateEnvironment();
+
+// No system serial ports at all (nothing may reach a real device), and an
+// empty settings folder.
+void resetCoreSeams();
+
+QString configFolder();
+
+// Makes Com n of the loader the given device.
+void linkComPort(int number, const QString& device);
+
+// Handles events until `done` holds or `timeoutMs` passes.
+bool waitFor(const std::function<bool()>& done, int timeoutMs);
+// Handles events for about `ms`.
+void pump(int ms);
+
+// A pseudo-terminal; the loader opens its slave side like a serial device,
+// the test plays the other end through the master.
+class Pty
+{
+public:
+    explicit Pty(bool keepSlaveOpen = true);
+    ~Pty();
+
+    QString slavePath() const { return m_slavePath; }
+    int masterFd() const { return m_master; }
+    int slaveFd() const { return m_slave; }
+
+    void write(const QByteArray& bytes);
+    // Whatever has arrived, without waiting.
+    QByteArray readAvailable();
+    // Reads, handling events meanwhile, until `count` bytes came or the time is up.
+    QByteArray readFor(int count, int timeoutMs);
+    void closeMaster();
+    void closeSlave();
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+};
+
+// The simulated unit, running as its own process on a pseudo-terminal.
+class VirtualUnit
+{
+public:
+    ~VirtualUnit();
+    // Starts it with --link `comPort` and the given options; returns its device.
+    QString start(int comPort, const QStringList& options);
+    void stop();
+    QString logPath() const;
+    QString answersPath() const;
+    QVector<QByteArray> receivedLines() const;
+    QVector<QByteArray> answers() const;
+
+private:
+    QProcess m_process;
+    QString m_folder;
+};
+
+// Lines of a file as the loader sends them: split at LF, a CR before it dropped.
+QVector<QByteArray> fileLines(const QString& path);
+
+// An S-record file made with objcopy from `bytes` of a real binary, written
+// to `path`.
+bool makeSrecordFile(const QByteArray& bytes, const QString& path);
+// Some bytes of a real binary on this machine.
+QByteArray realBinaryBytes(int size);
+
+QString tempFolder();
+QString writeFile(const QString& name, const QByteArray& contents);
+
+} // namespace TestSupport
+
+#define CORE_TEST_MAIN(TestObject)                                                                 \
+    int main(int argc, char* argv[])                                                               \
+    {                                                                                              \
+        TestSupport::isolateEnvironment();                                                         \
+        QCoreApplication app(argc, argv);                                                          \
+        TestSupport::resetCoreSeams();                                                             \
+        TestObject test;                                                                           \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
