@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QToolBar>
 #include <fcntl.h>
 #include <memory>
@@ -612,6 +614,7 @@ void TerminalTest::trimAtLimit()
     while (text.size() < length)
         text += line;
     text.truncate(length);
+    form.txtTerm->resize(4000, 300); // no wrapping, to compare the view with the text
     form.txtTerm->setText(text);
     // All of it in one read: held back until it is all there.
     QVERIFY(form.MSComm1->setRThreshold(0).isOk());
@@ -677,6 +680,7 @@ void TerminalTest::statusMessages()
 void TerminalTest::transcriptShowsEveryByte()
 {
     TerminalText text;
+    text.resize(4000, 200); // wide enough not to wrap
     QByteArray bytes;
     for (int b = 0; b < 256; ++b) {
         if (b != '\n')
@@ -704,6 +708,20 @@ void TerminalTest::transcriptShowsEveryByte()
     text.insertAtCaret(QStringLiteral("X"));
     QCOMPARE(text.text(), QStringLiteral("abX\r\ncd"));
     QCOMPARE(text.caret(), 3);
+
+    // A long run of prompts wraps at the view's width; a trim through a
+    // wrapped line leaves the rest of it, shorter, at the top.
+    text.resize(200, 200);
+    text.setText(QString());
+    const int w = text.wrapColumns();
+    text.insertAtCaret(QString(3 * w + 5, QLatin1Char('+')));
+    text.updateView();
+    QCOMPARE(text.blockCount(), 4);
+    text.removeFront(w + 2);
+    text.updateView();
+    QCOMPARE(text.blockCount(), 3);
+    QCOMPARE(text.document()->firstBlock().text().size(), w - 2);
+    QCOMPARE(text.toPlainText().remove(QLatin1Char('\n')), QString(2 * w + 3, QLatin1Char('+')));
 }
 
 LOADER_TEST_MAIN(TerminalTest)

@@ -139,8 +139,8 @@ void UploadTest::handshakeAndTranscript()
     QCOMPARE(rig.reply("+", file[1].size()), file[1]);
     QCOMPARE(rig.reply("*+", file[1].size()), file[1]); // one read: the last character counts
     QCOMPARE(rig.reply("+*", file[2].size()), file[2]);
-    QCOMPARE(dialog->Progress->value(), 3);
-    QCOMPARE(dialog->Progress->text(), QStringLiteral("3 of 4 lines, 2 sent again"));
+    QTRY_COMPARE(dialog->Progress->value(), 3);
+    QTRY_COMPARE(dialog->Progress->text(), QStringLiteral("3 of 4 lines, 2 sent again"));
     QVERIFY(rig.upload().sending());
     QCOMPARE(rig.reply("*", file[3].size()), file[3]);
     // The last line ends the upload at once, without waiting for its answer.

@@ -50,6 +50,7 @@ struct Options {
     double frameGapMs = 30;
     std::string logPath;
     std::string answersPath;
+    std::string timingPath;
 };
 
 void usage()
@@ -70,6 +71,8 @@ void usage()
         "  --frame-gap MS        silence that ends a line that is no S-record (default 30)\n"
         "  --log FILE            every received line, exact bytes, one per line\n"
         "  --answers FILE        the answer to each received line, one per line\n"
+        "  --timing FILE         per line, monotonic ms: first byte in, last byte in,\n"
+        "                        answer out\n"
         "Prints the device path, then runs until SIGINT or SIGTERM.\n",
         stderr);
 }
@@ -113,6 +116,8 @@ bool parse(int argc, char** argv, Options* o)
             o->logPath = value("--log");
         else if (a == "--answers")
             o->answersPath = value("--answers");
+        else if (a == "--timing")
+            o->timingPath = value("--timing");
         else if (a == "--help" || a == "-h") {
             usage();
             std::exit(0);
@@ -201,8 +206,11 @@ int main(int argc, char** argv)
     std::FILE* log = options.logPath.empty() ? nullptr : std::fopen(options.logPath.c_str(), "wb");
     std::FILE* answers =
         options.answersPath.empty() ? nullptr : std::fopen(options.answersPath.c_str(), "wb");
+    std::FILE* timing =
+        options.timingPath.empty() ? nullptr : std::fopen(options.timingPath.c_str(), "wb");
 
-    struct sigaction sa{};
+    struct sigaction sa {
+    };
     sa.sa_handler = onSignal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
@@ -215,6 +223,7 @@ int main(int argc, char** argv)
     std::uniform_real_distribution<double> chance(0.0, 1.0);
     unit::LineFramer framer(options.frameGapMs);
     long received = 0;
+    double lineStartMs = -1;
     bool silent = options.silentAfter == 0;
     double nextPrompt = nowMs() + options.promptIntervalMs;
 
@@ -240,6 +249,8 @@ int main(int argc, char** argv)
             char buffer[4096];
             const ssize_t n = ::read(master, buffer, sizeof buffer);
             if (n > 0) {
+                if (framer.empty())
+                    lineStartMs = nowMs();
                 framer.feed(buffer, std::size_t(n), nowMs());
                 nextPrompt = nowMs() + options.promptIntervalMs;
             }
@@ -247,11 +258,8 @@ int main(int argc, char** argv)
 
         while (auto line = framer.take(nowMs())) {
             ++received;
-            if (log) {
-                std::fwrite(line->data(), 1, line->size(), log);
-                std::fputc('\n', log);
-                std::fflush(log);
-            }
+            const double completeMs = nowMs();
+            double answeredMs = -1;
             if (options.silentAfter >= 0 && received > options.silentAfter)
                 silent = true;
             std::string answer;
@@ -267,12 +275,25 @@ int main(int argc, char** argv)
                     answer.insert(answer.begin(), options.noise[random() % options.noise.size()]);
                 wireTime(options.baud, answer.size());
                 send(master, answer);
+                answeredMs = nowMs();
+            }
+            // Records after the answer, so they cost the loader nothing.
+            if (log) {
+                std::fwrite(line->data(), 1, line->size(), log);
+                std::fputc('\n', log);
+                std::fflush(log);
             }
             if (answers) {
                 std::fwrite(answer.data(), 1, answer.size(), answers);
                 std::fputc('\n', answers);
                 std::fflush(answers);
             }
+            if (timing) {
+                std::fprintf(timing, "%.3f %.3f %.3f\n", lineStartMs, completeMs, answeredMs);
+                std::fflush(timing);
+            }
+            // Bytes of the next line that came in the same read.
+            lineStartMs = framer.empty() ? -1 : nowMs();
             nextPrompt = nowMs() + options.promptIntervalMs;
         }
 
@@ -288,6 +309,8 @@ int main(int argc, char** argv)
         std::fclose(log);
     if (answers)
         std::fclose(answers);
+    if (timing)
+        std::fclose(timing);
     ::close(slave);
     ::close(master);
     return 0;

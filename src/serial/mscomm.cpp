@@ -212,15 +212,29 @@ Status MSComm::Output(const QByteArray& bytes)
     }
     if (bytes.isEmpty())
         return Status::ok();
-    const qint64 written = m_port.write(bytes);
-    if (written != bytes.size()) {
-        return Status::failure(
-            QStringLiteral("Sending to %1 failed: %2.").arg(portLabel(), m_port.errorString()));
+    qsizetype done = 0;
+#ifdef Q_OS_UNIX
+    // Straight to the device when nothing is queued before it: out now, and
+    // without the write notifier's round through the event loop.
+    if (m_port.bytesToWrite() == 0) {
+        const ssize_t n = ::write(int(m_port.handle()), bytes.constData(), size_t(bytes.size()));
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            const QString why = QString::fromLocal8Bit(std::strerror(errno));
+            return Status::failure(QStringLiteral("Sending to %1 failed: %2.").arg(portLabel(), why));
+        }
+        done = qMax<qsizetype>(0, n);
     }
-    // Out now, not at the next turn of the event loop.
-    m_port.flush();
-    if (!PortOpen())
-        return Status::failure(m_lostDescription);
+#endif
+    if (done < bytes.size()) {
+        const QByteArray rest = bytes.mid(done);
+        if (m_port.write(rest) != rest.size()) {
+            return Status::failure(
+                QStringLiteral("Sending to %1 failed: %2.").arg(portLabel(), m_port.errorString()));
+        }
+        m_port.flush();
+        if (!PortOpen())
+            return Status::failure(m_lostDescription);
+    }
     m_draining = OutBufferCount() > 0;
     if (m_draining)
         checkDrained();

@@ -74,6 +74,8 @@ public:
     [[nodiscard]] Status Output(const QByteArray& bytes);
     // Bytes not yet on the wire: ours and the driver's output queue.
     int OutBufferCount() const;
+    // Output() left bytes queued, and transmitSettled() is still to come.
+    bool outputPending() const { return m_draining; }
 
     // 0 holds receive events back; n >= 1 raises OnComm with comEvReceive
     // whenever at least n bytes are waiting.

@@ -37,6 +37,10 @@ namespace {
 // How often the closing wait looks at the clock while output is stuck.
 constexpr int DrainPollMs = 100;
 
+// How often the terminal view catches up with the traffic.
+constexpr int ViewIntervalUploading = 400;
+constexpr int ViewIntervalIdle = 1000;
+
 QString key(const QAction* action)
 {
     return action->property("Key").toString();
@@ -645,6 +649,9 @@ void frmTerminal::MSComm1_OnComm()
             m_upload->HandshakeStep(last);
         else if (last == '+')
             txtTerm->insertAtCaret(QStringLiteral("+"));
+        // Now, while an upload waits out its pacing, is the time to paint.
+        // Prompts alone need showing only once a second.
+        txtTerm->updateViewIfDue(m_upload->sending() ? ViewIntervalUploading : ViewIntervalIdle);
     } else if (const std::optional<QString> message = statusMessageFor(code)) {
         sbrStatus->setPanelText(QStringLiteral("Status"), QStringLiteral("Status: ") + *message);
         Timer2->setEnabled(true);

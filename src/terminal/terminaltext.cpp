@@ -2,16 +2,40 @@
 
 #include <QScrollBar>
 #include <QTextCursor>
+#include <algorithm>
+
+namespace {
+
+// One symbol per byte; CR and LF are handled by the caller.
+QChar shownAs(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x20)
+        return QChar(char16_t(0x2400 + u)); // control pictures
+    if (u == 0x7f)
+        return QChar(char16_t(0x2421));
+    if (u >= 0x80 && u < 0xa0)
+        return QChar(char16_t(0xfffd));
+    return c;
+}
+
+} // namespace
 
 TerminalText::TerminalText(QWidget* parent) : QPlainTextEdit(parent)
 {
     setReadOnly(true);
     setUndoRedoEnabled(false);
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // No text cursor: a blinking one repaints twice a second for nothing.
+    // Ctrl+A, Ctrl+C and the paging keys still work.
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setFocusPolicy(Qt::StrongFocus);
+    // The view wraps its own lines; this only catches what a font makes wider.
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAnywhere);
+    m_lines.push_back({});
     m_viewTimer.setSingleShot(true);
     m_viewTimer.setInterval(ViewDelayMs);
+    m_sinceUpdate.start();
     connect(&m_viewTimer, &QTimer::timeout, this, &TerminalText::updateView);
 }
 
@@ -58,26 +82,74 @@ void TerminalText::removeFront(int count)
     } else if (count <= m_viewStart) {
         m_viewStart -= count;
     } else {
-        // The view shows one character for each of these but for CR LF,
-        // which it shows as one line break; a CR whose LF stays is part of
-        // the line break that stays.
-        const int from = m_viewStart;
-        for (int i = from; i < count; ++i) {
-            const bool crOfPair = m_text[i] == QLatin1Char('\r') && i + 1 < length() &&
-                                  m_text[i + 1] == QLatin1Char('\n');
-            if (!crOfPair)
-                ++m_viewDrop;
-        }
+        // Whole view lines go with their line breaks; of a line cut in two,
+        // the rest stays where it is, as a shorter first line.
+        int cut = count - m_viewStart;
         m_viewStart = 0;
+        while (cut > 0) {
+            ViewLine& first = m_lines.front();
+            if (m_lines.size() > 1 && first.textChars <= cut) {
+                cut -= first.textChars;
+                m_viewDrop += first.shownChars + 1;
+                m_lines.pop_front();
+                continue;
+            }
+            // The line break is at the end, so a cut that takes part of it
+            // leaves just the break.
+            const int shown = std::min(cut, first.shownChars);
+            m_viewDrop += shown;
+            first.shownChars -= shown;
+            first.textChars -= cut;
+            cut = 0;
+        }
     }
     m_text.remove(0, count);
     m_caret = qMax(0, m_caret - count);
     viewChanged();
 }
 
+QString TerminalText::wrapForView(const QString& text)
+{
+    QString shown;
+    shown.reserve(text.size() + text.size() / m_wrapColumns + 1);
+    auto endLine = [&](int textChars) {
+        m_lines.back().textChars += textChars;
+        m_lines.push_back({});
+        shown += QLatin1Char('\n');
+    };
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\n')) {
+            // A CR already counted with its line and this LF are one break.
+            endLine(1);
+            continue;
+        }
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) {
+            endLine(2);
+            ++i;
+            continue;
+        }
+        if (m_lines.back().shownChars >= m_wrapColumns)
+            endLine(0);
+        ViewLine& line = m_lines.back();
+        ++line.textChars;
+        ++line.shownChars;
+        shown += shownAs(c);
+    }
+    return shown;
+}
+
+void TerminalText::updateViewIfDue(int intervalMs)
+{
+    if (m_viewTimer.isActive() && m_sinceUpdate.elapsed() >= intervalMs)
+        updateView();
+}
+
 void TerminalText::updateView()
 {
     m_viewTimer.stop();
+    m_sinceUpdate.restart();
+    wrapChanged();
     if (m_needsRebuild) {
         rebuildView();
         return;
@@ -96,9 +168,11 @@ void TerminalText::updateView()
     if (!m_pending.isEmpty()) {
         cursor.movePosition(QTextCursor::End);
         // A CR shown at the end and the LF that now follows it are one line break.
-        if (m_viewEndsWithCr && m_pending.startsWith(QLatin1Char('\n')))
+        if (m_viewEndsWithCr && m_pending.startsWith(QLatin1Char('\n'))) {
             cursor.deletePreviousChar();
-        cursor.insertText(displayForm(m_pending));
+            --m_lines.back().shownChars;
+        }
+        cursor.insertText(wrapForView(m_pending));
         m_viewEndsWithCr = m_pending.endsWith(QLatin1Char('\r'));
         m_pending.clear();
     }
@@ -111,23 +185,38 @@ QString TerminalText::displayForm(const QString& text)
     QString shown;
     shown.reserve(text.size());
     for (int i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) {
             shown += QLatin1Char('\n');
             ++i;
-        } else if (c == u'\n') {
+        } else if (c == QLatin1Char('\n')) {
             shown += QLatin1Char('\n');
-        } else if (c < 0x20) {
-            shown += QChar(char16_t(0x2400 + c)); // control pictures
-        } else if (c == 0x7f) {
-            shown += QChar(char16_t(0x2421));
-        } else if (c >= 0x80 && c < 0xa0) {
-            shown += QChar(char16_t(0xfffd));
         } else {
-            shown += QChar(c);
+            shown += shownAs(c);
         }
     }
     return shown;
+}
+
+void TerminalText::resizeEvent(QResizeEvent* event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    if (wrapChanged())
+        viewChanged();
+}
+
+bool TerminalText::wrapChanged()
+{
+    // Room for the scroll bar is kept, so it coming and going changes nothing.
+    const int advance = qMax(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+    const int room = contentsRect().width() - verticalScrollBar()->sizeHint().width() -
+                     2 * int(document()->documentMargin()) - 2;
+    const int columns = qMax(8, room / advance);
+    if (columns == m_wrapColumns)
+        return false;
+    m_wrapColumns = columns;
+    m_needsRebuild = true;
+    return true;
 }
 
 bool TerminalText::followingEnd() const
@@ -144,12 +233,15 @@ void TerminalText::scrollToEndIfFollowing(bool following)
 
 void TerminalText::rebuildView()
 {
+    wrapChanged();
     m_viewStart = qMax(0, length() - ViewLimit);
     // Never start the view between the CR and the LF of a line break.
     if (m_viewStart > 0 && m_text[m_viewStart] == QLatin1Char('\n') &&
         m_text[m_viewStart - 1] == QLatin1Char('\r'))
         ++m_viewStart;
-    setPlainText(displayForm(m_text.mid(m_viewStart)));
+    m_lines.clear();
+    m_lines.push_back({});
+    setPlainText(wrapForView(m_text.mid(m_viewStart)));
     m_pending.clear();
     m_viewDrop = 0;
     m_needsRebuild = false;

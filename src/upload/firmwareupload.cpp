@@ -11,13 +11,16 @@
 #include <QLabel>
 #include <QTimer>
 
-namespace
-{
+namespace {
 const QString crlf = QStringLiteral("\r\n");
-}
+constexpr int ProgressIntervalMs = 500;
+} // namespace
 
 FirmwareUpload::FirmwareUpload(UploadWindow& window) : m_window(window), m_engine(*this)
 {
+    m_progressTimer.setSingleShot(true);
+    m_progressTimer.setInterval(2 * ProgressIntervalMs);
+    connect(&m_progressTimer, &QTimer::timeout, this, &FirmwareUpload::showProgress);
     connect(
         &m_window.port(), &MSComm::transmitSettled, this,
         [this](bool delivered, const QString& why) { m_engine.transmitSettled(delivered, why); });
@@ -106,6 +109,7 @@ void FirmwareUpload::Start()
     cancel.Label1->setText(QStringLiteral("Loading Firmware File - ") + path);
     cancel.Label1->setToolTip(path);
     cancel.setProgress(UploadProgress{0, facts->lines, 0});
+    m_sinceProgress.invalidate(); // the first line shows at once
     cancel.show();
     cancel.raise();
     cancel.activateWindow();
@@ -127,7 +131,7 @@ Status FirmwareUpload::send(const QByteArray& line)
 
 bool FirmwareUpload::transmitBufferEmpty()
 {
-    return m_window.port().OutBufferCount() == 0;
+    return !m_window.port().outputPending();
 }
 
 void FirmwareUpload::setReceiveEvents(bool on)
@@ -160,10 +164,32 @@ void FirmwareUpload::underWay()
     m_window.StartTiming();
 }
 
+void FirmwareUpload::HandshakeStep(int received)
+{
+    m_engine.HandshakeStep(received);
+    if (m_progressPending && m_sinceProgress.elapsed() >= ProgressIntervalMs)
+        showProgress();
+}
+
 void FirmwareUpload::progress(const UploadProgress& progress)
 {
+    m_progress = progress;
+    if (m_progressPending)
+        return;
+    m_progressPending = true;
+    if (!m_sinceProgress.isValid() || m_sinceProgress.elapsed() >= 2 * ProgressIntervalMs)
+        showProgress(); // the first line, or after a quiet while
+    else
+        m_progressTimer.start();
+}
+
+void FirmwareUpload::showProgress()
+{
+    m_progressTimer.stop();
+    m_progressPending = false;
+    m_sinceProgress.restart();
     if (m_dialog)
-        m_dialog->setProgress(progress);
+        m_dialog->setProgress(m_progress);
 }
 
 void FirmwareUpload::sendProblem(const QString& description)

@@ -2,8 +2,10 @@
 
 #include "uploadengine.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 class frmCancelSend;
@@ -33,7 +35,7 @@ public:
     // The Load Firmware File command.
     void Start();
     // From the port-event handler: the last byte of one read, -1 for none.
-    void HandshakeStep(int received) { m_engine.HandshakeStep(received); }
+    void HandshakeStep(int received);
     void CompletionCheck() { m_engine.CompletionCheck(); }
     // The pacing timer's tick.
     void Timer3_Timer() { m_engine.pacingTick(); }
@@ -45,6 +47,7 @@ public:
 private:
     frmCancelSend& dialog();
     void giveUp();
+    void showProgress();
 
     // UploadHost
     void showTraffic(const QString& text) override;
@@ -63,4 +66,10 @@ private:
     UploadWindow& m_window;
     UploadEngine m_engine;
     std::unique_ptr<frmCancelSend> m_dialog;
+    // A bar redrawn for every line costs more than the line. It is redrawn
+    // a few times a second, right after a reply, while the pacing waits.
+    UploadProgress m_progress;
+    bool m_progressPending = false;
+    QElapsedTimer m_sinceProgress;
+    QTimer m_progressTimer; // for when no reply comes
 };

@@ -1,7 +1,6 @@
 #include "uploadengine.h"
 
-namespace
-{
+namespace {
 
 const QString crlf = QStringLiteral("\r\n");
 
