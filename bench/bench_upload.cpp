@@ -17,6 +17,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -327,6 +328,34 @@ QVector<double> resetIntervals(const QString& device, int count)
     return intervals;
 }
 
+// The slowest unit's rate when `units` take the file at once.
+double cliRate(const QString& file, int units)
+{
+    std::vector<std::unique_ptr<Unit>> simulated;
+    QStringList arguments{file, "-q"};
+    for (int i = 0; i < units; ++i) {
+        // Each unit links itself as Com1; the uploader is given devices.
+        simulated.push_back(std::make_unique<Unit>(QStringList{"--prompt-interval", "100"}));
+        arguments << "-p" << simulated.back()->device();
+    }
+    QProcess cli;
+    cli.setProcessEnvironment(environment());
+    cli.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), arguments);
+    cli.waitForFinished(900000);
+    double slowest = 0;
+    for (const auto& unit : simulated) {
+        const UploadFigures f = figuresOf(unit->timing());
+        if (slowest == 0 || f.linesPerSecond < slowest) {
+            slowest = f.linesPerSecond;
+            std::printf(
+                "  (%d at once, slowest so far: %.1f lines/s, beyond pacing median %.2f ms, "
+                "99th %.2f ms)\n",
+                units, f.linesPerSecond, f.medianMs, f.p99Ms);
+        }
+    }
+    return slowest;
+}
+
 void row(const char* what, double value, const char* unit, const QString& target, bool met)
 {
     std::printf("  %-46s %9.2f %-6s target %-14s %s\n", what, value, unit, qPrintable(target),
@@ -338,6 +367,7 @@ void row(const char* what, double value, const char* unit, const QString& target
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is known
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Speed, CPU and memory of the loader against the simulated unit.");
@@ -347,8 +377,8 @@ int main(int argc, char* argv[])
     parser.addOption({"large", "Lines of the large file for memory.", "N", "20000"});
     parser.addOption({"soak-minutes", "Idle time before the last CPU reading.", "M", "10"});
     parser.addOption({"only",
-                      "Run only these parts: upload, memory, idle, flood (comma-separated).",
-                      "PARTS", "upload,memory,idle,flood"});
+                      "Run only these parts: upload, memory, idle, flood, cli (comma-separated).",
+                      "PARTS", "upload,memory,idle,flood,cli"});
     parser.process(app);
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         std::fprintf(stderr, "bench_upload: no X server; run it through bench/run.sh\n");
@@ -456,6 +486,14 @@ int main(int argc, char* argv[])
         sleepMs(3000);
         const double flood = idleCpu(loader, unit, 20);
         row("CPU, a prompt every millisecond", flood, "%", "< 25", flood < 25);
+    }
+    if (parts.contains("cli")) {
+        std::printf("\nCommand-line uploader, one unit and eight at once\n");
+        const double one = cliRate(file, 1);
+        const double eight = cliRate(file, 8);
+        row("lines per second, one unit", one, "", "-", true);
+        row("same, slowest of eight at once", eight, "", "-", true);
+        row("ratio", eight / one, "", ">= 0.95", eight / one >= 0.95);
     }
     return 0;
 }

@@ -149,47 +149,103 @@ void EngineTest::scripts_data()
     QTest::addColumn<QString>("end");        // empty: still running
 
     const QByteArray three = "L1\nL2\nL3\n";
-    QTest::newRow("acknowledge, resend, one read") << three << QByteArray() << QByteArray()
-        << "* t + t *+ t +* t" << "L1|L2|L2|L2|L3"
-        << "L1\n*L2\n+L2\n+L2\n*L3\n\nDone.\n" << "done";
-    QTest::newRow("prompt before any acknowledgement") << three << QByteArray() << QByteArray()
-        << "+ t" << "L1|L1" << "L1\n+L1\n" << "";
-    QTest::newRow("tick already came: sent at once") << three << QByteArray() << QByteArray()
-        << "t *" << "L1|L2" << "L1\n*L2\n" << "";
-    QTest::newRow("newest reply in the pacing wait: +") << three << QByteArray() << QByteArray()
-        << "* + t" << "L1|L1" << "L1\n*+L1\n" << "";
-    QTest::newRow("newest reply in the pacing wait: *") << three << QByteArray() << QByteArray()
-        << "+ * t" << "L1|L2" << "L1\n+*L2\n" << "";
-    QTest::newRow("other characters send nothing") << three << QByteArray() << QByteArray()
-        << "# t ~ * ?" << "L1|L2" << "L1\n*L2\n" << "";
-    QTest::newRow("replies while choosing") << three << QByteArray("*+*") << QByteArray()
-        << "" << "L1" << "+L1\n" << "";
-    QTest::newRow("stale prompts dropped") << three << QByteArray() << QByteArray("+++")
-        << "t" << "L1" << "L1\n" << "";
-    QTest::newRow("one-line file") << QByteArray("only\n") << QByteArray() << QByteArray()
-        << "* t + t" << "only" << "only\n\nDone.\n" << "done";
-    QTest::newRow("last line still leaving") << QByteArray("L1\nL2\n") << QByteArray()
-        << QByteArray() << "h * t + t" << "L1|L2" << "L1\n*L2\n" << "";
-    QTest::newRow("last line left") << QByteArray("L1\nL2\n") << QByteArray() << QByteArray()
-        << "h * t d" << "L1|L2" << "L1\n*L2\n\nDone.\n" << "done";
-    QTest::newRow("last line dropped") << QByteArray("L1\nL2\n") << QByteArray() << QByteArray()
-        << "h * t x" << "L1|L2" << "L1\n*L2\n" << "failed";
-    QTest::newRow("dropped line goes again") << three << QByteArray() << QByteArray()
-        << "h * t x + t" << "L1|L2|L2" << "L1\n*L2\n+L2\n" << "";
-    QTest::newRow("reply waits while its line leaves") << three << QByteArray() << QByteArray()
-        << "h * t + d t" << "L1|L2|L2" << "L1\n*L2\n+L2\n" << "";
-    QTest::newRow("empty line is an empty send") << QByteArray("A\n\nB\n") << QByteArray()
-        << QByteArray() << "* t * t" << "A||B" << "A\n*\n*B\n\nDone.\n" << "done";
-    QTest::newRow("cancel in the pacing wait") << three << QByteArray() << QByteArray()
-        << "* c t * t" << "L1" << "L1\n*" << "cancelled";
-    QTest::newRow("cancel while a line leaves") << three << QByteArray() << QByteArray()
-        << "h * t c d + t" << "L1|L2" << "L1\n*L2\n" << "cancelled";
-    QTest::newRow("closed port: the prompt brings it") << three << QByteArray() << QByteArray()
-        << "o * t O + t" << "L1|L2" << "L1\n*L2\n+L2\n" << "";
-    QTest::newRow("closed port for the last line") << QByteArray("L1\nL2\n") << QByteArray()
-        << QByteArray() << "o * t" << "L1" << "L1\n*L2\n" << "failed";
-    QTest::newRow("empty file") << QByteArray() << QByteArray() << QByteArray() << "* t" << ""
-        << "" << "cancelled";
+    QTest::newRow("acknowledge, resend, one read")
+        << three << QByteArray() << QByteArray() << "* t + t *+ t +* t"
+        << "L1|L2|L2|L2|L3"
+        << "L1\n*L2\n+L2\n+L2\n*L3\n\nDone.\n"
+        << "done";
+    QTest::newRow("prompt before any acknowledgement")
+        << three << QByteArray() << QByteArray() << "+ t"
+        << "L1|L1"
+        << "L1\n+L1\n"
+        << "";
+    QTest::newRow("tick already came: sent at once")
+        << three << QByteArray() << QByteArray() << "t *"
+        << "L1|L2"
+        << "L1\n*L2\n"
+        << "";
+    QTest::newRow("newest reply in the pacing wait: +")
+        << three << QByteArray() << QByteArray() << "* + t"
+        << "L1|L1"
+        << "L1\n*+L1\n"
+        << "";
+    QTest::newRow("newest reply in the pacing wait: *")
+        << three << QByteArray() << QByteArray() << "+ * t"
+        << "L1|L2"
+        << "L1\n+*L2\n"
+        << "";
+    QTest::newRow("other characters send nothing")
+        << three << QByteArray() << QByteArray() << "# t ~ * ?"
+        << "L1|L2"
+        << "L1\n*L2\n"
+        << "";
+    QTest::newRow("replies while choosing") << three << QByteArray("*+*") << QByteArray() << ""
+                                            << "L1"
+                                            << "+L1\n"
+                                            << "";
+    QTest::newRow("stale prompts dropped") << three << QByteArray() << QByteArray("+++") << "t"
+                                           << "L1"
+                                           << "L1\n"
+                                           << "";
+    QTest::newRow("one-line file")
+        << QByteArray("only\n") << QByteArray() << QByteArray() << "* t + t"
+        << "only"
+        << "only\n\nDone.\n"
+        << "done";
+    QTest::newRow("last line still leaving")
+        << QByteArray("L1\nL2\n") << QByteArray() << QByteArray() << "h * t + t"
+        << "L1|L2"
+        << "L1\n*L2\n"
+        << "";
+    QTest::newRow("last line left")
+        << QByteArray("L1\nL2\n") << QByteArray() << QByteArray() << "h * t d"
+        << "L1|L2"
+        << "L1\n*L2\n\nDone.\n"
+        << "done";
+    QTest::newRow("last line dropped")
+        << QByteArray("L1\nL2\n") << QByteArray() << QByteArray() << "h * t x"
+        << "L1|L2"
+        << "L1\n*L2\n"
+        << "failed";
+    QTest::newRow("dropped line goes again")
+        << three << QByteArray() << QByteArray() << "h * t x + t"
+        << "L1|L2|L2"
+        << "L1\n*L2\n+L2\n"
+        << "";
+    QTest::newRow("reply waits while its line leaves")
+        << three << QByteArray() << QByteArray() << "h * t + d t"
+        << "L1|L2|L2"
+        << "L1\n*L2\n+L2\n"
+        << "";
+    QTest::newRow("empty line is an empty send")
+        << QByteArray("A\n\nB\n") << QByteArray() << QByteArray() << "* t * t"
+        << "A||B"
+        << "A\n*\n*B\n\nDone.\n"
+        << "done";
+    QTest::newRow("cancel in the pacing wait")
+        << three << QByteArray() << QByteArray() << "* c t * t"
+        << "L1"
+        << "L1\n*"
+        << "cancelled";
+    QTest::newRow("cancel while a line leaves")
+        << three << QByteArray() << QByteArray() << "h * t c d + t"
+        << "L1|L2"
+        << "L1\n*L2\n"
+        << "cancelled";
+    QTest::newRow("closed port: the prompt brings it")
+        << three << QByteArray() << QByteArray() << "o * t O + t"
+        << "L1|L2"
+        << "L1\n*L2\n+L2\n"
+        << "";
+    QTest::newRow("closed port for the last line")
+        << QByteArray("L1\nL2\n") << QByteArray() << QByteArray() << "o * t"
+        << "L1"
+        << "L1\n*L2\n"
+        << "failed";
+    QTest::newRow("empty file") << QByteArray() << QByteArray() << QByteArray() << "* t"
+                                << ""
+                                << ""
+                                << "cancelled";
 }
 
 void EngineTest::scripts()

@@ -224,6 +224,8 @@ int main(int argc, char** argv)
     unit::LineFramer framer(options.frameGapMs);
     long received = 0;
     double lineStartMs = -1;
+    bool recordsDirty = false;
+    double lastFlushMs = nowMs();
     bool silent = options.silentAfter == 0;
     double nextPrompt = nowMs() + options.promptIntervalMs;
 
@@ -239,6 +241,9 @@ int main(int argc, char** argv)
             wake = nextPrompt;
         if (const double d = framer.silenceDeadline(); d >= 0)
             wake = wake < 0 ? d : std::min(wake, d);
+        // Records reach their files within 50 ms, not after every line.
+        if (recordsDirty)
+            wake = wake < 0 ? lastFlushMs + 50 : std::min(wake, lastFlushMs + 50);
         const int timeout = wake < 0 ? 1000 : int(std::max(0.0, wake - now) + 1);
 
         pollfd p{master, POLLIN, 0};
@@ -281,20 +286,29 @@ int main(int argc, char** argv)
             if (log) {
                 std::fwrite(line->data(), 1, line->size(), log);
                 std::fputc('\n', log);
-                std::fflush(log);
+                recordsDirty = true;
             }
             if (answers) {
                 std::fwrite(answer.data(), 1, answer.size(), answers);
                 std::fputc('\n', answers);
-                std::fflush(answers);
+                recordsDirty = true;
             }
             if (timing) {
                 std::fprintf(timing, "%.3f %.3f %.3f\n", lineStartMs, completeMs, answeredMs);
-                std::fflush(timing);
+                recordsDirty = true;
             }
             // Bytes of the next line that came in the same read.
             lineStartMs = framer.empty() ? -1 : nowMs();
             nextPrompt = nowMs() + options.promptIntervalMs;
+        }
+
+        if (recordsDirty && nowMs() - lastFlushMs >= 50) {
+            for (std::FILE* f : {log, answers, timing}) {
+                if (f)
+                    std::fflush(f);
+            }
+            recordsDirty = false;
+            lastFlushMs = nowMs();
         }
 
         if (prompting() && nowMs() >= nextPrompt) {

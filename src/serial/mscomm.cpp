@@ -307,11 +307,15 @@ QString MSComm::device() const
 {
     if (m_port.isOpen())
         return m_openDevice;
+    if (!m_devicePath.isEmpty())
+        return m_devicePath;
     return PortResolver::resolve(m_commPort).device;
 }
 
 QString MSComm::portLabel() const
 {
+    if (!m_devicePath.isEmpty())
+        return m_devicePath;
     const QString d = device();
     if (d.isEmpty())
         return QStringLiteral("Com%1").arg(m_commPort);
@@ -337,14 +341,18 @@ void MSComm::setLineCounterSource(std::unique_ptr<LineCounterSource> source)
 
 Status MSComm::openDevice()
 {
-    const PortResolver::Resolution where = PortResolver::resolve(m_commPort);
+    const PortResolver::Resolution where =
+        m_devicePath.isEmpty() ? PortResolver::resolve(m_commPort)
+                               : PortResolver::Resolution{m_devicePath, QStringLiteral("path")};
     if (!where.known()) {
         return Status::failure(QStringLiteral("No serial device is known for Com%1. Plug in the "
                                               "adaptor, or link its device as %2.")
                                    .arg(m_commPort)
                                    .arg(PortResolver::linkPath(m_commPort)));
     }
-    const QString label = QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(where.device);
+    const QString label = m_devicePath.isEmpty()
+                              ? QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(where.device)
+                              : m_devicePath;
     m_port.setPortName(where.device);
     bool opened = false;
     {

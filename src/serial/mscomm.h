@@ -91,6 +91,9 @@ public:
     // The code of the event being raised; read at the start of OnComm.
     int CommEvent() const { return m_commEvent; }
 
+    // A device named by its path instead of a port number (the command-line
+    // uploader's --port /dev/...); empty goes back to CommPort.
+    void setDevicePath(const QString& path) { m_devicePath = path; }
     // The device behind CommPort: the open one, or the one the number resolves to.
     QString device() const;
     // "Com1 (/dev/ttyUSB0)", the way failure texts name the port.
@@ -137,6 +140,7 @@ private:
     int m_rThreshold = 1;
     int m_commEvent = 0;
     QString m_openDevice;
+    QString m_devicePath;
 
     bool m_configuring = false;
     bool m_lost = false;

@@ -1,25 +1,10 @@
 #include "terminaltext.h"
 
+#include "../upload/transcript.h"
+
 #include <QScrollBar>
 #include <QTextCursor>
 #include <algorithm>
-
-namespace {
-
-// One symbol per byte; CR and LF are handled by the caller.
-QChar shownAs(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u < 0x20)
-        return QChar(char16_t(0x2400 + u)); // control pictures
-    if (u == 0x7f)
-        return QChar(char16_t(0x2421));
-    if (u >= 0x80 && u < 0xa0)
-        return QChar(char16_t(0xfffd));
-    return c;
-}
-
-} // namespace
 
 TerminalText::TerminalText(QWidget* parent) : QPlainTextEdit(parent)
 {
@@ -134,7 +119,7 @@ QString TerminalText::wrapForView(const QString& text)
         ViewLine& line = m_lines.back();
         ++line.textChars;
         ++line.shownChars;
-        shown += shownAs(c);
+        shown += Transcript::symbol(c);
     }
     return shown;
 }
@@ -182,20 +167,7 @@ void TerminalText::updateView()
 
 QString TerminalText::displayForm(const QString& text)
 {
-    QString shown;
-    shown.reserve(text.size());
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) {
-            shown += QLatin1Char('\n');
-            ++i;
-        } else if (c == QLatin1Char('\n')) {
-            shown += QLatin1Char('\n');
-        } else {
-            shown += shownAs(c);
-        }
-    }
-    return shown;
+    return Transcript::shown(text);
 }
 
 void TerminalText::resizeEvent(QResizeEvent* event)

@@ -45,6 +45,14 @@ std::optional<FirmwareStream::Facts> FirmwareStream::examine(const QString& path
     return facts;
 }
 
+qint64 FirmwareStream::readRawLine(QFile& file, QByteArray& buffer)
+{
+    // Bounded, so a file replaced by a binary one cannot fill the memory.
+    if (buffer.size() < MaximumLineLength + 4)
+        buffer.resize(MaximumLineLength + 4);
+    return file.readLine(buffer.data(), MaximumLineLength + 4);
+}
+
 Status FirmwareStream::open(const QString& path, qint64 expectedSize)
 {
     close();
@@ -77,9 +85,9 @@ Status FirmwareStream::readLine(QByteArray* line)
         return Status::failure(
             QStringLiteral("%1 has no more lines to send.").arg(m_file.fileName()));
     }
-    // Bounded, so a file replaced by a binary one cannot fill the memory.
-    QByteArray bytes = m_file.readLine(MaximumLineLength + 3);
-    if (bytes.isEmpty()) {
+    const qint64 n = readRawLine(m_file, m_buffer);
+    QByteArray bytes(m_buffer.constData(), qMax<qint64>(0, n));
+    if (n <= 0) {
         return Status::failure(QStringLiteral("Reading line %1 of %2 failed: %3.")
                                    .arg(number)
                                    .arg(m_file.fileName(), m_file.errorString()));

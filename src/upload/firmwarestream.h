@@ -25,6 +25,10 @@ public:
     };
     [[nodiscard]] static std::optional<Facts> examine(const QString& path, QString* error);
 
+    // One line of `file` into `buffer` (grown to the maximum once), its
+    // ending included; -1 on a read error.
+    static qint64 readRawLine(QFile& file, QByteArray& buffer);
+
     // `expectedSize`: what examine() found; a file that ends before it was
     // changed while being sent. -1 takes the file as it comes.
     [[nodiscard]] Status open(const QString& path, qint64 expectedSize = -1);
@@ -41,6 +45,7 @@ public:
 
 private:
     QFile m_file;
+    QByteArray m_buffer; // one line's room, kept: no allocation per line
     qint64 m_expectedSize = -1;
     int m_linesRead = 0;
 };

@@ -31,6 +31,7 @@ Status UploadEngine::sendFirstLine(const QString& path, const FirmwareStream::Fa
 {
     bStopSending = false;
     m_reply = -1;
+    m_rejections = 0;
     m_underWay = false;
     m_receiveOff = false;
     m_progress = UploadProgress{0, facts.lines, 0};
@@ -129,7 +130,15 @@ void UploadEngine::sendReply()
             return;
         }
         ++m_progress.linesSent;
+        m_rejections = 0;
     } else {
+        if (m_maximumRejections > 0 && ++m_rejections >= m_maximumRejections) {
+            end(UploadOutcome::Kind::Failed,
+                QStringLiteral("The unit rejected line %1 %2 times; giving up on it.")
+                    .arg(m_progress.linesSent)
+                    .arg(m_rejections));
+            return;
+        }
         ++m_progress.resends;
     }
     m_host.showTraffic(shown(sCurrentLine) + crlf);

@@ -71,6 +71,10 @@ public:
 
     explicit UploadEngine(UploadHost& host);
 
+    // Gives up on a line the unit rejected this many times in a row; 0 never
+    // does (the window resends for as long as the unit asks).
+    void setMaximumRejections(int count) { m_maximumRejections = count; }
+
     // The shared upload state, under its given names.
     bool bSending = false;     // an upload is under way (or being chosen)
     bool bStopSending = false; // the last line has gone out, or Cancel
@@ -118,5 +122,7 @@ private:
     bool m_underWay = false;   // the start's last steps ran
     bool m_receiveOff = false; // receive events are off while a line leaves
     bool m_lastLineLeft = false;
+    int m_maximumRejections = 0;
+    int m_rejections = 0; // of the current line, in a row
     UploadProgress m_progress;
 };

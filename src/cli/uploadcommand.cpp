@@ -1,0 +1,469 @@
+#include "uploadcommand.h"
+
+#include "../serial/applicationtitle.h"
+#include "../serial/portsettingsstore.h"
+#include "../upload/firmwarecheck.h"
+#include "../upload/transcript.h"
+#include "version.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignalCaught(int signo)
+{
+    const char byte = char(signo);
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+void say(const QString& text)
+{
+    std::fputs(qPrintable(text + QLatin1Char('\n')), stderr);
+    std::fflush(stderr);
+}
+
+QString seconds(double s)
+{
+    const int whole = int(s + 0.5);
+    return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+struct UploadCommand::Settings {
+    QString file;
+    QStringList ports;
+    UploadJob::Options options;
+    QString reportPath;
+    QString logPath;
+    bool check = false;
+    bool force = false;
+    bool quiet = false;
+    bool verbose = false;
+    QString sha256;
+    FirmwareCheck fileCheck;
+};
+
+UploadCommand::UploadCommand(QObject* parent) : QObject(parent), m_settings(new Settings)
+{
+    m_progressTimer.setInterval(250);
+    connect(&m_progressTimer, &QTimer::timeout, this, [this] { drawProgress(false); });
+}
+
+UploadCommand::~UploadCommand()
+{
+    if (signalPipe[0] >= 0) {
+        ::close(signalPipe[0]);
+        ::close(signalPipe[1]);
+        signalPipe[0] = signalPipe[1] = -1;
+    }
+}
+
+int UploadCommand::parse(const QStringList& arguments, Settings* s)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Sends a firmware file to one or more handheld units in Code Upload mode, "
+                       "one line per \"*\" from the unit, again after a \"+\"."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The firmware file."));
+    const QCommandLineOption port({"p", "port"},
+                                  "A port number n (Com n, as the loader numbers them) or a "
+                                  "device path; repeat it to upload to several units at once.",
+                                  "PORT");
+    const QCommandLineOption settings({"s", "settings"},
+                                      "Port settings such as 38400,N,8,1 (default: the loader's "
+                                      "saved Properties).",
+                                      "TEXT");
+    const QCommandLineOption handshaking(
+        "handshaking", "0 none, 1 Xon/Xoff, 2 RTS, 3 Xon/RTS (default: the saved Properties).",
+        "N");
+    const QCommandLineOption timeout(
+        {"t", "timeout"}, "Give up on a unit silent this long (default 10).", "SEC", "10");
+    const QCommandLineOption maxResends(
+        "max-resends", "Give up on a line the unit rejected K times (default 20).", "K", "20");
+    const QCommandLineOption report(
+        "report", "Write a JSON report to FILE (\"-\": standard output).", "FILE");
+    const QCommandLineOption log("log", "Write the transcript, with times, to FILE.", "FILE");
+    const QCommandLineOption check("check", "Check the file and exit, sending nothing.");
+    const QCommandLineOption force("force", "Send a file that fails the check.");
+    const QCommandLineOption repeat("repeat", "After each unit, wait for the next one's prompt "
+                                              "and upload again, until interrupted.");
+    const QCommandLineOption quiet({"q", "quiet"}, "Only the result lines.");
+    const QCommandLineOption verbose({"v", "verbose"}, "Show the transcript as it happens.");
+    parser.addOptions({port, settings, handshaking, timeout, maxResends, report, log, check, force,
+                       repeat, quiet, verbose});
+    const QCommandLineOption help = parser.addHelpOption();
+    // Not addVersionOption(): its -v is --verbose here.
+    const QCommandLineOption version("version", "Displays version information.");
+    parser.addOption(version);
+
+    if (!parser.parse(arguments)) {
+        say(QStringLiteral("firmware-upload: %1\nTry firmware-upload --help.")
+                .arg(parser.errorText()));
+        return UsageError;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return Success;
+    }
+    if (parser.isSet(version)) {
+        std::printf("firmware-upload %s\n", LOADER_VERSION);
+        return Success;
+    }
+    auto usage = [](const QString& why) {
+        say(QStringLiteral("firmware-upload: %1\nTry firmware-upload --help.").arg(why));
+        return int(UsageError);
+    };
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return usage(files.isEmpty() ? "no firmware file given" : "give one firmware file only");
+    s->file = files.first();
+    s->check = parser.isSet(check);
+    s->force = parser.isSet(force);
+    s->quiet = parser.isSet(quiet);
+    s->verbose = parser.isSet(verbose) && !s->quiet;
+    s->reportPath = parser.value(report);
+    s->logPath = parser.value(log);
+    s->options.repeat = parser.isSet(repeat);
+    s->ports = parser.values(port);
+    if (s->ports.isEmpty() && !s->check)
+        return usage(QStringLiteral("no port given (--port)"));
+    if (s->ports.removeDuplicates() > 0)
+        return usage(QStringLiteral("a port is given twice"));
+
+    bool ok = false;
+    s->options.timeoutSeconds = parser.value(timeout).toInt(&ok);
+    if (!ok || s->options.timeoutSeconds < 1 || s->options.timeoutSeconds > 86400)
+        return usage(QStringLiteral("--timeout takes whole seconds from 1 to 86400"));
+    s->options.maximumRejections = parser.value(maxResends).toInt(&ok);
+    if (!ok || s->options.maximumRejections < 1)
+        return usage(QStringLiteral("--max-resends takes a whole number from 1"));
+
+    // The window's saved Properties, where the command line says nothing.
+    const QString app = applicationTitle();
+    s->options.settings = parser.isSet(settings)
+                              ? parser.value(settings)
+                              : PortSettingsStore::read(app, PortSetting::Settings);
+    if (s->options.settings.isEmpty())
+        s->options.settings = QStringLiteral("38400,N,8,1");
+    QString why;
+    if (!CommSettings::parse(s->options.settings, &why))
+        return usage(why);
+    const QString code = parser.isSet(handshaking)
+                             ? parser.value(handshaking)
+                             : PortSettingsStore::read(app, PortSetting::Handshaking);
+    if (!code.isEmpty()) {
+        s->options.handshaking = code.toInt(&ok);
+        if (!ok || s->options.handshaking < 0 || s->options.handshaking > 3)
+            return usage(QStringLiteral("handshaking \"%1\" is not 0, 1, 2 or 3").arg(code));
+    }
+    return -1;
+}
+
+int UploadCommand::checkFile()
+{
+    Settings& s = *m_settings;
+    QString why;
+    const auto check = FirmwareCheck::of(s.file, &why);
+    if (!check) {
+        say(QStringLiteral("firmware-upload: %1").arg(why));
+        return FileError;
+    }
+    s.fileCheck = *check;
+    const QString name = QFileInfo(s.file).fileName();
+    for (const FirmwareCheck::Problem& p : check->problems)
+        say(p.line > 0 ? QStringLiteral("%1:%2: %3").arg(name).arg(p.line).arg(p.text)
+                       : QStringLiteral("%1: %2").arg(name, p.text));
+    if (check->problemCount > check->problems.size())
+        say(QStringLiteral("%1: %2 more problems")
+                .arg(name)
+                .arg(check->problemCount - check->problems.size()));
+
+    const auto facts = FirmwareStream::examine(s.file, &why);
+    if (!facts) {
+        say(QStringLiteral("firmware-upload: %1").arg(why));
+        return FileError;
+    }
+    s.options.file = s.file;
+    s.options.facts = *facts;
+    if (facts->lines == 0) {
+        say(QStringLiteral("%1: the file is empty: there is no line to send").arg(name));
+        return FileError;
+    }
+    QFile file(s.file);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (file.open(QIODevice::ReadOnly))
+        hash.addData(&file);
+    s.sha256 = QString::fromLatin1(hash.result().toHex());
+
+    const QString kind =
+        check->srecords ? QStringLiteral("S-records") : QStringLiteral("text lines");
+    if (!check->passed()) {
+        const bool binary = facts->longestLine > FirmwareStream::MaximumLineLength;
+        const QString problems = check->problemCount == 1
+                                     ? QStringLiteral("1 problem")
+                                     : QStringLiteral("%1 problems").arg(check->problemCount);
+        if (!s.force || binary) {
+            const QString hint =
+                s.check || binary ? QString() : QStringLiteral("; --force sends it anyway");
+            say(QStringLiteral("%1: fails its check (%2)%3").arg(name, problems, hint));
+            return FileError;
+        }
+        say(QStringLiteral("%1: fails its check (%2); sending it anyway (--force)")
+                .arg(name, problems));
+    } else if (s.check || s.verbose) {
+        say(QStringLiteral("%1: %2 %3, passes its check").arg(name).arg(facts->lines).arg(kind));
+    }
+    return s.check ? int(Success) : -1;
+}
+
+int UploadCommand::start(const QStringList& arguments)
+{
+    Settings& s = *m_settings;
+    if (const int code = parse(arguments, &s); code >= 0)
+        return code;
+    if (const int code = checkFile(); code >= 0)
+        return code;
+    if (!s.logPath.isEmpty()) {
+        m_log.setFileName(s.logPath);
+        if (!m_log.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+            say(QStringLiteral("firmware-upload: the log %1 could not be written: %2")
+                    .arg(s.logPath, m_log.errorString()));
+            return UsageError;
+        }
+    }
+    installSignalHandlers();
+    for (const QString& port : s.ports) {
+        auto* job = new UploadJob(port, s.options, this);
+        m_jobs.push_back(job);
+        connect(job, &UploadJob::finished, this, &UploadCommand::onJobFinished);
+        connect(job, &UploadJob::unitFinished, this,
+                [this, job](const UploadJob::Outcome& o) { onUnitFinished(job, o); });
+        connect(job, &UploadJob::traffic, this,
+                [this, job](const QString& text) { onTraffic(job, text); });
+    }
+    for (UploadJob* job : m_jobs)
+        job->start();
+    if (!s.quiet && ::isatty(STDERR_FILENO)) {
+        drawProgress(false);
+        m_progressTimer.start();
+    }
+    return -1;
+}
+
+void UploadCommand::installSignalHandlers()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    m_signalNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(m_signalNotifier, &QSocketNotifier::activated, this, &UploadCommand::onSignal);
+    struct sigaction sa {
+    };
+    sa.sa_handler = onSignalCaught;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int signo : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signo, &sa, nullptr);
+}
+
+void UploadCommand::onSignal()
+{
+    char byte = 0;
+    if (::read(signalPipe[0], &byte, 1) == 1 && !m_signal)
+        m_signal = byte;
+    if (m_interrupted)
+        return;
+    m_interrupted = true;
+    for (UploadJob* job : m_jobs)
+        job->interrupt();
+}
+
+void UploadCommand::onTraffic(UploadJob* job, const QString& text)
+{
+    if (!m_log.isOpen() && !m_settings->verbose)
+        return;
+    QString& partial = m_logLines[job];
+    partial += text;
+    int end;
+    while ((end = int(partial.indexOf(QLatin1Char('\n')))) >= 0) {
+        QString line = partial.left(end);
+        partial.remove(0, end + 1);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const QString stamped = QStringLiteral("%1 %2 %3")
+                                    .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
+                                         job->port(), Transcript::shown(line));
+        if (m_log.isOpen()) {
+            m_log.write(stamped.toUtf8() + '\n');
+            m_log.flush();
+        }
+        if (m_settings->verbose)
+            say(stamped);
+    }
+}
+
+void UploadCommand::onUnitFinished(UploadJob* job, const UploadJob::Outcome& o)
+{
+    const int total = m_settings->options.facts.lines;
+    QString line;
+    switch (o.result) {
+    case UploadJob::Result::Done:
+        line = QStringLiteral("%1: done, %2 lines in %3 s (%4 lines/s)")
+                   .arg(job->port())
+                   .arg(o.linesSent)
+                   .arg(o.seconds, 0, 'f', 1)
+                   .arg(o.seconds > 0 ? o.linesSent / o.seconds : 0.0, 0, 'f', 1);
+        if (o.resends > 0)
+            line += QStringLiteral(", %1 sent again").arg(o.resends);
+        break;
+    case UploadJob::Result::Failed:
+        line = o.linesSent > 0 ? QStringLiteral("%1: failed at line %2 of %3: %4")
+                                     .arg(job->port())
+                                     .arg(o.linesSent)
+                                     .arg(total)
+                                     .arg(o.error)
+                               : QStringLiteral("%1: failed: %2").arg(job->port(), o.error);
+        m_exitCode = qMax(m_exitCode, int(UploadFailed));
+        break;
+    case UploadJob::Result::NotOpened:
+        line = QStringLiteral("%1: %2").arg(job->port(), o.error);
+        m_exitCode = qMax(m_exitCode, int(PortError));
+        break;
+    case UploadJob::Result::Interrupted:
+        line = QStringLiteral("%1: interrupted at line %2 of %3")
+                   .arg(job->port())
+                   .arg(o.linesSent)
+                   .arg(total);
+        break;
+    }
+    drawProgress(true);
+    say(line);
+}
+
+void UploadCommand::drawProgress(bool final)
+{
+    if (!m_progressTimer.isActive() && !final)
+        return;
+    QStringList lines;
+    if (!final) {
+        for (const UploadJob* job : m_jobs) {
+            const UploadProgress& p = job->progress();
+            QString text;
+            switch (job->state()) {
+            case UploadJob::State::AwaitingPrompt:
+                text = QStringLiteral("waiting for the unit's prompt");
+                break;
+            case UploadJob::State::Uploading:
+            case UploadJob::State::AwaitingAnswer: {
+                const double t = job->elapsed();
+                const double rate = t > 0.5 ? p.linesSent / t : 0.0;
+                text = QStringLiteral("line %1 of %2  %3%  %4 lines/s")
+                           .arg(p.linesSent)
+                           .arg(p.totalLines)
+                           .arg(p.totalLines ? 100 * p.linesSent / p.totalLines : 0)
+                           .arg(rate, 0, 'f', 0);
+                if (p.resends > 0)
+                    text += QStringLiteral("  %1 sent again").arg(p.resends);
+                if (rate > 0)
+                    text += QStringLiteral("  %1 left")
+                                .arg(seconds((p.totalLines - p.linesSent) / rate));
+                break;
+            }
+            default:
+                text = QStringLiteral("-");
+                break;
+            }
+            lines << QStringLiteral("%1  %2").arg(job->port(), text);
+        }
+    }
+    // Over the previous drawing, in place.
+    QString out;
+    if (m_progressLines > 0)
+        out += QStringLiteral("\x1b[%1A").arg(m_progressLines);
+    for (const QString& l : lines)
+        out += QStringLiteral("\r\x1b[K") + l + QLatin1Char('\n');
+    for (int i = int(lines.size()); i < m_progressLines; ++i)
+        out += QStringLiteral("\r\x1b[K\n");
+    if (m_progressLines > int(lines.size()))
+        out += QStringLiteral("\x1b[%1A").arg(m_progressLines - int(lines.size()));
+    m_progressLines = int(lines.size());
+    if (!out.isEmpty()) {
+        std::fputs(qPrintable(out), stderr);
+        std::fflush(stderr);
+    }
+}
+
+void UploadCommand::onJobFinished()
+{
+    for (const UploadJob* job : m_jobs) {
+        if (job->state() != UploadJob::State::Finished)
+            return;
+    }
+    m_progressTimer.stop();
+    drawProgress(true);
+    if (m_interrupted)
+        m_exitCode = m_signal == SIGINT || m_signal == 0 ? int(Interrupted) : 128 + m_signal;
+    writeReport();
+    emit done(m_exitCode);
+}
+
+void UploadCommand::writeReport()
+{
+    const Settings& s = *m_settings;
+    if (s.reportPath.isEmpty())
+        return;
+    QJsonArray results;
+    for (const UploadJob* job : m_jobs) {
+        for (const UploadJob::Outcome& o : job->outcomes()) {
+            QJsonObject r{{"port", job->port()},
+                          {"device", job->device()},
+                          {"result", UploadJob::resultName(o.result)},
+                          {"linesSent", o.linesSent},
+                          {"resends", o.resends},
+                          {"durationSeconds", o.seconds},
+                          {"linesPerSecond", o.seconds > 0 ? o.linesSent / o.seconds : 0.0}};
+            if (!o.error.isEmpty())
+                r.insert("error", o.error);
+            results.append(r);
+        }
+    }
+    const QJsonObject report{
+        {"program", "firmware-upload"},
+        {"version", LOADER_VERSION},
+        {"file", QJsonObject{{"path", QFileInfo(s.file).absoluteFilePath()},
+                             {"sha256", s.sha256},
+                             {"lines", s.options.facts.lines},
+                             {"srecords", s.fileCheck.srecords},
+                             {"passedCheck", s.fileCheck.passed()}}},
+        {"settings", QJsonObject{{"settings", s.options.settings},
+                                 {"handshaking", s.options.handshaking},
+                                 {"timeoutSeconds", s.options.timeoutSeconds},
+                                 {"maxResends", s.options.maximumRejections}}},
+        {"results", results},
+        {"exitCode", m_exitCode},
+    };
+    const QByteArray json = QJsonDocument(report).toJson();
+    if (s.reportPath == QLatin1String("-")) {
+        std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+        std::fflush(stdout);
+        return;
+    }
+    QFile out(s.reportPath);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(json) != json.size())
+        say(QStringLiteral("firmware-upload: the report %1 could not be written: %2")
+                .arg(s.reportPath, out.errorString()));
+}

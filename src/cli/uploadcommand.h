@@ -1,0 +1,65 @@
+#pragma once
+
+#include "uploadjob.h"
+
+#include <QFile>
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+class QSocketNotifier;
+
+// firmware-upload: checks a firmware file and sends it to one unit per
+// --port, all at once on one event loop, with progress, a log, a report and
+// an exit code a script can act on.
+class UploadCommand : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum ExitCode {
+        Success = 0,
+        UploadFailed = 1,
+        UsageError = 2,
+        FileError = 3,
+        PortError = 4,
+        Interrupted = 130,
+    };
+
+    explicit UploadCommand(QObject* parent = nullptr);
+    ~UploadCommand() override;
+
+    // Parses the arguments and starts; returns an exit code when the program
+    // ends before the event loop (help, usage, a file that fails its check),
+    // or -1 when the uploads are under way and done() will say the code.
+    int start(const QStringList& arguments);
+
+signals:
+    void done(int exitCode);
+
+private:
+    struct Settings;
+    int parse(const QStringList& arguments, Settings* settings);
+    int checkFile();
+    void onJobFinished();
+    void onUnitFinished(UploadJob* job, const UploadJob::Outcome& outcome);
+    void onTraffic(UploadJob* job, const QString& text);
+    void drawProgress(bool final);
+    void writeReport();
+    void onSignal();
+    void installSignalHandlers();
+
+    std::unique_ptr<Settings> m_settings;
+    std::vector<UploadJob*> m_jobs;
+    QTimer m_progressTimer;
+    int m_progressLines = 0; // lines drawn by the last progress redraw
+    bool m_interrupted = false;
+    int m_signal = 0;
+    QFile m_log;
+    QHash<UploadJob*, QString> m_logLines; // partial transcript lines
+    QSocketNotifier* m_signalNotifier = nullptr;
+    int m_exitCode = Success;
+};

@@ -1,0 +1,268 @@
+// The command-line uploader: its file check, and whole runs of the program
+// against simulated units, judged by exit code, message, report and what
+// the units received.
+
+#include "coresupport.h"
+#include "upload/firmwarecheck.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace TestSupport;
+
+namespace {
+
+const QByteArray good1 = "S00600004844521B";
+const QByteArray good2 = "S1130000285F245F2212226A000424290008237C2A";
+const QByteArray good3 = "S11300100002000800082629001853812341001813";
+const QByteArray end9 = "S9030000FC";
+
+struct Run {
+    int exitCode = -1;
+    QString errors;
+    double seconds = 0;
+};
+
+Run upload(const QStringList& arguments, const std::function<void(QProcess&)>& meanwhile = {})
+{
+    QProcess p;
+    QElapsedTimer clock;
+    clock.start();
+    p.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), arguments);
+    p.waitForStarted();
+    if (meanwhile)
+        meanwhile(p);
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(p.readAllStandardError()), clock.elapsed() / 1000.0};
+}
+
+// The file's S-records from a real binary, with `damage` applied to its lines.
+QString srecords(const QString& name, int records,
+                 const std::function<void(QList<QByteArray>&)>& damage = {})
+{
+    const QString path = tempFolder() + QLatin1Char('/') + name;
+    if (!makeSrecordFile(realBinaryBytes(16 * records), path))
+        qFatal("objcopy failed");
+    if (damage) {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        QList<QByteArray> lines = f.readAll().split('\n');
+        f.close();
+        damage(lines);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(lines.join('\n'));
+    }
+    return path;
+}
+
+// The checksum byte of a record made wrong (a CR of its line ending kept).
+void breakChecksum(QByteArray& record)
+{
+    char& last = record[record.size() - (record.endsWith('\r') ? 2 : 1)];
+    last = last == '0' ? '1' : '0';
+}
+
+} // namespace
+
+class CliTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { resetCoreSeams(); }
+
+    void fileCheck_data();
+    void fileCheck();
+    void runs_data();
+    void runs();
+    void fourPortsAtOnce();
+    void interruptReleasesThePort();
+};
+
+void CliTest::fileCheck_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("problems"); // "line: start of the text"
+    QByteArray badSum = good2;
+    breakChecksum(badSum);
+    const QByteArray nl = "\n";
+    QTest::newRow("sound, CR LF, blank lines at the end")
+        << good1 + "\r\n" + good2 + "\r\n" + end9 + "\r\n\r\n"
+        << QStringList();
+    QTest::newRow("checksum") << good1 + nl + badSum + nl + end9 + nl
+                              << QStringList{"2: checksum is 2A, the record says 20"};
+    QTest::newRow("count and length")
+        << good1 + nl + good2.left(40) + nl + end9 + nl
+        << QStringList{"2: the record has 36 characters after its count"};
+    QTest::newRow("not hexadecimal")
+        << good1 + nl + "S1130000285F245F2212226A00042429000823XC2A\n" + end9 + nl
+        << QStringList{"2: character 39"};
+    QTest::newRow("record type") << good1 + nl + "S4030000FC\n" + end9 + nl
+                                 << QStringList{"2: S4 is not a record type"};
+    QTest::newRow("blank line in the middle")
+        << good1 + "\n\n" + good2 + nl + end9 + nl << QStringList{"2: empty line"};
+    QTest::newRow("no end record")
+        << good1 + nl + good2 + nl << QStringList{"0: there is no end record"};
+    QTest::newRow("end record not last") << good1 + nl + end9 + nl + good2 + nl
+                                         << QStringList{"2: the end record is not the last record"};
+    QTest::newRow("plain text is sent as it is") << QByteArray("hello\nworld\n") << QStringList();
+}
+
+void CliTest::fileCheck()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, problems);
+    QString why;
+    const auto check = FirmwareCheck::of(writeFile("check.s19", text), &why);
+    QVERIFY2(check, qPrintable(why));
+    QStringList got;
+    for (const FirmwareCheck::Problem& p : check->problems)
+        got << QStringLiteral("%1: %2").arg(p.line).arg(p.text);
+    QCOMPARE(got.size(), problems.size());
+    for (int i = 0; i < got.size(); ++i)
+        QVERIFY2(got[i].startsWith(problems[i]), qPrintable(got[i]));
+}
+
+void CliTest::runs_data()
+{
+    QTest::addColumn<QString>("file");      // which file: sound, badmiddle, badlast
+    QTest::addColumn<QStringList>("unit");  // simulated unit options
+    QTest::addColumn<QStringList>("extra"); // more arguments
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<double>("withinSeconds");
+
+    QTest::newRow("clean upload") << "sound" << QStringList{"--prompt-interval", "100"}
+                                  << QStringList() << 0 << "done, 30 lines" << 30.0;
+    QTest::newRow("check finds a bad checksum")
+        << "badmiddle" << QStringList() << QStringList{"--check"} << 3 << "bad.s19:11: checksum is"
+        << 10.0;
+    QTest::newRow("check alone sends nothing")
+        << "sound" << QStringList() << QStringList{"--check"} << 0 << "passes its check" << 10.0;
+    QTest::newRow("final record rejected") << "badlast" << QStringList() << QStringList{"--force"}
+                                           << 1 << "the unit rejected the final record" << 30.0;
+    QTest::newRow("silent unit") << "sound" << QStringList{"--silent-after", "3"}
+                                 << QStringList{"-t", "2"} << 1 << "the unit was silent for 2 s"
+                                 << 2.0 + 1.0 + 1.5;
+    QTest::newRow("a line rejected for ever")
+        << "badmiddle" << QStringList() << QStringList{"--force", "--max-resends", "3"} << 1
+        << "rejected line 11 3 times" << 30.0;
+    QTest::newRow("no prompt") << "sound" << QStringList{"--prompt-interval", "0"}
+                               << QStringList{"-t", "1"} << 1 << "no prompt from the unit in 1 s"
+                               << 10.0;
+    QTest::newRow("busy port") << "sound" << QStringList() << QStringList{"--lock"} << 4 << "in use"
+                               << 10.0;
+    QTest::newRow("no such port") << "sound" << QStringList()
+                                  << QStringList{"-p", "/dev/no-such-tty"} << 4 << "does not exist"
+                                  << 10.0;
+    QTest::newRow("usage") << "sound" << QStringList() << QStringList{"-t", "soon"} << 2
+                           << "--timeout takes whole seconds" << 10.0;
+}
+
+void CliTest::runs()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, unit);
+    QFETCH(QStringList, extra);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(double, withinSeconds);
+
+    const QString path = file == QLatin1String("sound") ? srecords("sound.s19", 28)
+                         : file == QLatin1String("badmiddle")
+                             ? srecords("bad.s19", 28, [](auto& l) { breakChecksum(l[10]); })
+                             : srecords("badlast.s19", 28, [](auto& l) {
+                                   breakChecksum(l[l.size() - 2]); // the S9
+                               });
+    VirtualUnit simulated;
+    const QString device = simulated.start(1, unit);
+    QVERIFY(!device.isEmpty());
+    QStringList arguments{path};
+    int holder = -1;
+    if (extra.removeAll(QStringLiteral("--lock"))) {
+        holder = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    }
+    if (!extra.contains(QStringLiteral("-p")))
+        arguments << QStringLiteral("-p") << QStringLiteral("1");
+    arguments += extra;
+    const Run run = upload(arguments);
+    if (holder >= 0)
+        ::close(holder);
+    pump(150); // the unit writes its records every 50 ms
+    QVERIFY2(run.errors.contains(message), qPrintable(run.errors));
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.seconds <= withinSeconds, qPrintable(QString::number(run.seconds)));
+    const QVector<QByteArray> received = simulated.receivedLines();
+    if (exitCode == 0 && !extra.contains(QStringLiteral("--check"))) {
+        QCOMPARE(received, fileLines(path)); // byte for byte, in order
+    } else if (QTest::currentDataTag() == QLatin1String("a line rejected for ever")) {
+        QCOMPARE(received.count(fileLines(path)[10]), 3);
+    } else if (exitCode != 1) {
+        QVERIFY(received.isEmpty());
+    }
+}
+
+void CliTest::fourPortsAtOnce()
+{
+    const QString path = srecords("four.s19", 40);
+    VirtualUnit units[4];
+    QStringList arguments{path, "--report", tempFolder() + "/report.json", "-q"};
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(!units[i]
+                     .start(i + 1, {"--reject-rate", "0.05", "--seed", QString::number(i + 1)})
+                     .isEmpty());
+        arguments << "-p" << QString::number(i + 1);
+    }
+    const Run run = upload(arguments);
+    QCOMPARE(run.exitCode, 0);
+    pump(150); // the units write their records every 50 ms
+    QFile file(tempFolder() + "/report.json");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonArray results = report["results"].toArray();
+    QCOMPARE(results.size(), 4);
+    for (const QJsonValue& r : results) {
+        QCOMPARE(r["result"].toString(), QStringLiteral("done"));
+        QCOMPARE(r["linesSent"].toInt(), 42);
+    }
+    QCOMPARE(report["file"]["lines"].toInt(), 42);
+    QCOMPARE(report["file"]["sha256"].toString().size(), 64);
+    QCOMPARE(report["exitCode"].toInt(), 0);
+    for (VirtualUnit& u : units) {
+        const QVector<QByteArray> got = u.receivedLines();
+        QCOMPARE(QSet<QByteArray>(got.begin(), got.end()).size(), 42);
+    }
+}
+
+void CliTest::interruptReleasesThePort()
+{
+    const QString path = srecords("long.s19", 2000);
+    VirtualUnit unit;
+    const QString device = unit.start(1, {});
+    const Run run = upload({path, "-p", "1", "-q"}, [&](QProcess& p) {
+        QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 10; }, 10000));
+        ::kill(pid_t(p.processId()), SIGINT);
+    });
+    QCOMPARE(run.exitCode, 130);
+    QVERIFY2(run.errors.contains("interrupted at line"), qPrintable(run.errors));
+    // Free at once for the next program.
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+    const QString lockName = QStringLiteral("/LCK..") + QString(device).replace('/', '_');
+    for (const char* folder : {"/var/lock", "/run/lock", "/tmp"})
+        QVERIFY(!QFile::exists(QLatin1String(folder) + lockName));
+}
+
+CORE_TEST_MAIN(CliTest)
+#include "tst_cli.moc"
