@@ -10,9 +10,15 @@
 #include "terminal/keyedstatusbar.h"
 #include "terminal/terminaltext.h"
 #include "testsupport.h"
+#include "ui/commondialog.h"
 #include "upload/firmwareupload.h"
 
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -61,6 +67,10 @@ private slots:
     void portResetDoesNotPileUpBoxes();
 
     void elapsedClock();
+    void elapsedTimeSeparator_data();
+    void elapsedTimeSeparator();
+    void fileDialog_data();
+    void fileDialog();
     void closeWithPortClosedOrIdle();
     void drainWaitAbortRetryIgnore();
     void exitAbortKeepsRunning();
@@ -396,6 +406,87 @@ void TerminalTest::elapsedClock()
     form.StopTiming();
     QVERIFY(!form.Timer1->Enabled());
     QCOMPARE(form.sbrStatus->panelText("ConnectTime"), QString());
+}
+
+void TerminalTest::elapsedTimeSeparator_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("colon") << "en_US" << "01:02:03";
+    QTest::newRow("point") << "fi_FI" << "01.02.03";
+    QTest::newRow("point, two-digit hours") << "da_DK" << "01.02.03";
+}
+
+void TerminalTest::elapsedTimeSeparator()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, shown);
+    QLocale::setDefault(QLocale(locale));
+    const QString text = frmTerminal::elapsedText(3723);
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(text, shown);
+}
+
+// The real dialog, driven as the operator would: the filter list, what the
+// third entry lists, and a full path typed into the name field.
+void TerminalTest::fileDialog_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("existing file without an extension") << "firmware" << "firmware";
+    QTest::newRow("new name without a dot gets .LOG") << "nothing" << "nothing.LOG";
+    QTest::newRow("name with a dot stays") << "firmware.s19" << "firmware.s19";
+}
+
+void TerminalTest::fileDialog()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+    const QString folder = QDir(tempFolder()).filePath(QStringLiteral("dialog"));
+    QDir().mkpath(folder);
+    for (const char* name : {"firmware", "firmware.s19", "notes.txt"}) {
+        QFile f(folder + QLatin1Char('/') + QLatin1String(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("S9030000FC\n");
+    }
+    CommonDialog::setHandler(nullptr);
+    CommonDialog dialog;
+    dialog.DialogTitle = FirmwareUpload::dialogTitle();
+    dialog.Filter = FirmwareUpload::dialogFilter();
+    dialog.DefaultExt = QStringLiteral("LOG");
+    dialog.InitDir = folder;
+    QStringList shownFilters, listedByText, listedByAll;
+    bool nameFieldFocused = false;
+    QTimer::singleShot(0, this, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(d);
+        auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        for (int i = 0; i < types->count(); ++i)
+            shownFilters << types->itemText(i);
+        auto listed = [&] {
+            auto* model = d->findChild<QFileSystemModel*>();
+            QStringList names;
+            waitFor([&] { return model->rowCount(model->index(folder)) > 0; }, 3000);
+            pump(100);
+            const QModelIndex parent = model->index(folder);
+            for (int r = 0; r < model->rowCount(parent); ++r)
+                names << model->index(r, 0, parent).data().toString();
+            return names;
+        };
+        listedByText = listed();
+        d->selectNameFilter(d->nameFilters().at(2));
+        listedByAll = listed();
+        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        nameFieldFocused = name->hasFocus();
+        name->setText(folder + QLatin1Char('/') + typed);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QCOMPARE(dialog.ShowOpen(), 0);
+    QCOMPARE(dialog.FileName, folder + QLatin1Char('/') + chosen);
+    QCOMPARE(shownFilters, (QStringList{"Text Files (*.TXT)", "S Files (*.s*)", "All Files (*.*)"}));
+    QCOMPARE(listedByText, QStringList{QStringLiteral("notes.txt")});
+    QVERIFY2(listedByAll.contains(QStringLiteral("firmware")), qPrintable(listedByAll.join(',')));
+    QVERIFY(nameFieldFocused);
 }
 
 void TerminalTest::closeWithPortClosedOrIdle()

@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
@@ -37,21 +36,30 @@ int CommonDialog::ShowOpen()
 QStringList CommonDialog::nameFilters(const QString& filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));
-    static const QRegularExpression shownPatterns(QStringLiteral("\\(([^()]*)\\)\\s*$"));
     QStringList result;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         const QString label = parts[i].trimmed();
-        const QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
-        const QString used = patterns.join(QLatin1Char(' ')).trimmed();
-        // Qt filters by the patterns in the label's parentheses, ignoring
-        // letter case; a label that already shows the real pattern stays as it is.
-        const QRegularExpressionMatch m = shownPatterns.match(label);
-        if (m.hasMatch() && m.captured(1).trimmed().compare(used, Qt::CaseInsensitive) == 0)
-            result << label;
-        else
-            result << QStringLiteral("%1 (%2)").arg(label, used);
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        // "*.*" is every file, also one without a dot in its name.
+        for (QString& p : patterns) {
+            if (p.trimmed() == QLatin1String("*.*"))
+                p = QStringLiteral("*");
+        }
+        // Qt filters by the patterns in the last parentheses and, with the
+        // details hidden, shows what comes before them: the label as given.
+        result << QStringLiteral("%1 (%2)").arg(label, patterns.join(QLatin1Char(' ')).trimmed());
     }
     return result;
+}
+
+QString CommonDialog::withDefaultExt(const QString& typed, const QString& defaultExt)
+{
+    // A name that exists is taken as typed; only a new name without a dot
+    // gets the default extension.
+    const QFileInfo info(typed);
+    if (defaultExt.isEmpty() || info.exists() || info.fileName().contains(QLatin1Char('.')))
+        return typed;
+    return typed + QLatin1Char('.') + defaultExt;
 }
 
 int CommonDialog::showReal()
@@ -63,8 +71,8 @@ int CommonDialog::showReal()
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // The caller checks that the file exists and says so when it does not.
     dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setNameFilters(nameFilters(Filter));
-    dialog.setDefaultSuffix(DefaultExt);
     if (!FileName.isEmpty())
         dialog.selectFile(FileName);
     QTimer::singleShot(0, &dialog, [&dialog] {
@@ -76,6 +84,6 @@ int CommonDialog::showReal()
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty())
         return cdlCancel;
-    FileName = QDir::toNativeSeparators(chosen.first());
+    FileName = QDir::toNativeSeparators(withDefaultExt(chosen.first(), DefaultExt));
     return 0;
 }

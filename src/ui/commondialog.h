@@ -34,6 +34,8 @@ public:
     // "Text Files (*.TXT)|*.txt|..." as Qt name filters: each label with the
     // pattern that is really used; "*.*" means every file.
     static QStringList nameFilters(const QString& filter);
+    // The name the dialog hands back for a typed one.
+    static QString withDefaultExt(const QString& typed, const QString& defaultExt);
 
     // Answers ShowOpen() in place of the real dialog: sets FileName (and may
     // handle events meanwhile) and returns the error number as above.
