@@ -12,7 +12,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -59,6 +61,7 @@ private slots:
     void comEntriesNameTheirDevices();
 
     void okWithoutChanges();
+    void unsavedSettingsAreReported();
     void portChangeWhileOpen();
     void portChangeWhileClosed();
     void refusedPortWhileOpen();
@@ -118,7 +121,7 @@ void PropertiesTest::loadsFromThePort()
     QVERIFY(dialog.chkEnable[1]->isChecked());
 
     // The port, not the store: a stored value the port never took is not shown.
-    PortSettingsStore::write(applicationTitle(), PortSetting::CommPort, QStringLiteral("5"));
+    QVERIFY(PortSettingsStore::write(applicationTitle(), PortSetting::CommPort, QStringLiteral("5")).isOk());
     QVERIFY(form.MSComm1->setCommPort(3).isOk());
     QVERIFY(form.MSComm1->setHandshaking(2).isOk());
     form.bEcho = true;
@@ -241,6 +244,26 @@ void PropertiesTest::okWithoutChanges()
     QCOMPARE(stored(PortSetting::CommPort), QStringLiteral("1"));
     QCOMPARE(stored(PortSetting::Handshaking), QStringLiteral("0"));
     QCOMPARE(stored(PortSetting::Echo), QStringLiteral("False"));
+}
+
+// Where the settings cannot be kept (here the store's name is taken by a
+// folder), OK says so instead of letting the operator believe they were.
+void PropertiesTest::unsavedSettingsAreReported()
+{
+    const QString path = PortSettingsStore::filePath(applicationTitle());
+    QVERIFY(QDir().mkpath(path));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("is a folder, not a regular file"));
+    ScriptedBoxes boxes;
+    frmTerminal form;
+    frmProperties dialog(form);
+    choose(dialog.cboSpeed, QStringLiteral("9600"));
+    dialog.cmdOK_Click();
+    QCOMPARE(boxes.requests.size(), 1);
+    QVERIFY2(boxes.texts().first().startsWith("The settings could not be saved: " + path),
+             qPrintable(boxes.texts().first()));
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(form.MSComm1->Settings(), QStringLiteral("9600,n,8,1")); // in force for this run
+    QDir(path).removeRecursively();
 }
 
 void PropertiesTest::portChangeWhileOpen()

@@ -9,6 +9,8 @@
 #include "coresupport.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <cerrno>
 #include <fcntl.h>
@@ -56,7 +58,9 @@ private slots:
     void openAndClose();
     void missingDevice();
     void deviceInUse();
+    void permissionAndBusyTexts_data();
     void permissionAndBusyTexts();
+    void staleLockFileFound();
     void portNumberRange();
     void everyByteValueArrivesUnaltered();
     void receiveThresholdHoldsAndReleasesEvents();
@@ -253,21 +257,76 @@ void SerialTest::deviceInUse()
     ::close(late);
 }
 
+void SerialTest::permissionAndBusyTexts_data()
+{
+    QTest::addColumn<int>("probe");
+    QTest::addColumn<uint>("mode");
+    QTest::addColumn<QString>("staleLock");
+    QTest::addColumn<QStringList>("says");
+    QTest::addColumn<QString>("neverSays");
+    QTest::newRow("group may read and write") << EACCES << 0660u << QString()
+        << QStringList{"Permission denied", "sudo usermod -aG uucp $USER", "log in again"} << "udev";
+    QTest::newRow("owner only") << EACCES << 0600u << QString()
+        << QStringList{"let only its owner", "owner root, group uucp, mode 0600", "udev rule"}
+        << "usermod";
+    QTest::newRow("group may only write (a terminal)") << EACCES << 0620u << QString()
+        << QStringList{"let only its owner", "mode 0620"} << "usermod";
+    QTest::newRow("in use") << 0 << 0660u << QString() << QStringList{"in use by another program"}
+                            << "Permission";
+    QTest::newRow("stale lock file") << 0 << 0660u << "/run/lock/LCK..ttyUSB0"
+        << QStringList{"left behind by a program that has ended", "sudo rm /run/lock/LCK..ttyUSB0"}
+        << "in use";
+    QTest::newRow("gone") << ENOENT << 0u << QString() << QStringList{"does not exist"} << "Permission";
+}
+
 void SerialTest::permissionAndBusyTexts()
 {
+    QFETCH(int, probe);
+    QFETCH(uint, mode);
+    QFETCH(QString, staleLock);
+    QFETCH(QStringList, says);
+    QFETCH(QString, neverSays);
     const QString label = QStringLiteral("Com1 (/dev/ttyUSB0)");
-    QString text = describeLockedOrForbidden(label, EACCES, QStringLiteral("uucp"));
+    DeviceAccess access{probe, QStringLiteral("root"), QStringLiteral("uucp"), mode, staleLock};
+    const QString text = describeLockedOrForbidden(label, access);
     QVERIFY(text.contains(label));
-    QVERIFY(text.contains(QStringLiteral("Permission denied")));
-    QVERIFY(text.contains(QStringLiteral("uucp")));
-    QVERIFY(text.contains(QStringLiteral("log in again")));
-    QVERIFY(describeLockedOrForbidden(label, EACCES, QString()).contains(QStringLiteral("dialout")));
+    for (const QString& part : says)
+        QVERIFY2(text.contains(part), qPrintable(text));
+    QVERIFY2(!text.contains(neverSays), qPrintable(text));
+}
 
-    for (int probe : {0, EBUSY}) {
-        text = describeLockedOrForbidden(label, probe, QStringLiteral("dialout"));
-        QVERIFY(text.contains(QStringLiteral("in use by another program")));
-        QVERIFY(!text.contains(QStringLiteral("Permission")));
+void SerialTest::staleLockFileFound()
+{
+    if (!QFileInfo(QStringLiteral("/run/lock")).isWritable())
+        QSKIP("/run/lock cannot be written here");
+    Pty pty;
+    // A lock file in the form the terminal programs write, by a process
+    // that has ended.
+    QProcess ended;
+    ended.start(QStringLiteral("true"), {});
+    QVERIFY(ended.waitForStarted());
+    const qint64 pid = ended.processId();
+    QVERIFY(ended.waitForFinished());
+    const QString name = QStringLiteral("/run/lock/LCK..") + pty.slavePath().mid(5).replace('/', '_');
+    QFile lock(name);
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(pid).rightJustified(10) + "\n");
+    lock.close();
+    QCOMPARE(inspectDevice(pty.slavePath()).staleLock, name);
+    // Opening removes it, and leaves no lock behind on closing.
+    linkComPort(1, pty.slavePath());
+    {
+        MSComm port;
+        QVERIFY(port.setPortOpen(true).isOk());
+        QVERIFY(port.setPortOpen(false).isOk());
     }
+    QVERIFY(!QFile::exists(name));
+    // One whose process runs is no stale lock.
+    QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    lock.write(QByteArray::number(QCoreApplication::applicationPid()) + "\n");
+    lock.close();
+    QCOMPARE(inspectDevice(pty.slavePath()).staleLock, QString());
+    QFile::remove(name);
 }
 
 void SerialTest::portNumberRange()
@@ -510,10 +569,10 @@ void SerialTest::storeRoundTrip()
     QCOMPARE(PortSettingsStore::read(app, QStringLiteral("Properties"), QStringLiteral("Echo"),
                                      QStringLiteral("dflt")),
              QStringLiteral("dflt"));
-    QVERIFY(PortSettingsStore::write(app, PortSetting::Settings, QStringLiteral("38400,n,8,1")));
-    QVERIFY(PortSettingsStore::write(app, PortSetting::CommPort, QStringLiteral("1")));
-    QVERIFY(PortSettingsStore::write(app, PortSetting::Handshaking, QStringLiteral("0")));
-    QVERIFY(PortSettingsStore::write(app, PortSetting::Echo, booleanText(true)));
+    QVERIFY(PortSettingsStore::write(app, PortSetting::Settings, QStringLiteral("38400,n,8,1")).isOk());
+    QVERIFY(PortSettingsStore::write(app, PortSetting::CommPort, QStringLiteral("1")).isOk());
+    QVERIFY(PortSettingsStore::write(app, PortSetting::Handshaking, QStringLiteral("0")).isOk());
+    QVERIFY(PortSettingsStore::write(app, PortSetting::Echo, booleanText(true)).isOk());
 
     QCOMPARE(PortSettingsStore::filePath(app),
              configFolder() + QStringLiteral("/Tarvel Labs Firmware Loader.conf"));

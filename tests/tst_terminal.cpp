@@ -14,6 +14,7 @@
 #include "upload/firmwareupload.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -28,6 +30,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -36,7 +39,7 @@ namespace {
 
 void store(const QString& key, const QString& value)
 {
-    PortSettingsStore::write(applicationTitle(), PortSettingsStore::section(), key, value);
+    (void)PortSettingsStore::write(applicationTitle(), PortSettingsStore::section(), key, value);
 }
 
 class Counters : public LineCounterSource
@@ -124,6 +127,14 @@ void TerminalTest::startUp_data()
                                << false << "";
     QTest::newRow("empty settings text takes the default")
         << QStringList{"", "-", "-", "-"} << "38400,n,8,1" << 1 << 0 << false << "";
+    QTest::newRow("a huge stored value is quoted short")
+        << QStringList{QString(1000000, 'x'), "-", "-", "-"} << "9600,n,8,1" << 1 << 0 << false
+        << QString(80, 'x') + "...\"";
+    // Never opened, so never waited on: read as empty, with a warning.
+    QTest::newRow("the store is a FIFO") << QStringList{"<fifo>", "-", "-", "-"} << "38400,n,8,1"
+                                         << 1 << 0 << false << "";
+    QTest::newRow("the store is a folder") << QStringList{"<folder>", "-", "-", "-"}
+                                           << "38400,n,8,1" << 1 << 0 << false << "";
 }
 
 void TerminalTest::startUp()
@@ -135,11 +146,21 @@ void TerminalTest::startUp()
     QFETCH(bool, echo);
     QFETCH(QString, box);
     const QStringList keys = {"Settings", "CommPort", "Handshaking", "Echo"};
-    for (int i = 0; i < 4; ++i) {
+    const QString path = PortSettingsStore::filePath(applicationTitle());
+    const bool special = stored[0].startsWith('<');
+    if (stored[0] == QLatin1String("<fifo>"))
+        QCOMPARE(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+    if (stored[0] == QLatin1String("<folder>"))
+        QVERIFY(QDir().mkpath(path));
+    if (special)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("is a (FIFO|folder), not a regular file"));
+    for (int i = 0; i < 4 && !special; ++i) {
         if (stored[i] != QLatin1String("-"))
             store(keys[i], stored[i]);
     }
-    const QByteArray before = [] {
+    const QByteArray before = [&] {
+        if (special)
+            return QByteArray();
         QFile f(PortSettingsStore::filePath(applicationTitle()));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }();
@@ -155,13 +176,18 @@ void TerminalTest::startUp()
         QCOMPARE(boxes.requests.size(), 0);
     } else {
         QCOMPARE(boxes.requests.size(), 1);
-        QVERIFY2(boxes.requests[0].text.contains(box), qPrintable(boxes.requests[0].text));
+        QVERIFY2(boxes.requests[0].text.contains(box), qPrintable(boxes.requests[0].text.left(300)));
+        QVERIFY(boxes.requests[0].text.size() < 400);
         QCOMPARE(boxes.requests[0].icon, MessageBoxes::Icon::Exclamation);
         QCOMPARE(boxes.requests[0].buttons, MessageBoxes::Buttons::Ok);
         QCOMPARE(boxes.requests[0].caption, QStringLiteral("Tarvel Labs Firmware Loader"));
     }
+    if (special) {
+        QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path);
+        return;
+    }
     // Start-up never writes the store.
-    QFile f(PortSettingsStore::filePath(applicationTitle()));
+    QFile f(path);
     QCOMPARE(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), before);
 }
 
@@ -301,7 +327,11 @@ void TerminalTest::portLostShowsClosed()
     QCOMPARE(boxes.requests.size(), 0);
     QVERIFY(!form.mnuOpen->isChecked());
     QVERIFY(!form.mnuSendText->isEnabled());
-    QVERIFY(form.sbrStatus->panelText("Status").contains(QStringLiteral("stopped working")));
+    // The device first, what happened, then what to do; all of it in the tool tip.
+    const QString status = form.sbrStatus->panelText("Status");
+    QVERIFY2(status.startsWith("Status: " + pty.slavePath() + " (Com1) was disconnected ("), qPrintable(status));
+    QVERIFY(status.contains(QStringLiteral("Plug the adaptor in again")));
+    QVERIFY(form.sbrStatus->panel("Status")->toolTip().contains(status.mid(8)));
 }
 
 void TerminalTest::portResetReopensRealPort()

@@ -3,6 +3,7 @@
 #include "../serial/applicationtitle.h"
 #include "../serial/portsettingsstore.h"
 #include "../upload/firmwarecheck.h"
+#include "../platform/terminationsignals.h"
 #include "../upload/transcript.h"
 #include "version.h"
 
@@ -14,21 +15,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignalCaught(int signo)
-{
-    const char byte = char(signo);
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
-}
 
 void say(const QString& text)
 {
@@ -64,14 +55,7 @@ UploadCommand::UploadCommand(QObject* parent) : QObject(parent), m_settings(new 
     connect(&m_progressTimer, &QTimer::timeout, this, [this] { drawProgress(false); });
 }
 
-UploadCommand::~UploadCommand()
-{
-    if (signalPipe[0] >= 0) {
-        ::close(signalPipe[0]);
-        ::close(signalPipe[1]);
-        signalPipe[0] = signalPipe[1] = -1;
-    }
-}
+UploadCommand::~UploadCommand() = default;
 
 int UploadCommand::parse(const QStringList& arguments, Settings* s)
 {
@@ -246,7 +230,8 @@ int UploadCommand::start(const QStringList& arguments)
             return UsageError;
         }
     }
-    installSignalHandlers();
+    m_signals = new TerminationSignals(this);
+    connect(m_signals, &TerminationSignals::received, this, &UploadCommand::onSignal);
     for (const QString& port : s.ports) {
         auto* job = new UploadJob(port, s.options, this);
         m_jobs.push_back(job);
@@ -265,26 +250,10 @@ int UploadCommand::start(const QStringList& arguments)
     return -1;
 }
 
-void UploadCommand::installSignalHandlers()
+void UploadCommand::onSignal(int signalNumber)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return;
-    m_signalNotifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(m_signalNotifier, &QSocketNotifier::activated, this, &UploadCommand::onSignal);
-    struct sigaction sa {
-    };
-    sa.sa_handler = onSignalCaught;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int signo : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signo, &sa, nullptr);
-}
-
-void UploadCommand::onSignal()
-{
-    char byte = 0;
-    if (::read(signalPipe[0], &byte, 1) == 1 && !m_signal)
-        m_signal = byte;
+    if (!m_signal)
+        m_signal = signalNumber;
     if (m_interrupted)
         return;
     m_interrupted = true;

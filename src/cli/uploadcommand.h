@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-class QSocketNotifier;
+class TerminationSignals;
 
 // firmware-upload: checks a firmware file and sends it to one unit per
 // --port, all at once on one event loop, with progress, a log, a report and
@@ -49,8 +49,7 @@ private:
     void onTraffic(UploadJob* job, const QString& text);
     void drawProgress(bool final);
     void writeReport();
-    void onSignal();
-    void installSignalHandlers();
+    void onSignal(int signalNumber);
 
     std::unique_ptr<Settings> m_settings;
     std::vector<UploadJob*> m_jobs;
@@ -60,6 +59,6 @@ private:
     int m_signal = 0;
     QFile m_log;
     QHash<UploadJob*, QString> m_logLines; // partial transcript lines
-    QSocketNotifier* m_signalNotifier = nullptr;
+    TerminationSignals* m_signals = nullptr;
     int m_exitCode = Success;
 };

@@ -355,12 +355,21 @@ void frmProperties::cmdOK_Click()
         return;
     }
 
+    // Each write is made even if the one before failed.
     const QString app = QCoreApplication::applicationName();
-    PortSettingsStore::write(app, PortSetting::Settings, port.Settings());
-    PortSettingsStore::write(app, PortSetting::CommPort, QString::number(qint16(port.CommPort())));
-    PortSettingsStore::write(app, PortSetting::Handshaking,
-                             QString::number(qint32(port.Handshaking())));
-    PortSettingsStore::write(app, PortSetting::Echo, booleanText(m_host.echo()));
+    PendingError unsaved;
+    unsaved.note(PortSettingsStore::write(app, PortSetting::Settings, port.Settings()));
+    unsaved.note(PortSettingsStore::write(app, PortSetting::CommPort,
+                                          QString::number(qint16(port.CommPort()))));
+    unsaved.note(PortSettingsStore::write(app, PortSetting::Handshaking,
+                                          QString::number(qint32(port.Handshaking()))));
+    unsaved.note(PortSettingsStore::write(app, PortSetting::Echo, booleanText(m_host.echo())));
+    if (unsaved.isPending()) {
+        // Saying nothing would let the operator believe they were kept.
+        MessageBoxes::show(tr("The settings could not be saved: %1. The port uses them until the "
+                              "program ends.")
+                               .arg(unsaved.description()));
+    }
     accept();
 }
 

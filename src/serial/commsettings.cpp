@@ -1,5 +1,7 @@
 #include "commsettings.h"
 
+#include "status.h"
+
 #include <QStringList>
 
 namespace {
@@ -29,7 +31,7 @@ std::optional<CommSettings> CommSettings::parse(const QString& text, QString* er
     if (fields.size() != 4) {
         return refuse(QStringLiteral("Invalid port settings \"%1\": expected speed, parity, data "
                                      "bits and stop bits separated by commas, such as 38400,N,8,1.")
-                          .arg(text));
+                          .arg(elided(text)));
     }
     const QString speedText = fields[0].trimmed();
     const QString parityText = fields[1].trimmed();
@@ -42,7 +44,7 @@ std::optional<CommSettings> CommSettings::parse(const QString& text, QString* er
     if (!numberOk || speed < MinimumSpeed || speed > MaximumSpeed) {
         return refuse(QStringLiteral("Invalid speed \"%1\" in the port settings \"%2\": the speed "
                                      "must be a whole number from %3 to %4.")
-                          .arg(fields[0], text)
+                          .arg(elided(fields[0]), elided(text))
                           .arg(MinimumSpeed)
                           .arg(MaximumSpeed));
     }
@@ -52,14 +54,14 @@ std::optional<CommSettings> CommSettings::parse(const QString& text, QString* er
     if (parityText.size() != 1 || !parityLetters.contains(parityText.toLower())) {
         return refuse(QStringLiteral("Invalid parity \"%1\" in the port settings \"%2\": use E "
                                      "(even), O (odd), N (none), M (mark) or S (space).")
-                          .arg(fields[1], text));
+                          .arg(elided(fields[1]), elided(text)));
     }
     s.parity = parityText.toLower().at(0).toLatin1();
 
     if (dataText.size() != 1 || dataText[0] < QLatin1Char('4') || dataText[0] > QLatin1Char('8')) {
         return refuse(QStringLiteral("Invalid data bits \"%1\" in the port settings \"%2\": use 4, "
                                      "5, 6, 7 or 8.")
-                          .arg(fields[2], text));
+                          .arg(elided(fields[2]), elided(text)));
     }
     s.dataBits = dataText.toInt();
 
@@ -72,7 +74,7 @@ std::optional<CommSettings> CommSettings::parse(const QString& text, QString* er
     } else {
         return refuse(QStringLiteral("Invalid stop bits \"%1\" in the port settings \"%2\": use 1, "
                                      "1.5 or 2.")
-                          .arg(fields[3], text));
+                          .arg(elided(fields[3]), elided(text)));
     }
     return s;
 }

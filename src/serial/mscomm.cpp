@@ -2,15 +2,21 @@
 
 #include "portresolver.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
+#include <QSet>
 #include <QScopedValueRollback>
 #include <QtGlobal>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <csignal>
 #include <grp.h>
+#include <pwd.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -37,53 +43,116 @@ QSerialPort::Parity toQtParity(char parity)
     }
 }
 
-#ifdef Q_OS_UNIX
-QString owningGroup(const QString& device)
-{
-    struct stat st{};
-    if (::stat(device.toLocal8Bit().constData(), &st) != 0)
-        return QString();
-    if (const group* g = ::getgrgid(st.st_gid))
-        return QString::fromLocal8Bit(g->gr_name);
-    return QString::number(st.st_gid);
-}
-
-// Opens the device without any lock to find out why Qt could not.
-int probeOpenErrno(const QString& device)
-{
-    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return errno;
-    ::close(fd);
-    return 0;
-}
-#endif
-
 } // namespace
 
-QString describeLockedOrForbidden(const QString& label, int probeErrno, const QString& group)
+QStringList staleLockFiles(const QString& device)
+{
+    QStringList stale;
+#ifdef Q_OS_UNIX
+    // The lock file Qt and the terminal programs use: LCK..ttyUSB0, in
+    // the first of these folders that can be written.
+    QString name = device;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name.remove(0, 5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char* folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+                               "/tmp", "/var/tmp", "/run/lock"}) {
+        QFile lock(QLatin1String(folder) + QLatin1String("/LCK..") + name);
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        // The process number, padded or not, on the first line.
+        bool ok = false;
+        const qint64 pid = QString::fromLatin1(lock.readLine(64)).trimmed().toLongLong(&ok);
+        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH &&
+            !stale.contains(QFileInfo(lock.fileName()).canonicalFilePath()))
+            stale << QFileInfo(lock.fileName()).canonicalFilePath();
+    }
+#else
+    Q_UNUSED(device);
+#endif
+    return stale;
+}
+
+DeviceAccess inspectDevice(const QString& device)
+{
+    DeviceAccess access;
+#ifdef Q_OS_UNIX
+    const QByteArray path = device.toLocal8Bit();
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    access.probeErrno = fd < 0 ? errno : 0;
+    if (fd >= 0)
+        ::close(fd);
+    struct stat st {};
+    if (::stat(path.constData(), &st) == 0) {
+        access.mode = st.st_mode & 07777;
+        const passwd* pw = ::getpwuid(st.st_uid);
+        access.owner = pw ? QString::fromLocal8Bit(pw->pw_name) : QString::number(st.st_uid);
+        const group* gr = ::getgrgid(st.st_gid);
+        access.group = gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(st.st_gid);
+    }
+    access.staleLock = staleLockFiles(device).value(0);
+#else
+    Q_UNUSED(device);
+#endif
+    return access;
+}
+
+QString describeLockedOrForbidden(const QString& label, const DeviceAccess& access)
 {
 #ifdef Q_OS_UNIX
-    if (probeErrno == EACCES || probeErrno == EPERM) {
-        const QString g = group.isEmpty() ? QStringLiteral("dialout") : group;
-        return QStringLiteral("Permission denied for %1. Your user must be in the group that owns "
-                              "the device (%2): run \"sudo usermod -aG %2 $USER\", then log out "
-                              "and log in again.")
-            .arg(label, g);
+    if (access.probeErrno == EACCES || access.probeErrno == EPERM) {
+        // Group advice helps only where the group may read and write.
+        if ((access.mode & 060) == 060 || access.mode == 0) {
+            const QString g = access.group.isEmpty() ? QStringLiteral("dialout") : access.group;
+            return QStringLiteral("Permission denied for %1. Your user must be in the group that "
+                                  "owns the device (%2): run \"sudo usermod -aG %2 $USER\", then "
+                                  "log out and log in again.")
+                .arg(label, g);
+        }
+        return QStringLiteral("Permission denied for %1: the device's permissions let only its "
+                              "owner use it (owner %2, group %3, mode %4). Give it to the dialout "
+                              "group with a udev rule (see \"Permission denied\" in the README), "
+                              "or ask your administrator.")
+            .arg(label, access.owner, access.group,
+                 QStringLiteral("%1").arg(access.mode, 4, 8, QLatin1Char('0')));
     }
-    if (probeErrno == ENOENT || probeErrno == ENODEV || probeErrno == ENXIO) {
+    if (access.probeErrno == ENOENT || access.probeErrno == ENODEV || access.probeErrno == ENXIO) {
         return QStringLiteral("%1 does not exist. Check that the adaptor is plugged in, or choose "
                               "another port under CommPort > Properties.")
             .arg(label);
     }
+    if (!access.staleLock.isEmpty()) {
+        return QStringLiteral("%1 is locked by %2, a lock file left behind by a program that has "
+                              "ended. Remove it (sudo rm %2), then open the port again.")
+            .arg(label, access.staleLock);
+    }
 #else
-    Q_UNUSED(probeErrno);
-    Q_UNUSED(group);
+    Q_UNUSED(access);
 #endif
     return QStringLiteral("%1 is in use by another program. Close the program that holds it (a "
                           "terminal or a modem manager) and try again.")
         .arg(label);
 }
+
+namespace {
+
+// Ports still open when the process ends abruptly (an X server gone, a
+// fatal error): closing them releases their lock files for the next program.
+QSet<MSComm*>& openPorts()
+{
+    // Never destroyed: it must outlive everything that runs at exit.
+    static auto* ports = new QSet<MSComm*>;
+    return *ports;
+}
+
+void closeOpenPorts()
+{
+    const QSet<MSComm*> ports = openPorts();
+    for (MSComm* port : ports)
+        port->closeQuietly();
+}
+
+} // namespace
 
 MSComm::MSComm(QObject* parent)
     : QObject(parent), m_counterSource(makeSystemLineCounterSource())
@@ -107,6 +176,7 @@ MSComm::~MSComm()
 {
     if (m_port.isOpen())
         closeDevice(Closing::Quietly);
+    openPorts().remove(this);
 }
 
 QString MSComm::Settings() const
@@ -354,6 +424,10 @@ Status MSComm::openDevice()
                               ? QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(where.device)
                               : m_devicePath;
     m_port.setPortName(where.device);
+    // A lock file whose program has ended locks nothing: Qt keeps to those
+    // it wrote itself, so others' are removed here where the folder allows.
+    for (const QString& stale : staleLockFiles(where.device))
+        QFile::remove(stale);
     bool opened = false;
     {
         const QScopedValueRollback<bool> configuring(m_configuring, true);
@@ -370,12 +444,7 @@ Status MSComm::openDevice()
                                                   "CommPort > Properties.")
                                        .arg(label));
         case QSerialPort::PermissionError:
-#ifdef Q_OS_UNIX
-            return Status::failure(describeLockedOrForbidden(
-                label, probeOpenErrno(where.device), owningGroup(where.device)));
-#else
-            return Status::failure(describeLockedOrForbidden(label, 0, QString()));
-#endif
+            return Status::failure(describeLockedOrForbidden(label, inspectDevice(where.device)));
         default:
             return Status::failure(
                 QStringLiteral("%1 could not be opened: %2.").arg(label, qtText));
@@ -383,6 +452,9 @@ Status MSComm::openDevice()
     }
     m_openDevice = where.device;
     m_lost = false;
+    static const bool closingAtExit = std::atexit(closeOpenPorts) == 0;
+    Q_UNUSED(closingAtExit);
+    openPorts().insert(this);
     m_transientErrors = 0;
 
 #ifdef Q_OS_UNIX
@@ -391,7 +463,7 @@ Status MSComm::openDevice()
         const int e = errno;
         closeDevice();
         if (e == EWOULDBLOCK)
-            return Status::failure(describeLockedOrForbidden(label, 0, QString()));
+            return Status::failure(describeLockedOrForbidden(label, DeviceAccess{}));
         return Status::failure(QStringLiteral("%1 could not be locked: %2.")
                                    .arg(label, QString::fromLocal8Bit(std::strerror(e))));
     }
@@ -425,6 +497,7 @@ void MSComm::closeDevice(Closing closing, const QString& why)
         m_port.close();
         m_port.clearError();
         m_openDevice.clear();
+        openPorts().remove(this);
         m_pendingLineEvents.clear();
         m_counters.reset();
     }
@@ -622,9 +695,21 @@ void MSComm::onPortError(QSerialPort::SerialPortError error)
         return;
     }
     m_lost = true;
-    m_lostDescription = QStringLiteral("%1 stopped working and was closed (%2). Check the adaptor, "
-                                       "then open the port again.")
-                            .arg(portLabel(), m_port.errorString());
+    // Device first, then what happened, then what to do.
+    const QString where = m_devicePath.isEmpty()
+                              ? QStringLiteral("%1 (Com%2)").arg(m_openDevice).arg(m_commPort)
+                              : m_openDevice;
+    const bool gone = !QFileInfo::exists(m_openDevice);
+    if (gone || deviceHungUp()) {
+        m_lostDescription = QStringLiteral("%1 was disconnected (%2). Plug the adaptor in again, "
+                                           "then open the port.")
+                                .arg(where, gone ? QStringLiteral("the device node is gone")
+                                                 : QStringLiteral("hang-up"));
+    } else {
+        m_lostDescription = QStringLiteral("%1 stopped working (%2) and was closed. Check the "
+                                           "adaptor, then open the port again.")
+                                .arg(where, m_port.errorString());
+    }
     // Closing inside QSerialPort's own notification is not safe.
     QMetaObject::invokeMethod(this, &MSComm::closeAfterLoss, Qt::QueuedConnection);
 }

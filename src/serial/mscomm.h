@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QVector>
 #include <memory>
@@ -67,6 +68,12 @@ public:
 
     bool PortOpen() const;
     Status setPortOpen(bool open);
+    // Closes without telling anyone, for a program on its way out.
+    void closeQuietly()
+    {
+        if (m_port.isOpen())
+            closeDevice(Closing::Quietly);
+    }
 
     // Queues the bytes exactly as given, starts them on their way and
     // returns at once. When they do not all leave at once, transmitSettled()
@@ -157,8 +164,18 @@ private:
     std::optional<LineCounters> m_counters;
 };
 
-// The operator's text for a PermissionError from Qt, which covers both a
-// device without permission and one held by another program. `probeErrno` is
-// what a plain open of the device gave (0 when it succeeded, so the lock was
-// the trouble); `group` owns the device.
-QString describeLockedOrForbidden(const QString& label, int probeErrno, const QString& group);
+// What the system says about a device that could not be opened.
+struct DeviceAccess {
+    int probeErrno = 0; // of a plain open of the device; 0 when it succeeded
+    QString owner;      // of the device node
+    QString group;
+    uint mode = 0;       // its permission bits
+    QString staleLock;   // a lock file of a program that has ended, if one is there
+};
+DeviceAccess inspectDevice(const QString& device);
+// Lock files for the device whose process no longer runs.
+QStringList staleLockFiles(const QString& device);
+
+// The operator's text for a PermissionError from Qt, which covers a device
+// without permission, one held by another program and a stale lock file.
+QString describeLockedOrForbidden(const QString& label, const DeviceAccess& access);

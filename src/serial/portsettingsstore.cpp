@@ -1,9 +1,18 @@
 #include "portsettingsstore.h"
 
+#include "applicationtitle.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
 #include <memory>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -41,11 +50,11 @@ Status convertToRange(const QString& text, const QString& what, qint64 low, qint
 {
     if (!parseWholeNumber(text, out)) {
         return Status::failure(
-            QStringLiteral("The stored %1 \"%2\" is not a whole number.").arg(what, text));
+            QStringLiteral("The stored %1 \"%2\" is not a whole number.").arg(what, elided(text)));
     }
     if (*out < low || *out > high) {
         return Status::failure(QStringLiteral("The stored %1 \"%2\" is out of range (%3 to %4).")
-                                   .arg(what, text)
+                                   .arg(what, elided(text))
                                    .arg(low)
                                    .arg(high));
     }
@@ -75,9 +84,39 @@ QString PortSettingsStore::filePath(const QString& application)
            QLatin1Char('/') + application + QLatin1String(".conf");
 }
 
+Status PortSettingsStore::usable(const QString& application)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(application);
+    return Status::ok();
+#else
+    // Opening a FIFO would wait for a writer for ever; a folder or a device
+    // is no settings file either.
+    const QString path = filePath(application);
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return Status::ok();
+    const QString kind = S_ISDIR(st.st_mode)                         ? QStringLiteral("a folder")
+                         : S_ISFIFO(st.st_mode)                      ? QStringLiteral("a FIFO")
+                         : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? QStringLiteral("a device")
+                                                                      : QStringLiteral("a special file");
+    return Status::failure(
+        QStringLiteral("%1 is %2, not a regular file, so it holds no settings").arg(path, kind));
+#endif
+}
+
 QString PortSettingsStore::read(const QString& application, const QString& section,
                                 const QString& key, const QString& defaultValue)
 {
+    if (const Status status = usable(application); status.failed()) {
+        static QSet<QString> warned;
+        if (!warned.contains(status.description())) {
+            warned.insert(status.description());
+            qWarning("%s: %s; the defaults are used.", qPrintable(applicationTitle()),
+                     qPrintable(status.description()));
+        }
+        return defaultValue;
+    }
     auto store = openStore(application);
     const QVariant value = store->value(section + QLatin1Char('/') + key);
     if (!value.isValid())
@@ -88,13 +127,32 @@ QString PortSettingsStore::read(const QString& application, const QString& secti
     return value.toString();
 }
 
-bool PortSettingsStore::write(const QString& application, const QString& section,
-                              const QString& key, const QString& value)
+Status PortSettingsStore::write(const QString& application, const QString& section,
+                                const QString& key, const QString& value)
 {
+    if (const Status status = usable(application); status.failed())
+        return status;
     auto store = openStore(application);
     store->setValue(section + QLatin1Char('/') + key, value);
     store->sync();
-    return store->status() == QSettings::NoError;
+    if (store->status() == QSettings::NoError)
+        return Status::ok();
+#ifdef Q_OS_WIN
+    return Status::failure(QStringLiteral("the registry refused the value"));
+#else
+    const QString path = filePath(application);
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    if (file.exists() && !file.isWritable())
+        return Status::failure(QStringLiteral("%1 is read-only").arg(path));
+    if (!folder.exists())
+        return Status::failure(QStringLiteral("the folder %1 does not exist and cannot be made")
+                                   .arg(folder.absoluteFilePath()));
+    if (!folder.isWritable())
+        return Status::failure(QStringLiteral("the folder %1 cannot be written")
+                                   .arg(folder.absoluteFilePath()));
+    return Status::failure(QStringLiteral("%1 could not be written").arg(path));
+#endif
 }
 
 Status convertToInt16(const QString& text, const QString& what, qint16* out)

@@ -21,15 +21,18 @@ public:
     // The stored text, or `defaultValue` when the key is absent.
     static QString read(const QString& application, const QString& section, const QString& key,
                         const QString& defaultValue);
-    // Creates what is missing; returns whether the value reached the store.
-    static bool write(const QString& application, const QString& section, const QString& key,
-                      const QString& value);
+    // Creates what is missing; a failure says why the value did not reach
+    // the store.
+    static Status write(const QString& application, const QString& section, const QString& key,
+                        const QString& value);
+    // A store that is not a regular file is never opened: it reads as empty.
+    static Status usable(const QString& application);
 
     static QString read(const QString& application, PortSetting setting)
     {
         return read(application, section(), portSettingKey(setting), QString());
     }
-    static bool write(const QString& application, PortSetting setting, const QString& value)
+    static Status write(const QString& application, PortSetting setting, const QString& value)
     {
         return write(application, section(), portSettingKey(setting), value);
     }

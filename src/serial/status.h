@@ -2,6 +2,14 @@
 
 #include <QString>
 
+// A stored or typed value quoted in a message: at most 80 characters of it,
+// so a huge value cannot make a huge box.
+inline QString elided(const QString& value)
+{
+    constexpr int Shown = 80;
+    return value.size() <= Shown ? value : value.left(Shown) + QStringLiteral("...");
+}
+
 // Outcome of one operation on the port or the store: success, or a failure
 // with a description meant for the operator.
 class [[nodiscard]] Status

@@ -16,7 +16,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QScopedValueRollback>
+#include <QTime>
 #include <QFont>
 #include <QLocale>
 #include <QMenuBar>
@@ -383,6 +385,16 @@ void frmTerminal::checkDrained()
     endProgram();
 }
 
+void frmTerminal::endWithoutQuestions()
+{
+    if (m_ended)
+        return;
+    if (m_upload->sending())
+        m_upload->Cancel();
+    MSComm1->closeQuietly(); // queued output is dropped; the lock goes with the port
+    endProgram();
+}
+
 void frmTerminal::endProgram()
 {
     if (m_ended)
@@ -485,6 +497,12 @@ void frmTerminal::showStatusMessage(const QString& message)
 {
     sbrStatus->setPanelText(QStringLiteral("Status"), QStringLiteral("Status: ") + message);
     Timer2->setEnabled(true);
+    // The panel is narrow and shows it for two seconds; the tool tip keeps
+    // the whole of the last message.
+    if (QLabel* panel = sbrStatus->panel(QStringLiteral("Status"))) {
+        panel->setToolTip(tr("Communications Port Status") + QStringLiteral("\n") +
+                          QTime::currentTime().toString(QStringLiteral("HH:mm:ss ")) + message);
+    }
 }
 
 void frmTerminal::StartTiming()
@@ -653,8 +671,7 @@ void frmTerminal::MSComm1_OnComm()
         // Prompts alone need showing only once a second.
         txtTerm->updateViewIfDue(m_upload->sending() ? ViewIntervalUploading : ViewIntervalIdle);
     } else if (const std::optional<QString> message = statusMessageFor(code)) {
-        sbrStatus->setPanelText(QStringLiteral("Status"), QStringLiteral("Status: ") + *message);
-        Timer2->setEnabled(true);
+        showStatusMessage(*message);
     }
     m_upload->CompletionCheck();
 }

@@ -76,6 +76,8 @@ public:
     // Handlers.
     void Form_Resize();
     void Form_Unload(bool& cancel);
+    // A logout, shutdown or Ctrl+C: ends as Exit does, without its questions.
+    void endWithoutQuestions();
     void mnuOpen_Click();
     void mnuSendText_Click();
     void mnuClrScreen_Click();

@@ -1,0 +1,212 @@
+// The programs in a hostile world: ended by signals or by their X server
+// going away, and refused a device by its permissions or a stale lock.
+// What must hold: the port is released and the advice is right.
+
+#include "coresupport.h"
+
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <csignal>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace TestSupport;
+
+namespace {
+
+QString lockFileOf(const QString& device)
+{
+    return QStringLiteral("/run/lock/LCK..") + device.mid(5).replace('/', '_');
+}
+
+bool portIsFree(const QString& device)
+{
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return free && !QFile::exists(lockFileOf(device));
+}
+
+// A private X server, and xdotool to drive the window on it.
+class XServer
+{
+public:
+    bool start()
+    {
+        if (QStandardPaths::findExecutable("Xvfb").isEmpty() ||
+            QStandardPaths::findExecutable("xdotool").isEmpty())
+            return false;
+        m_process.start("Xvfb",
+                        {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        if (!m_process.waitForReadyRead(10000))
+            return false;
+        m_display = ":" + QString::fromLatin1(m_process.readLine()).trimmed();
+        return true;
+    }
+    ~XServer() { stop(); }
+    void stop()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", m_display);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        return env;
+    }
+    QString xdotool(const QStringList& arguments) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start("xdotool", arguments);
+        p.waitForFinished(10000);
+        return QString::fromLatin1(p.readAllStandardOutput()).trimmed();
+    }
+
+private:
+    QProcess m_process;
+    QString m_display;
+};
+
+} // namespace
+
+class ReliabilityTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { resetCoreSeams(); }
+
+    void windowEndsCleanly_data();
+    void windowEndsCleanly();
+    void permissionAdvice_data();
+    void permissionAdvice();
+};
+
+void ReliabilityTest::windowEndsCleanly_data()
+{
+    QTest::addColumn<int>("signal"); // 0: the X server goes away
+    QTest::newRow("SIGTERM, mid-upload") << int(SIGTERM);
+    QTest::newRow("SIGINT, mid-upload") << int(SIGINT);
+    QTest::newRow("SIGHUP (logout), mid-upload") << int(SIGHUP);
+    QTest::newRow("X server gone, mid-upload") << 0;
+}
+
+void ReliabilityTest::windowEndsCleanly()
+{
+    QFETCH(int, signal);
+    XServer x;
+    if (!x.start())
+        QSKIP("needs Xvfb and xdotool (scripts/test.sh installs them)");
+    VirtualUnit unit;
+    const QString device = unit.start(1, {"--prompt-interval", "50"});
+    const QString firmware = tempFolder() + "/signal.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 2000), firmware));
+
+    QProcess loader;
+    loader.setProcessEnvironment(x.environment());
+    loader.start(QStringLiteral(LOADER_PATH), {});
+    const QString window =
+        x.xdotool({"search", "--sync", "--onlyvisible", "--name", "^Tarvel Labs Firmware Loader$"});
+    QVERIFY(!window.isEmpty());
+    // Port Open, then Load Firmware File with the path typed, by the keys.
+    x.xdotool({"windowfocus", "--sync", window});
+    x.xdotool({"key", "--delay", "150", "alt+c", "o"});
+    QVERIFY(waitFor([&] { return !portIsFree(device); }, 5000));
+    x.xdotool({"key", "--delay", "150", "alt+f", "l"});
+    x.xdotool({"search", "--sync", "--onlyvisible", "--name", "^Load Firmware File$"});
+    x.xdotool({"type", "--delay", "0", firmware});
+    x.xdotool({"key", "Return"});
+    QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 5; }, 10000));
+
+    if (signal)
+        ::kill(pid_t(loader.processId()), signal);
+    else
+        x.stop();
+    QVERIFY(loader.waitForFinished(2000));
+    if (signal)
+        QCOMPARE(loader.exitCode(), 0);
+    QVERIFY(portIsFree(device)); // no lock left for the next program or user
+}
+
+void ReliabilityTest::permissionAdvice_data()
+{
+    QTest::addColumn<uint>("mode");
+    QTest::addColumn<bool>("staleLock");
+    QTest::addColumn<QString>("says");
+    QTest::addColumn<QString>("neverSays");
+    QTest::newRow("owner only")
+        << 0600u << false << "let only its owner use it (owner root, group dialout, mode 0600)"
+        << "usermod";
+    QTest::newRow("group may only write") << 0620u << false << "let only its owner"
+                                          << "usermod";
+    QTest::newRow("group may read and write") << 0660u << false << "sudo usermod -aG dialout $USER"
+                                              << "udev";
+    QTest::newRow("another user's stale lock")
+        << 0666u << true << "left behind by a program that has ended"
+        << "in use";
+}
+
+void ReliabilityTest::permissionAdvice()
+{
+    QFETCH(uint, mode);
+    QFETCH(bool, staleLock);
+    QFETCH(QString, says);
+    QFETCH(QString, neverSays);
+    if (::geteuid() != 0)
+        QSKIP("needs root to make an unprivileged test user");
+    const QString user = QStringLiteral("fwloadertest");
+    if (QProcess::execute("id", {"-u", user}) != 0 &&
+        QProcess::execute(
+            "useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", user}) != 0)
+        QSKIP("no test user could be made");
+    if (QProcess::execute("runuser", {"-u", user, "--", "test", "-x", FIRMWARE_UPLOAD_PATH}) != 0)
+        QSKIP("the test user cannot run the built program from this folder");
+
+    const group* dialout = ::getgrnam("dialout");
+    if (!dialout)
+        QSKIP("no dialout group here");
+    Pty pty;
+    const QByteArray device = pty.slavePath().toLocal8Bit();
+    QCOMPARE(::chown(device.constData(), 0, dialout->gr_gid), 0);
+    QCOMPARE(::chmod(device.constData(), mode), 0);
+    QTemporaryDir shared(QStringLiteral("/tmp/fwloader-XXXXXX"));
+    QFile::setPermissions(shared.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                             QFile::ReadOther | QFile::ExeOther);
+    const QString firmware = shared.filePath("fw.s19");
+    QFile f(firmware);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("S00600004844521B\nS9030000FC\n");
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::ReadOther);
+    const QString lock = lockFileOf(pty.slavePath());
+    if (staleLock) {
+        // As minicom writes them, by a process that has ended, owned by root.
+        QProcess ended;
+        ended.start("true", {});
+        QVERIFY(ended.waitForStarted());
+        const qint64 pid = ended.processId();
+        ended.waitForFinished();
+        QFile l(lock);
+        QVERIFY(l.open(QIODevice::WriteOnly));
+        l.write(QByteArray::number(pid).rightJustified(10) + "\n");
+    }
+    QProcess run;
+    run.start("runuser", {"-u", user, "--", FIRMWARE_UPLOAD_PATH, firmware, "-p", pty.slavePath(),
+                          "-s", "38400,N,8,1", "--handshaking", "0", "-t", "1"});
+    QVERIFY(run.waitForFinished(20000));
+    QFile::remove(lock);
+    const QString errors = QString::fromLocal8Bit(run.readAllStandardError());
+    QCOMPARE(run.exitCode(), 4);
+    QVERIFY2(errors.contains(says), qPrintable(errors));
+    QVERIFY2(!errors.contains(neverSays), qPrintable(errors));
+}
+
+CORE_TEST_MAIN(ReliabilityTest)
+#include "tst_reliability.moc"
