@@ -26,7 +26,7 @@ demo_dir="$root/demo"
 mkdir -p "$demo_dir/config"
 export XDG_CONFIG_HOME="$demo_dir/config"
 objcopy -O srec "$(type -P true)" "$demo_dir/sample-firmware.s19"
-"$build/tools/virtual-unit" --link 1 --prompt-interval 250 --reject-rate 0.02 \
+"$build/tools/firmware-loader-virtual-unit" --link 1 --prompt-interval 250 --reject-rate 0.02 \
     --log "$demo_dir/received.log" > "$demo_dir/unit-device" &
 unit=$!
 trap 'kill "$unit" 2>/dev/null || true' EXIT

@@ -1,10 +1,29 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test (about seven minutes:
-# one of them uploads a 20,000-line file at the unit's real pace).
+# Installs what is missing, builds, and runs every test:
+#   1. the test programs (CTest; about seven minutes, one of them uploads a
+#      20,000-line file at the unit's real pace);
+#   2. the quick ones again in a build with AddressSanitizer and
+#      UndefinedBehaviorSanitizer, failing on any report;
+#   3. each fuzz target for FUZZ_SECONDS (default 60).
+# Extra arguments go to the first ctest run (for example -L quick).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+# The window tests drive the real program on a private X server; the fuzz
+# targets need clang's libFuzzer.
+packages+=(xvfb xauth xdotool clang libclang-rt-14-dev)
 
 install_missing
 build_all
-cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure "$@"
+(cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure "$@")
+
+echo "== sanitizers"
+cmake -S "$root" -B "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DLOADER_SANITIZE=ON > /dev/null
+cmake --build "$root/build-asan" -j"$(nproc)"
+(cd "$root/build-asan" &&
+    ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
+    LSAN_OPTIONS=suppressions="$root/tests/sanitizers/lsan.supp" \
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -L quick)
+
+echo "== fuzzing"
+"$root/tests/fuzz/run.sh" "${FUZZ_SECONDS:-60}"

@@ -111,6 +111,7 @@ void ReliabilityTest::windowEndsCleanly()
 
     QProcess loader;
     loader.setProcessEnvironment(x.environment());
+    loader.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     loader.start(QStringLiteral(LOADER_PATH), {});
     const QString window =
         x.xdotool({"search", "--sync", "--onlyvisible", "--name", "^Tarvel Labs Firmware Loader$"});
@@ -123,15 +124,17 @@ void ReliabilityTest::windowEndsCleanly()
     x.xdotool({"search", "--sync", "--onlyvisible", "--name", "^Load Firmware File$"});
     x.xdotool({"type", "--delay", "0", firmware});
     x.xdotool({"key", "Return"});
-    QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 5; }, 10000));
+    QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 5; }, 30000));
 
     if (signal)
         ::kill(pid_t(loader.processId()), signal);
     else
         x.stop();
     QVERIFY(loader.waitForFinished(2000));
-    if (signal)
+    if (signal) {
+        QCOMPARE(loader.exitStatus(), QProcess::NormalExit);
         QCOMPARE(loader.exitCode(), 0);
+    }
     QVERIFY(portIsFree(device)); // no lock left for the next program or user
 }
 

@@ -53,10 +53,10 @@ struct Options {
     std::string timingPath;
 };
 
-void usage()
+void usage(std::FILE* to)
 {
     std::fputs(
-        "usage: virtual-unit [options]\n"
+        "usage: firmware-loader-virtual-unit [options]\n"
         "  --link N              link the device as ComN of the loader (per-user ports folder)\n"
         "  --prompt-interval MS  '+' prompts while waiting for a line (0: none; default 250)\n"
         "  --prompt-only-before-upload  no prompts once the first line has come\n"
@@ -74,7 +74,7 @@ void usage()
         "  --timing FILE         per line, monotonic ms: first byte in, last byte in,\n"
         "                        answer out\n"
         "Prints the device path, then runs until SIGINT or SIGTERM.\n",
-        stderr);
+        to);
 }
 
 bool parse(int argc, char** argv, Options* o)
@@ -83,7 +83,7 @@ bool parse(int argc, char** argv, Options* o)
         const std::string a = argv[i];
         auto value = [&](const char* name) -> const char* {
             if (i + 1 >= argc) {
-                std::fprintf(stderr, "virtual-unit: %s needs a value\n", name);
+                std::fprintf(stderr, "firmware-loader-virtual-unit: %s needs a value\n", name);
                 std::exit(2);
             }
             return argv[++i];
@@ -119,11 +119,11 @@ bool parse(int argc, char** argv, Options* o)
         else if (a == "--timing")
             o->timingPath = value("--timing");
         else if (a == "--help" || a == "-h") {
-            usage();
+            usage(stdout);
             std::exit(0);
         } else {
-            std::fprintf(stderr, "virtual-unit: unknown option %s\n", a.c_str());
-            usage();
+            std::fprintf(stderr, "firmware-loader-virtual-unit: unknown option %s\n", a.c_str());
+            usage(stderr);
             return false;
         }
     }
@@ -167,7 +167,7 @@ void send(int fd, const std::string& text)
 {
     // Non-blocking: with the loader away, prompts may pile up and then drop.
     if (::write(fd, text.data(), text.size()) < 0 && errno != EAGAIN)
-        std::perror("virtual-unit: write");
+        std::perror("firmware-loader-virtual-unit: write");
 }
 
 } // namespace
@@ -181,7 +181,7 @@ int main(int argc, char** argv)
     int master = -1, slave = -1;
     char name[256] = {};
     if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::perror("virtual-unit: openpty");
+        std::perror("firmware-loader-virtual-unit: openpty");
         return 1;
     }
     termios raw{};
@@ -198,7 +198,7 @@ int main(int argc, char** argv)
         makeFolders(link);
         ::unlink(link.c_str());
         if (::symlink(name, link.c_str()) != 0) {
-            std::perror("virtual-unit: symlink");
+            std::perror("firmware-loader-virtual-unit: symlink");
             return 1;
         }
     }

@@ -1,6 +1,7 @@
 #include "platform/terminationsignals.h"
 #include "serial/applicationtitle.h"
 #include "terminal/frmterminal.h"
+#include "ui/icons.h"
 #include "version.h"
 
 #include <QApplication>
@@ -54,7 +55,7 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("com.tarvellabs.FirmwareLoader"));
     // The program ends through its main window's unload step alone.
     app.setQuitOnLastWindowClosed(false);
-    app.setWindowIcon(QIcon(QStringLiteral(":/icons/terminal.svg")));
+    app.setWindowIcon(Icons::load(QStringLiteral("terminal")));
 
     frmTerminal window;
     QObject::connect(&window, &frmTerminal::ended, &app, [] {

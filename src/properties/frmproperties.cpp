@@ -3,6 +3,7 @@
 #include "../serial/mscomm.h"
 #include "../serial/portresolver.h"
 #include "../serial/portsettingsstore.h"
+#include "../ui/icons.h"
 #include "../ui/messageboxes.h"
 #include "../ui/twips.h"
 #include "propertieshost.h"
@@ -63,7 +64,7 @@ frmProperties::frmProperties(PropertiesHost& host, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmProperties"));
     setWindowTitle(tr("CommPort Properties"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/properties.svg")));
+    setWindowIcon(Icons::load(QStringLiteral("properties")));
     setWindowModality(Qt::ApplicationModal);
     setFixedSize(Twips::toPixels(6015, this), Twips::toPixels(4260, this));
     Twips::useDialogFont(this);

@@ -73,7 +73,8 @@ PortResolver::Resolution PortResolver::resolve(int number)
     if (info.isFile()) {
         QFile file(link);
         if (file.open(QIODevice::ReadOnly)) {
-            const QString device = QString::fromLocal8Bit(file.readLine()).trimmed();
+            // A pin file is a few bytes; a huge one is read no further.
+            const QString device = pinnedDevice(file.read(4096));
             if (!device.isEmpty())
                 return {device, QStringLiteral("file")};
         }
@@ -83,6 +84,12 @@ PortResolver::Resolution PortResolver::resolve(int number)
         return {devices.at(number - 1), QStringLiteral("system")};
     return {};
 #endif
+}
+
+QString PortResolver::pinnedDevice(const QByteArray& contents)
+{
+    const int end = int(contents.indexOf('\n'));
+    return QString::fromLocal8Bit(end < 0 ? contents : contents.left(end)).trimmed();
 }
 
 QStringList PortResolver::orderForNumbering(const QStringList& devices)

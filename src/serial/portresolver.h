@@ -20,6 +20,9 @@ public:
 
     static Resolution resolve(int number);
 
+    // The device a pin file names: its first line, without blanks.
+    static QString pinnedDevice(const QByteArray& contents);
+
     static QString linksFolder();
     static QString linkPath(int number);
 

@@ -8,6 +8,7 @@
 #include "../ui/clock.h"
 #include "../ui/commondialog.h"
 #include "../ui/formtimer.h"
+#include "../ui/icons.h"
 #include "../ui/messageboxes.h"
 #include "../ui/twips.h"
 #include "clickableimage.h"
@@ -55,7 +56,7 @@ frmTerminal::frmTerminal(QWidget* parent) : QMainWindow(parent)
     initResources();
     setObjectName(QStringLiteral("frmTerminal"));
     setWindowTitle(applicationTitle());
-    setWindowIcon(QIcon(QStringLiteral(":/icons/terminal.svg")));
+    setWindowIcon(Icons::load(QStringLiteral("terminal")));
 
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("clientArea"));
@@ -173,11 +174,11 @@ void frmTerminal::buildToolBar()
         bool enabled;
     };
     const Button buttons[] = {
-        {"Properties", "Properties...", ":/icons/properties.svg", true},
-        {"TransmitTextFile", "Load Firmware File...", ":/icons/transmit.svg", false},
+        {"Properties", "Properties...", "properties", true},
+        {"TransmitTextFile", "Load Firmware File...", "transmit", false},
     };
     for (const Button& b : buttons) {
-        QAction* action = tbrToolBar->addAction(QIcon(QString::fromLatin1(b.icon)), tr(b.tip));
+        QAction* action = tbrToolBar->addAction(Icons::load(QString::fromLatin1(b.icon)), tr(b.tip));
         action->setObjectName(QString::fromLatin1(b.key));
         action->setProperty("Key", QString::fromLatin1(b.key));
         action->setToolTip(tr(b.tip));
@@ -194,14 +195,14 @@ void frmTerminal::buildToolBar()
         auto* lamp = new ClickableImage(Frame1);
         lamp->setObjectName(QString::fromLatin1(name));
         lamp->setGeometry(QRect(QPoint(0, 0), lampSize));
-        lamp->setPixmap(QIcon(QString::fromLatin1(picture)).pixmap(lampSize));
+        lamp->setPixmap(Icons::load(QString::fromLatin1(picture)).pixmap(lampSize));
         lamp->setToolTip(tr("Toggles Port"));
         lamp->setCursor(Qt::PointingHandCursor);
         connect(lamp, &ClickableImage::clicked, this, &frmTerminal::mnuOpen_Click);
         return lamp;
     };
-    imgConnected = makeLamp("imgConnected", ":/icons/lamp-green.svg");
-    imgNotConnected = makeLamp("imgNotConnected", ":/icons/lamp-red.svg");
+    imgConnected = makeLamp("imgConnected", "lamp-green");
+    imgNotConnected = makeLamp("imgNotConnected", "lamp-red");
 }
 
 void frmTerminal::buildStatusBar()

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it, checks what it installed, and
+# removes it again. Needs root (or sudo); CI runs it after the tests.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+packages+=(dpkg-dev desktop-file-utils appstream)
+install_missing
+build_all
+
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+cd "$build"
+rm -f tarvel-firmware-loader_*.deb
+cpack -G DEB
+deb=(tarvel-firmware-loader_*.deb)
+"${sudo[@]}" dpkg -i "${deb[0]}"
+trap '"${sudo[@]}" dpkg -r tarvel-firmware-loader > /dev/null' EXIT
+
+/usr/bin/firmware-loader --version
+/usr/bin/firmware-upload --version
+/usr/bin/firmware-loader-virtual-unit --help > /dev/null
+env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/firmware-loader --help > /dev/null
+desktop-file-validate /usr/share/applications/com.tarvellabs.FirmwareLoader.desktop
+appstreamcli validate --no-net /usr/share/metainfo/com.tarvellabs.FirmwareLoader.metainfo.xml
+man -l /usr/share/man/man1/firmware-upload.1.gz > /dev/null
+test -s /usr/share/icons/hicolor/scalable/apps/com.tarvellabs.FirmwareLoader.svg
+test -s /usr/share/icons/hicolor/48x48/apps/com.tarvellabs.FirmwareLoader.png
+test -s /usr/share/doc/tarvel-firmware-loader/copyright
+
+"${sudo[@]}" dpkg -r tarvel-firmware-loader
+trap - EXIT
+! dpkg-query -W -f='${Status}' tarvel-firmware-loader 2>/dev/null | grep -q "install ok installed"
+echo "package check: passed"
