@@ -2,10 +2,10 @@
 // real serial control: every line must reach the unit byte for byte, in
 // order, and every line the unit rejects must be sent again.
 
-#include "ui/formtimer.h"
 #include "terminal/frmterminal.h"
 #include "terminal/terminaltext.h"
 #include "testsupport.h"
+#include "ui/formtimer.h"
 #include "upload/firmwareupload.h"
 #include "upload/frmcancelsend.h"
 
@@ -68,7 +68,8 @@ void checkReplay(const QVector<QByteArray>& file, VirtualUnit& unit, int expecte
     const QVector<QByteArray> answers = unit.answers();
     int index = 0, rejections = 0;
     for (int k = 0; k < got.size(); ++k) {
-        QVERIFY2(index < file.size(), qPrintable(QStringLiteral("line %1 sent after the last").arg(k)));
+        QVERIFY2(index < file.size(),
+                 qPrintable(QStringLiteral("line %1 sent after the last").arg(k)));
         if (got[k] != file[index]) {
             QFAIL(qPrintable(QStringLiteral("received line %1 is not line %2 of the file: %3 / %4")
                                  .arg(k)
@@ -160,7 +161,8 @@ void EndToEndTest::burstsInOneRead_data()
 void EndToEndTest::burstsInOneRead()
 {
     QFETCH(QString, burst);
-    Rig rig({"--prompt-only-before-upload", "--burst", burst, "--burst-rate", "0.3", "--seed", "5"});
+    Rig rig(
+        {"--prompt-only-before-upload", "--burst", burst, "--burst-rate", "0.3", "--seed", "5"});
     const QString path = srecordFile("bursts.s19", 16 * 300);
     QVERIFY(rig.upload(path, 60000));
     checkReplay(fileLines(path), rig.unit);
@@ -184,8 +186,9 @@ void EndToEndTest::smallFiles_data()
     QTest::addColumn<QByteArray>("contents");
     QTest::newRow("one line") << QByteArray("S00600004844521B\n");
     QTest::newRow("one line without LF") << QByteArray("S00600004844521B");
-    QTest::newRow("CR LF") << QByteArray("S00600004844521B\r\nS1130000285F245F2212226A000424290008237C2A\r\n"
-                                         "S5030001FB\r\nS9030000FC\r\n");
+    QTest::newRow("CR LF") << QByteArray(
+        "S00600004844521B\r\nS1130000285F245F2212226A000424290008237C2A\r\n"
+        "S5030001FB\r\nS9030000FC\r\n");
     QTest::newRow("eight-bit") << eightBitLines(20, 3);
     QTest::newRow("empty last line") << QByteArray("first\nlast\n\n");
     QTest::newRow("empty file") << QByteArray();
@@ -195,8 +198,8 @@ void EndToEndTest::smallFiles()
 {
     QFETCH(QByteArray, contents);
     Rig rig({"--prompt-only-before-upload"});
-    const QString path = writeFile(QStringLiteral("small-%1.txt").arg(QTest::currentDataTag()).replace(' ', '_'),
-                                   contents);
+    const QString path = writeFile(
+        QStringLiteral("small-%1.txt").arg(QTest::currentDataTag()).replace(' ', '_'), contents);
     const QVector<QByteArray> file = fileLines(path);
     QVERIFY(rig.upload(path, 30000));
     if (file.isEmpty()) {

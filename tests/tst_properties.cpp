@@ -7,17 +7,17 @@
 #include "terminal/clickableimage.h"
 #include "terminal/frmterminal.h"
 #include "terminal/keyedstatusbar.h"
-#include "ui/twips.h"
 #include "testsupport.h"
+#include "ui/twips.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QToolBar>
 
@@ -79,13 +79,27 @@ void PropertiesTest::selection_data()
     QTest::addColumn<int>("parity");
     QTest::addColumn<QString>("dataBits");
     QTest::addColumn<QString>("stopBits");
-    QTest::newRow("38400,n,8,1") << "38400,n,8,1" << "38400" << 2 << "8" << "1";
-    QTest::newRow("1200,e,5,1.5") << "1200,e,5,1.5" << "1200" << 0 << "5" << "1.5";
-    QTest::newRow("odd") << "9600,o,7,2" << "9600" << 1 << "7" << "2";
-    QTest::newRow("mark") << "110,m,8,1" << "110" << 3 << "8" << "1";
-    QTest::newRow("space, six digits") << "256000,s,6,1" << "256000" << 4 << "6" << "1";
-    QTest::newRow("upper-case parity selects nothing") << "38400,N,8,1" << "38400" << -1 << "8" << "1";
-    QTest::newRow("upper-case with 1.5") << "1200,E,5,1.5" << "1200" << -1 << "5" << "1.5";
+    QTest::newRow("38400,n,8,1") << "38400,n,8,1"
+                                 << "38400" << 2 << "8"
+                                 << "1";
+    QTest::newRow("1200,e,5,1.5") << "1200,e,5,1.5"
+                                  << "1200" << 0 << "5"
+                                  << "1.5";
+    QTest::newRow("odd") << "9600,o,7,2"
+                         << "9600" << 1 << "7"
+                         << "2";
+    QTest::newRow("mark") << "110,m,8,1"
+                          << "110" << 3 << "8"
+                          << "1";
+    QTest::newRow("space, six digits") << "256000,s,6,1"
+                                       << "256000" << 4 << "6"
+                                       << "1";
+    QTest::newRow("upper-case parity selects nothing") << "38400,N,8,1"
+                                                       << "38400" << -1 << "8"
+                                                       << "1";
+    QTest::newRow("upper-case with 1.5") << "1200,E,5,1.5"
+                                         << "1200" << -1 << "5"
+                                         << "1.5";
 }
 
 void PropertiesTest::selection()
@@ -121,7 +135,8 @@ void PropertiesTest::loadsFromThePort()
     QVERIFY(dialog.chkEnable[1]->isChecked());
 
     // The port, not the store: a stored value the port never took is not shown.
-    QVERIFY(PortSettingsStore::write(applicationTitle(), PortSetting::CommPort, QStringLiteral("5")).isOk());
+    QVERIFY(PortSettingsStore::write(applicationTitle(), PortSetting::CommPort, QStringLiteral("5"))
+                .isOk());
     QVERIFY(form.MSComm1->setCommPort(3).isOk());
     QVERIFY(form.MSComm1->setHandshaking(2).isOk());
     form.bEcho = true;

@@ -1,12 +1,12 @@
 // The serial control against pseudo-terminals, the port-number resolution and
 // the settings store.
 
+#include "coresupport.h"
 #include "serial/applicationtitle.h"
 #include "serial/commsettings.h"
 #include "serial/mscomm.h"
 #include "serial/portresolver.h"
 #include "serial/portsettingsstore.h"
-#include "coresupport.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -84,13 +84,20 @@ void SerialTest::settingsAccepted_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("reported");
-    QTest::newRow("default") << "38400,N,8,1" << "38400,n,8,1";
-    QTest::newRow("lowest speed, even, 7, 2") << "110,E,7,2" << "110,e,7,2";
-    QTest::newRow("highest speed, mark, 5, 1.5") << "256000,M,5,1.5" << "256000,m,5,1.5";
-    QTest::newRow("non-standard 14400 space") << "14400,s,8,1" << "14400,s,8,1";
-    QTest::newRow("56000 odd, 4 data bits") << "56000,o,4,1" << "56000,o,4,1";
-    QTest::newRow("128000") << "128000,n,6,2" << "128000,n,6,2";
-    QTest::newRow("blanks around fields") << " 9600 , n , 8 , 1 " << "9600,n,8,1";
+    QTest::newRow("default") << "38400,N,8,1"
+                             << "38400,n,8,1";
+    QTest::newRow("lowest speed, even, 7, 2") << "110,E,7,2"
+                                              << "110,e,7,2";
+    QTest::newRow("highest speed, mark, 5, 1.5") << "256000,M,5,1.5"
+                                                 << "256000,m,5,1.5";
+    QTest::newRow("non-standard 14400 space") << "14400,s,8,1"
+                                              << "14400,s,8,1";
+    QTest::newRow("56000 odd, 4 data bits") << "56000,o,4,1"
+                                            << "56000,o,4,1";
+    QTest::newRow("128000") << "128000,n,6,2"
+                            << "128000,n,6,2";
+    QTest::newRow("blanks around fields") << " 9600 , n , 8 , 1 "
+                                          << "9600,n,8,1";
 }
 
 void SerialTest::settingsAccepted()
@@ -107,19 +114,32 @@ void SerialTest::settingsRefused_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("named");
-    QTest::newRow("speed too low") << "109,n,8,1" << "\"109\"";
-    QTest::newRow("speed too high") << "256001,n,8,1" << "\"256001\"";
-    QTest::newRow("speed not a number") << "fast,n,8,1" << "\"fast\"";
-    QTest::newRow("fractional speed") << "9600.5,n,8,1" << "\"9600.5\"";
-    QTest::newRow("parity letter") << "38400,x,8,1" << "\"x\"";
-    QTest::newRow("parity word") << "38400,none,8,1" << "\"none\"";
-    QTest::newRow("data bits 3") << "38400,n,3,1" << "\"3\"";
-    QTest::newRow("data bits 9") << "38400,n,9,1" << "\"9\"";
-    QTest::newRow("stop bits 3") << "38400,n,8,3" << "\"3\"";
-    QTest::newRow("stop bits 1.0") << "38400,n,8,1.0" << "\"1.0\"";
-    QTest::newRow("three fields") << "38400,n,8" << "\"38400,n,8\"";
-    QTest::newRow("five fields") << "38400,n,8,1,1" << "\"38400,n,8,1,1\"";
-    QTest::newRow("empty") << "" << "\"\"";
+    QTest::newRow("speed too low") << "109,n,8,1"
+                                   << "\"109\"";
+    QTest::newRow("speed too high") << "256001,n,8,1"
+                                    << "\"256001\"";
+    QTest::newRow("speed not a number") << "fast,n,8,1"
+                                        << "\"fast\"";
+    QTest::newRow("fractional speed") << "9600.5,n,8,1"
+                                      << "\"9600.5\"";
+    QTest::newRow("parity letter") << "38400,x,8,1"
+                                   << "\"x\"";
+    QTest::newRow("parity word") << "38400,none,8,1"
+                                 << "\"none\"";
+    QTest::newRow("data bits 3") << "38400,n,3,1"
+                                 << "\"3\"";
+    QTest::newRow("data bits 9") << "38400,n,9,1"
+                                 << "\"9\"";
+    QTest::newRow("stop bits 3") << "38400,n,8,3"
+                                 << "\"3\"";
+    QTest::newRow("stop bits 1.0") << "38400,n,8,1.0"
+                                   << "\"1.0\"";
+    QTest::newRow("three fields") << "38400,n,8"
+                                  << "\"38400,n,8\"";
+    QTest::newRow("five fields") << "38400,n,8,1,1"
+                                 << "\"38400,n,8,1,1\"";
+    QTest::newRow("empty") << ""
+                           << "\"\"";
 }
 
 void SerialTest::settingsRefused()
@@ -264,19 +284,25 @@ void SerialTest::permissionAndBusyTexts_data()
     QTest::addColumn<QString>("staleLock");
     QTest::addColumn<QStringList>("says");
     QTest::addColumn<QString>("neverSays");
-    QTest::newRow("group may read and write") << EACCES << 0660u << QString()
-        << QStringList{"Permission denied", "sudo usermod -aG uucp $USER", "log in again"} << "udev";
+    QTest::newRow("group may read and write")
+        << EACCES << 0660u << QString()
+        << QStringList{"Permission denied", "sudo usermod -aG uucp $USER", "log in again"}
+        << "udev";
     QTest::newRow("owner only") << EACCES << 0600u << QString()
-        << QStringList{"let only its owner", "owner root, group uucp, mode 0600", "udev rule"}
+                                << QStringList{"let only its owner",
+                                               "owner root, group uucp, mode 0600", "udev rule"}
+                                << "usermod";
+    QTest::newRow("group may only write (a terminal)")
+        << EACCES << 0620u << QString() << QStringList{"let only its owner", "mode 0620"}
         << "usermod";
-    QTest::newRow("group may only write (a terminal)") << EACCES << 0620u << QString()
-        << QStringList{"let only its owner", "mode 0620"} << "usermod";
     QTest::newRow("in use") << 0 << 0660u << QString() << QStringList{"in use by another program"}
                             << "Permission";
-    QTest::newRow("stale lock file") << 0 << 0660u << "/run/lock/LCK..ttyUSB0"
+    QTest::newRow("stale lock file")
+        << 0 << 0660u << "/run/lock/LCK..ttyUSB0"
         << QStringList{"left behind by a program that has ended", "sudo rm /run/lock/LCK..ttyUSB0"}
         << "in use";
-    QTest::newRow("gone") << ENOENT << 0u << QString() << QStringList{"does not exist"} << "Permission";
+    QTest::newRow("gone") << ENOENT << 0u << QString() << QStringList{"does not exist"}
+                          << "Permission";
 }
 
 void SerialTest::permissionAndBusyTexts()
@@ -307,7 +333,8 @@ void SerialTest::staleLockFileFound()
     QVERIFY(ended.waitForStarted());
     const qint64 pid = ended.processId();
     QVERIFY(ended.waitForFinished());
-    const QString name = QStringLiteral("/run/lock/LCK..") + pty.slavePath().mid(5).replace('/', '_');
+    const QString name =
+        QStringLiteral("/run/lock/LCK..") + pty.slavePath().mid(5).replace('/', '_');
     QFile lock(name);
     QVERIFY(lock.open(QIODevice::WriteOnly));
     lock.write(QByteArray::number(pid).rightJustified(10) + "\n");
@@ -503,7 +530,8 @@ void SerialTest::hangUpClosesOnceWithoutSpinning()
     QCOMPARE(lost.count(), 1);
     QVERIFY2(lost.first().first().toString().contains(QStringLiteral("Com1")),
              qPrintable(lost.first().first().toString()));
-    QVERIFY2(cpuUsed < 0.4, qPrintable(QStringLiteral("%1 s of CPU after the hang-up").arg(cpuUsed)));
+    QVERIFY2(cpuUsed < 0.4,
+             qPrintable(QStringLiteral("%1 s of CPU after the hang-up").arg(cpuUsed)));
     QVERIFY(port.Output("after").failed());
     QCOMPARE(port.OutBufferCount(), 0);
 }
@@ -540,8 +568,8 @@ void SerialTest::resolverLinksAndFiles()
 void SerialTest::resolverEnumerationOrder()
 {
     PortResolver::setEnumerator([] {
-        return QStringList{"/dev/ttyS1",  "/dev/ttyUSB10", "/dev/ttyS0",   "/dev/ttyACM0",
-                           "/dev/ttyUSB2", "/dev/ttyS10",  "/dev/ttyAMA0", "/dev/ttyS2"};
+        return QStringList{"/dev/ttyS1",   "/dev/ttyUSB10", "/dev/ttyS0",   "/dev/ttyACM0",
+                           "/dev/ttyUSB2", "/dev/ttyS10",   "/dev/ttyAMA0", "/dev/ttyS2"};
     });
     const QStringList expected = {"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyAMA0",
                                   "/dev/ttyS0",   "/dev/ttyS1",   "/dev/ttyS2",    "/dev/ttyS10"};
@@ -569,7 +597,8 @@ void SerialTest::storeRoundTrip()
     QCOMPARE(PortSettingsStore::read(app, QStringLiteral("Properties"), QStringLiteral("Echo"),
                                      QStringLiteral("dflt")),
              QStringLiteral("dflt"));
-    QVERIFY(PortSettingsStore::write(app, PortSetting::Settings, QStringLiteral("38400,n,8,1")).isOk());
+    QVERIFY(
+        PortSettingsStore::write(app, PortSetting::Settings, QStringLiteral("38400,n,8,1")).isOk());
     QVERIFY(PortSettingsStore::write(app, PortSetting::CommPort, QStringLiteral("1")).isOk());
     QVERIFY(PortSettingsStore::write(app, PortSetting::Handshaking, QStringLiteral("0")).isOk());
     QVERIFY(PortSettingsStore::write(app, PortSetting::Echo, booleanText(true)).isOk());

@@ -5,12 +5,12 @@
 #include "serial/applicationtitle.h"
 #include "serial/portsettingsstore.h"
 #include "terminal/clickableimage.h"
-#include "ui/formtimer.h"
 #include "terminal/frmterminal.h"
 #include "terminal/keyedstatusbar.h"
 #include "terminal/terminaltext.h"
 #include "testsupport.h"
 #include "ui/commondialog.h"
+#include "ui/formtimer.h"
 #include "upload/firmwareupload.h"
 
 #include <QComboBox>
@@ -131,10 +131,10 @@ void TerminalTest::startUp_data()
         << QStringList{QString(1000000, 'x'), "-", "-", "-"} << "9600,n,8,1" << 1 << 0 << false
         << QString(80, 'x') + "...\"";
     // Never opened, so never waited on: read as empty, with a warning.
-    QTest::newRow("the store is a FIFO") << QStringList{"<fifo>", "-", "-", "-"} << "38400,n,8,1"
-                                         << 1 << 0 << false << "";
-    QTest::newRow("the store is a folder") << QStringList{"<folder>", "-", "-", "-"}
-                                           << "38400,n,8,1" << 1 << 0 << false << "";
+    QTest::newRow("the store is a FIFO")
+        << QStringList{"<fifo>", "-", "-", "-"} << "38400,n,8,1" << 1 << 0 << false << "";
+    QTest::newRow("the store is a folder")
+        << QStringList{"<folder>", "-", "-", "-"} << "38400,n,8,1" << 1 << 0 << false << "";
 }
 
 void TerminalTest::startUp()
@@ -153,7 +153,8 @@ void TerminalTest::startUp()
     if (stored[0] == QLatin1String("<folder>"))
         QVERIFY(QDir().mkpath(path));
     if (special)
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("is a (FIFO|folder), not a regular file"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression("is a (FIFO|folder), not a regular file"));
     for (int i = 0; i < 4 && !special; ++i) {
         if (stored[i] != QLatin1String("-"))
             store(keys[i], stored[i]);
@@ -176,7 +177,8 @@ void TerminalTest::startUp()
         QCOMPARE(boxes.requests.size(), 0);
     } else {
         QCOMPARE(boxes.requests.size(), 1);
-        QVERIFY2(boxes.requests[0].text.contains(box), qPrintable(boxes.requests[0].text.left(300)));
+        QVERIFY2(boxes.requests[0].text.contains(box),
+                 qPrintable(boxes.requests[0].text.left(300)));
         QVERIFY(boxes.requests[0].text.size() < 400);
         QCOMPARE(boxes.requests[0].icon, MessageBoxes::Icon::Exclamation);
         QCOMPARE(boxes.requests[0].buttons, MessageBoxes::Buttons::Ok);
@@ -198,9 +200,9 @@ void TerminalTest::designState()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.windowTitle(), QStringLiteral("Tarvel Labs Firmware Loader"));
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Tarvel Labs Firmware Loader"));
-    for (const char* name : {"txtTerm", "tbrToolBar", "sbrStatus", "Frame1", "imgConnected",
-                             "imgNotConnected", "Timer1", "Timer2", "Timer3", "Timer4", "MSComm1",
-                             "OpenLog"})
+    for (const char* name :
+         {"txtTerm", "tbrToolBar", "sbrStatus", "Frame1", "imgConnected", "imgNotConnected",
+          "Timer1", "Timer2", "Timer3", "Timer4", "MSComm1", "OpenLog"})
         QVERIFY2(form.findChild<QObject*>(QString::fromLatin1(name)), name);
     for (const char* name : {"mnuFile", "mnuPort"})
         QVERIFY2(form.findChild<QMenu*>(QString::fromLatin1(name)), name);
@@ -329,7 +331,8 @@ void TerminalTest::portLostShowsClosed()
     QVERIFY(!form.mnuSendText->isEnabled());
     // The device first, what happened, then what to do; all of it in the tool tip.
     const QString status = form.sbrStatus->panelText("Status");
-    QVERIFY2(status.startsWith("Status: " + pty.slavePath() + " (Com1) was disconnected ("), qPrintable(status));
+    QVERIFY2(status.startsWith("Status: " + pty.slavePath() + " (Com1) was disconnected ("),
+             qPrintable(status));
     QVERIFY(status.contains(QStringLiteral("Plug the adaptor in again")));
     QVERIFY(form.sbrStatus->panel("Status")->toolTip().contains(status.mid(8)));
 }
@@ -442,9 +445,12 @@ void TerminalTest::elapsedTimeSeparator_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("colon") << "en_US" << "01:02:03";
-    QTest::newRow("point") << "fi_FI" << "01.02.03";
-    QTest::newRow("point, two-digit hours") << "da_DK" << "01.02.03";
+    QTest::newRow("colon") << "en_US"
+                           << "01:02:03";
+    QTest::newRow("point") << "fi_FI"
+                           << "01.02.03";
+    QTest::newRow("point, two-digit hours") << "da_DK"
+                                            << "01.02.03";
 }
 
 void TerminalTest::elapsedTimeSeparator()
@@ -463,9 +469,12 @@ void TerminalTest::fileDialog_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("chosen");
-    QTest::newRow("existing file without an extension") << "firmware" << "firmware";
-    QTest::newRow("new name without a dot gets .LOG") << "nothing" << "nothing.LOG";
-    QTest::newRow("name with a dot stays") << "firmware.s19" << "firmware.s19";
+    QTest::newRow("existing file without an extension") << "firmware"
+                                                        << "firmware";
+    QTest::newRow("new name without a dot gets .LOG") << "nothing"
+                                                      << "nothing.LOG";
+    QTest::newRow("name with a dot stays") << "firmware.s19"
+                                           << "firmware.s19";
 }
 
 void TerminalTest::fileDialog()
@@ -513,7 +522,8 @@ void TerminalTest::fileDialog()
     });
     QCOMPARE(dialog.ShowOpen(), 0);
     QCOMPARE(dialog.FileName, folder + QLatin1Char('/') + chosen);
-    QCOMPARE(shownFilters, (QStringList{"Text Files (*.TXT)", "S Files (*.s*)", "All Files (*.*)"}));
+    QCOMPARE(shownFilters,
+             (QStringList{"Text Files (*.TXT)", "S Files (*.s*)", "All Files (*.*)"}));
     QCOMPARE(listedByText, QStringList{QStringLiteral("notes.txt")});
     QVERIFY2(listedByAll.contains(QStringLiteral("firmware")), qPrintable(listedByAll.join(',')));
     QVERIFY(nameFieldFocused);
@@ -714,10 +724,12 @@ void TerminalTest::trimAtLimit_data()
     QTest::newRow("exactly the limit") << 16000 << 16001 << line10 << prompt;
     QTest::newRow("one over") << 16001 << 11906 << line10 << prompt;
     // 17-character lines put a CR at 4095 and its LF at 4096.
-    QTest::newRow("cut between CR and LF") << 16001 << 11906 << QStringLiteral("S11300000000000\r\n") << prompt;
+    QTest::newRow("cut between CR and LF")
+        << 16001 << 11906 << QStringLiteral("S11300000000000\r\n") << prompt;
     // As many whole blocks as it takes to get back under the limit.
     QTest::newRow("far over") << 30000 << 13617 << line10 << prompt;
-    QTest::newRow("20,000 characters in one read") << 40000 << 15425 << line10 << QByteArray(20000, '+');
+    QTest::newRow("20,000 characters in one read")
+        << 40000 << 15425 << line10 << QByteArray(20000, '+');
 }
 
 void TerminalTest::trimAtLimit()
@@ -760,7 +772,8 @@ void TerminalTest::statusMessages()
     QCOMPARE(frmTerminal::statusMessageFor(1003), std::optional<QString>("DSR Timeout"));
     QCOMPARE(frmTerminal::statusMessageFor(1006), std::optional<QString>("Overrun Error"));
     QCOMPARE(frmTerminal::statusMessageFor(1007), std::optional<QString>("Carrier Detect Timeout"));
-    QCOMPARE(frmTerminal::statusMessageFor(1008), std::optional<QString>("Receive Buffer Overflow"));
+    QCOMPARE(frmTerminal::statusMessageFor(1008),
+             std::optional<QString>("Receive Buffer Overflow"));
     QCOMPARE(frmTerminal::statusMessageFor(1009), std::optional<QString>("Parity Error"));
     QCOMPARE(frmTerminal::statusMessageFor(1010), std::optional<QString>("Transmit Buffer Full"));
     QCOMPARE(frmTerminal::statusMessageFor(1011), std::optional<QString>("Error retrieving DCB"));
@@ -780,7 +793,8 @@ void TerminalTest::statusMessages()
 
     c->values.framing = 1;
     pty.write("a");
-    QVERIFY(waitFor([&] { return form.MSComm1->InBufferCount() == 0 && form.Timer4->Enabled(); }, 2000));
+    QVERIFY(waitFor([&] { return form.MSComm1->InBufferCount() == 0 && form.Timer4->Enabled(); },
+                    2000));
     pump(30);
     QCOMPARE(form.sbrStatus->panelText("Status"), QStringLiteral("Status:")); // framing: nothing
     QVERIFY(!form.Timer2->Enabled());

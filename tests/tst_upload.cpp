@@ -1,19 +1,19 @@
 // The upload start, the handshake and the cancel dialog, with the test
 // playing the unit on a pseudo-terminal.
 
-#include "ui/formtimer.h"
 #include "terminal/frmterminal.h"
 #include "terminal/keyedstatusbar.h"
 #include "terminal/terminaltext.h"
 #include "testsupport.h"
+#include "ui/formtimer.h"
 #include "upload/firmwareupload.h"
 #include "upload/frmcancelsend.h"
 
 #include <QFile>
 #include <QLabel>
-#include <QRegularExpression>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTextDocument>
 #include <QToolBar>
 #include <fcntl.h>
@@ -111,11 +111,12 @@ private slots:
 void UploadTest::handshakeAndTranscript()
 {
     Rig rig;
-    const QVector<QByteArray> file = {"S00600004844521B", "S1130000285F245F2212226A000424290008237C2A",
-                                      "S11300100002000800082629001853812341001813",
-                                      "S5030003F9"};
-    const QString path = writeFile("four.s19", "S00600004844521B\nS1130000285F245F2212226A000424290008237C2A\n"
-                                               "S11300100002000800082629001853812341001813\nS5030003F9\n");
+    const QVector<QByteArray> file = {"S00600004844521B",
+                                      "S1130000285F245F2212226A000424290008237C2A",
+                                      "S11300100002000800082629001853812341001813", "S5030003F9"};
+    const QString path =
+        writeFile("four.s19", "S00600004844521B\nS1130000285F245F2212226A000424290008237C2A\n"
+                              "S11300100002000800082629001853812341001813\nS5030003F9\n");
     rig.start(path);
     QCOMPARE(rig.files.lastTitle, QStringLiteral("Load Firmware File"));
     QCOMPARE(rig.files.lastFilter,
@@ -147,7 +148,8 @@ void UploadTest::handshakeAndTranscript()
     QVERIFY(waitFor([&] { return !rig.upload().sending(); }, 2000));
     const QString expected = crlf + "Loading Firmware File..." + crlf + lines({file[0]}) + "*" +
                              lines({file[1]}) + "+" + lines({file[1]}) + "+" + lines({file[1]}) +
-                             "*" + lines({file[2]}) + "*" + lines({file[3]}) + crlf + "Done." + crlf;
+                             "*" + lines({file[2]}) + "*" + lines({file[3]}) + crlf + "Done." +
+                             crlf;
     QCOMPARE(rig.transcript(), expected);
     QVERIFY(rig.form->mnuSendText->isEnabled());
     QVERIFY(rig.form->toolbarButton("TransmitTextFile")->isEnabled());
@@ -174,7 +176,8 @@ void UploadTest::emptyFile()
     const QString path = writeFile("empty.s19", "");
     rig.start(path);
     QCOMPARE(rig.boxes.requests.size(), 1);
-    QVERIFY2(rig.boxes.texts().first().contains(path + " is empty"), qPrintable(rig.boxes.texts().first()));
+    QVERIFY2(rig.boxes.texts().first().contains(path + " is empty"),
+             qPrintable(rig.boxes.texts().first()));
     QCOMPARE(rig.quietFor(100), QByteArray());
     QVERIFY(!rig.upload().sending());
     QVERIFY(rig.form->mnuSendText->isEnabled());
@@ -189,7 +192,9 @@ void UploadTest::emptyFile()
 void UploadTest::notFoundAsksAgain()
 {
     Rig rig;
-    rig.files.choices << "/nope/a.s19" << "/nope/b.s19" << "";
+    rig.files.choices << "/nope/a.s19"
+                      << "/nope/b.s19"
+                      << "";
     rig.form->mnuSendText_Click();
     QCOMPARE(rig.files.showings, 3);
     QCOMPARE(rig.boxes.texts(), (QStringList{"/nope/a.s19 not found!", "/nope/b.s19 not found!"}));
@@ -420,7 +425,8 @@ void UploadTest::notLineText()
     }
     QCOMPARE(rig.boxes.requests.size(), 1);
     const QString text = rig.boxes.texts().first();
-    QVERIFY2(text.contains("Line 2 of " + path) && text.contains("does not look like a firmware text file"),
+    QVERIFY2(text.contains("Line 2 of " + path) &&
+                 text.contains("does not look like a firmware text file"),
              qPrintable(text));
     QVERIFY(!rig.upload().sending());
     QVERIFY(rig.form->mnuSendText->isEnabled());

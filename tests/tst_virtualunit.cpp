@@ -35,7 +35,10 @@ public:
             ::close(m_fd);
     }
     bool isOpen() const { return m_fd >= 0; }
-    void send(const QByteArray& bytes) { QCOMPARE(::write(m_fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size())); }
+    void send(const QByteArray& bytes)
+    {
+        QCOMPARE(::write(m_fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    }
     QByteArray readFor(int count, int timeoutMs)
     {
         QByteArray got;
@@ -105,7 +108,8 @@ void VirtualUnitTest::srecordChecks_data()
     QTest::newRow("bad checksum") << srecord(0x1000, "\x01\x02\x03", true) << true << false;
     QTest::newRow("objcopy header") << QByteArray("S0090000742E73726563A7") << true << true;
     QTest::newRow("end record") << QByteArray("S90323D009") << true << true;
-    QTest::newRow("lower-case hex") << srecord(0x2000, "\xAB").toLower().replace("s1", "S1") << true << true;
+    QTest::newRow("lower-case hex")
+        << srecord(0x2000, "\xAB").toLower().replace("s1", "S1") << true << true;
     QTest::newRow("short") << srecord(0x1000, "\x01\x02").left(10) << true << false;
     QTest::newRow("not hex") << QByteArray("S1050000ZZ00") << true << false;
     QTest::newRow("plain text") << QByteArray("hello") << false << false;

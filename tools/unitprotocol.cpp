@@ -21,7 +21,8 @@ int hexValue(char c)
 
 std::optional<std::size_t> srecordLength(const std::string& buffer)
 {
-    if (buffer.size() < 4 || buffer[0] != 'S' || !std::isdigit(static_cast<unsigned char>(buffer[1])))
+    if (buffer.size() < 4 || buffer[0] != 'S' ||
+        !std::isdigit(static_cast<unsigned char>(buffer[1])))
         return std::nullopt;
     const int high = hexValue(buffer[2]);
     const int low = hexValue(buffer[3]);

@@ -1,9 +1,9 @@
 #include "uploadcommand.h"
 
+#include "../platform/terminationsignals.h"
 #include "../serial/applicationtitle.h"
 #include "../serial/portsettingsstore.h"
 #include "../upload/firmwarecheck.h"
-#include "../platform/terminationsignals.h"
 #include "../upload/transcript.h"
 #include "version.h"
 

@@ -26,11 +26,11 @@ QRect TabStrip::clientArea() const
 
 QStringList frmProperties::speedEntries()
 {
-    return {QStringLiteral("110"),    QStringLiteral("300"),    QStringLiteral("600"),
-            QStringLiteral("1200"),   QStringLiteral("2400"),   QStringLiteral("4800"),
-            QStringLiteral("9600"),   QStringLiteral("14400"),  QStringLiteral("19200"),
-            QStringLiteral("28800"),  QStringLiteral("38400"),  QStringLiteral("56000"),
-            QStringLiteral("57600"),  QStringLiteral("115200"), QStringLiteral("128000"),
+    return {QStringLiteral("110"),   QStringLiteral("300"),    QStringLiteral("600"),
+            QStringLiteral("1200"),  QStringLiteral("2400"),   QStringLiteral("4800"),
+            QStringLiteral("9600"),  QStringLiteral("14400"),  QStringLiteral("19200"),
+            QStringLiteral("28800"), QStringLiteral("38400"),  QStringLiteral("56000"),
+            QStringLiteral("57600"), QStringLiteral("115200"), QStringLiteral("128000"),
             QStringLiteral("256000")};
 }
 
@@ -143,8 +143,8 @@ void frmProperties::build()
     cmdCancel = new QPushButton(tr("Cancel"), fraSettings);
     place(cmdCancel, "cmdCancel", 4335, 1065, 1080, 300);
 
-    fraConnection = frame(fraSettings, "fraConnection", tr("Connection Preferences"), 180, 1635,
-                          2325, 1770);
+    fraConnection =
+        frame(fraSettings, "fraConnection", tr("Connection Preferences"), 180, 1635, 2325, 1770);
     Label3 = label(fraConnection, "Label3", tr("Data Bits:"), 180, 375, 825, 285);
     cboDataBits = list(fraConnection, "cboDataBits", 1050, 330, 1140, 315);
     Label4 = label(fraConnection, "Label4", tr("Parity:"), 180, 855, 615, 285);

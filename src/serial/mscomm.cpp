@@ -5,19 +5,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
-#include <QSet>
 #include <QScopedValueRollback>
+#include <QSet>
 #include <QtGlobal>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
-#include <fcntl.h>
 #include <csignal>
+#include <fcntl.h>
 #include <grp.h>
-#include <pwd.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -82,7 +82,8 @@ DeviceAccess inspectDevice(const QString& device)
     access.probeErrno = fd < 0 ? errno : 0;
     if (fd >= 0)
         ::close(fd);
-    struct stat st {};
+    struct stat st {
+    };
     if (::stat(path.constData(), &st) == 0) {
         access.mode = st.st_mode & 07777;
         const passwd* pw = ::getpwuid(st.st_uid);
@@ -154,8 +155,7 @@ void closeOpenPorts()
 
 } // namespace
 
-MSComm::MSComm(QObject* parent)
-    : QObject(parent), m_counterSource(makeSystemLineCounterSource())
+MSComm::MSComm(QObject* parent) : QObject(parent), m_counterSource(makeSystemLineCounterSource())
 {
     CommSettings defaults;
     defaults.speed = 9600;
@@ -205,9 +205,10 @@ Status MSComm::setSettings(const QString& text)
 Status MSComm::setCommPort(int number)
 {
     if (number < 1 || number > MaximumPortNumber) {
-        return Status::failure(QStringLiteral("Invalid port number %1: port numbers run from 1 to %2.")
-                                   .arg(number)
-                                   .arg(MaximumPortNumber));
+        return Status::failure(
+            QStringLiteral("Invalid port number %1: port numbers run from 1 to %2.")
+                .arg(number)
+                .arg(MaximumPortNumber));
     }
     if (PortOpen() && number != m_commPort) {
         return Status::failure(QStringLiteral("The port number cannot change while %1 is open. "
@@ -290,7 +291,8 @@ Status MSComm::Output(const QByteArray& bytes)
         const ssize_t n = ::write(int(m_port.handle()), bytes.constData(), size_t(bytes.size()));
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
             const QString why = QString::fromLocal8Bit(std::strerror(errno));
-            return Status::failure(QStringLiteral("Sending to %1 failed: %2.").arg(portLabel(), why));
+            return Status::failure(
+                QStringLiteral("Sending to %1 failed: %2.").arg(portLabel(), why));
         }
         done = qMax<qsizetype>(0, n);
     }
@@ -542,9 +544,8 @@ Status MSComm::applyLineSettings(const CommSettings& s)
     if (!m_port.setParity(toQtParity(s.parity)))
         return refusal(QStringLiteral("%1 parity").arg(parityName(s.parity)));
     // With 5 data bits a UART makes 1.5 stop bits of the two-stop-bit setting.
-    const QSerialPort::StopBits stop = s.stopBits == CommSettings::StopBits::One
-                                           ? QSerialPort::OneStop
-                                           : QSerialPort::TwoStop;
+    const QSerialPort::StopBits stop =
+        s.stopBits == CommSettings::StopBits::One ? QSerialPort::OneStop : QSerialPort::TwoStop;
     if (!m_port.setStopBits(stop))
         return refusal(QStringLiteral("%1 stop bits").arg(stopBitsText(s.stopBits)));
     return Status::ok();
@@ -565,9 +566,9 @@ Status MSComm::applyHandshaking(int code)
         if (::tcgetattr(fd, &tio) == 0) {
             tio.c_iflag |= IXON | IXOFF;
             if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
-                return Status::failure(QStringLiteral("%1 refused Xon/Xoff with RTS handshaking: %2.")
-                                           .arg(portLabel(),
-                                                QString::fromLocal8Bit(std::strerror(errno))));
+                return Status::failure(
+                    QStringLiteral("%1 refused Xon/Xoff with RTS handshaking: %2.")
+                        .arg(portLabel(), QString::fromLocal8Bit(std::strerror(errno))));
             }
         }
     }
@@ -586,7 +587,8 @@ Status MSComm::applyModemLine(bool dtr, bool on)
     if (e == ENOTTY || e == EINVAL)
         return Status::ok();
     return Status::failure(QStringLiteral("%1 refused to set %2: %3.")
-                               .arg(portLabel(), dtr ? QStringLiteral("DTR") : QStringLiteral("RTS"),
+                               .arg(portLabel(),
+                                    dtr ? QStringLiteral("DTR") : QStringLiteral("RTS"),
                                     QString::fromLocal8Bit(std::strerror(e))));
 #else
     const QScopedValueRollback<bool> configuring(m_configuring, true);
@@ -685,10 +687,10 @@ void MSComm::onPortError(QSerialPort::SerialPortError error)
         return;
     if (m_configuring || m_lost || !m_port.isOpen())
         return;
-    const bool transient = error != QSerialPort::ReadError &&
-                           (savedErrno == EAGAIN || savedErrno == EWOULDBLOCK ||
-                            savedErrno == EINTR) &&
-                           !deviceHungUp();
+    const bool transient =
+        error != QSerialPort::ReadError &&
+        (savedErrno == EAGAIN || savedErrno == EWOULDBLOCK || savedErrno == EINTR) &&
+        !deviceHungUp();
     // A full output buffer is not a hang-up, but an endless stream of them is.
     if (transient && ++m_transientErrors < 1000) {
         m_port.clearError();

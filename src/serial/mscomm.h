@@ -169,8 +169,8 @@ struct DeviceAccess {
     int probeErrno = 0; // of a plain open of the device; 0 when it succeeded
     QString owner;      // of the device node
     QString group;
-    uint mode = 0;       // its permission bits
-    QString staleLock;   // a lock file of a program that has ended, if one is there
+    uint mode = 0;     // its permission bits
+    QString staleLock; // a lock file of a program that has ended, if one is there
 };
 DeviceAccess inspectDevice(const QString& device);
 // Lock files for the device whose process no longer runs.

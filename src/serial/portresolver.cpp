@@ -141,6 +141,8 @@ QString PortResolver::describe(int number)
     if (!r.known())
         return QStringLiteral("Com%1: no device known").arg(number);
     if (r.origin == QLatin1String("link") || r.origin == QLatin1String("file"))
-        return QStringLiteral("Com%1: %2 (set up in %3)").arg(number).arg(r.device, linkPath(number));
+        return QStringLiteral("Com%1: %2 (set up in %3)")
+            .arg(number)
+            .arg(r.device, linkPath(number));
     return QStringLiteral("Com%1: %2").arg(number).arg(r.device);
 }

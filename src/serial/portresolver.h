@@ -13,8 +13,8 @@ class PortResolver
 {
 public:
     struct Resolution {
-        QString device;  // empty when no device is known for the number
-        QString origin;  // "link", "file", "system" or "windows"
+        QString device; // empty when no device is known for the number
+        QString origin; // "link", "file", "system" or "windows"
         bool known() const { return !device.isEmpty(); }
     };
 

@@ -93,13 +93,15 @@ Status PortSettingsStore::usable(const QString& application)
     // Opening a FIFO would wait for a writer for ever; a folder or a device
     // is no settings file either.
     const QString path = filePath(application);
-    struct stat st {};
+    struct stat st {
+    };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
         return Status::ok();
-    const QString kind = S_ISDIR(st.st_mode)                         ? QStringLiteral("a folder")
-                         : S_ISFIFO(st.st_mode)                      ? QStringLiteral("a FIFO")
-                         : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? QStringLiteral("a device")
-                                                                      : QStringLiteral("a special file");
+    const QString kind = S_ISDIR(st.st_mode)    ? QStringLiteral("a folder")
+                         : S_ISFIFO(st.st_mode) ? QStringLiteral("a FIFO")
+                         : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)
+                             ? QStringLiteral("a device")
+                             : QStringLiteral("a special file");
     return Status::failure(
         QStringLiteral("%1 is %2, not a regular file, so it holds no settings").arg(path, kind));
 #endif
@@ -149,8 +151,8 @@ Status PortSettingsStore::write(const QString& application, const QString& secti
         return Status::failure(QStringLiteral("the folder %1 does not exist and cannot be made")
                                    .arg(folder.absoluteFilePath()));
     if (!folder.isWritable())
-        return Status::failure(QStringLiteral("the folder %1 cannot be written")
-                                   .arg(folder.absoluteFilePath()));
+        return Status::failure(
+            QStringLiteral("the folder %1 cannot be written").arg(folder.absoluteFilePath()));
     return Status::failure(QStringLiteral("%1 could not be written").arg(path));
 #endif
 }

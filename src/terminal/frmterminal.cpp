@@ -4,28 +4,28 @@
 #include "../serial/applicationtitle.h"
 #include "../serial/mscomm.h"
 #include "../serial/portsettingsstore.h"
-#include "../upload/firmwareupload.h"
 #include "../ui/clock.h"
 #include "../ui/commondialog.h"
 #include "../ui/formtimer.h"
 #include "../ui/icons.h"
 #include "../ui/messageboxes.h"
 #include "../ui/twips.h"
+#include "../upload/firmwareupload.h"
 #include "clickableimage.h"
 #include "keyedstatusbar.h"
 #include "terminaltext.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
-#include <QScopedValueRollback>
-#include <QTime>
 #include <QFont>
+#include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStringList>
+#include <QTime>
 #include <QToolBar>
 #include <QToolButton>
 #include <cmath>
@@ -178,7 +178,8 @@ void frmTerminal::buildToolBar()
         {"TransmitTextFile", "Load Firmware File...", "transmit", false},
     };
     for (const Button& b : buttons) {
-        QAction* action = tbrToolBar->addAction(Icons::load(QString::fromLatin1(b.icon)), tr(b.tip));
+        QAction* action =
+            tbrToolBar->addAction(Icons::load(QString::fromLatin1(b.icon)), tr(b.tip));
         action->setObjectName(QString::fromLatin1(b.key));
         action->setProperty("Key", QString::fromLatin1(b.key));
         action->setToolTip(tr(b.tip));
@@ -304,8 +305,7 @@ void frmTerminal::dockBars()
 {
     const int width = m_client->width();
     tbrToolBar->setGeometry(0, 0, width, tbrToolBar->height());
-    sbrStatus->setGeometry(0, m_client->height() - sbrStatus->height(), width,
-                           sbrStatus->height());
+    sbrStatus->setGeometry(0, m_client->height() - sbrStatus->height(), width, sbrStatus->height());
 }
 
 void frmTerminal::Form_Resize()
@@ -589,7 +589,8 @@ void frmTerminal::mnuProperties_Click()
 QString frmTerminal::helpText()
 {
     const QStringList lines = {
-        QStringLiteral("1. Configure Serial port: 38,400 Baud, 8-bit, 1-stop, no parity, DTR/RTS on"),
+        QStringLiteral(
+            "1. Configure Serial port: 38,400 Baud, 8-bit, 1-stop, no parity, DTR/RTS on"),
         QStringLiteral("2. Open Serial port"),
         QStringLiteral("3. Select 'Code Upload' on unit"),
         QStringLiteral("4. Point unit at Infrared Adaptor board (< 10cm)"),

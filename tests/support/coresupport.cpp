@@ -198,9 +198,9 @@ QString VirtualUnit::start(int comPort, const QStringList& options)
     static int runs = 0;
     m_folder = tempFolder() + QStringLiteral("/unit%1").arg(++runs);
     QDir().mkpath(m_folder);
-    QStringList arguments = {QStringLiteral("--link"), QString::number(comPort),
-                             QStringLiteral("--log"), logPath(), QStringLiteral("--answers"),
-                             answersPath()};
+    QStringList arguments = {QStringLiteral("--link"),    QString::number(comPort),
+                             QStringLiteral("--log"),     logPath(),
+                             QStringLiteral("--answers"), answersPath()};
     arguments += options;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(VIRTUAL_UNIT_PATH), arguments);
@@ -290,9 +290,8 @@ bool makeSrecordFile(const QByteArray& bytes, const QString& path)
     out.write(bytes);
     out.close();
     const int status = QProcess::execute(
-        QStringLiteral("objcopy"),
-        {QStringLiteral("-I"), QStringLiteral("binary"), QStringLiteral("-O"),
-         QStringLiteral("srec"), binary, path});
+        QStringLiteral("objcopy"), {QStringLiteral("-I"), QStringLiteral("binary"),
+                                    QStringLiteral("-O"), QStringLiteral("srec"), binary, path});
     QFile::remove(binary);
     return status == 0 && QFile::exists(path);
 }
