@@ -339,12 +339,14 @@ void UploadCommand::drawProgress(bool final)
             case UploadJob::State::Uploading:
             case UploadJob::State::AwaitingAnswer: {
                 const double t = job->elapsed();
+                // No rate until half a second has given one worth showing.
                 const double rate = t > 0.5 ? p.linesSent / t : 0.0;
-                text = QStringLiteral("line %1 of %2  %3%  %4 lines/s")
+                text = QStringLiteral("line %1 of %2  %3%")
                            .arg(p.linesSent)
                            .arg(p.totalLines)
-                           .arg(p.totalLines ? 100 * p.linesSent / p.totalLines : 0)
-                           .arg(rate, 0, 'f', 0);
+                           .arg(p.totalLines ? 100 * p.linesSent / p.totalLines : 0);
+                if (rate > 0)
+                    text += QStringLiteral("  %1 lines/s").arg(rate, 0, 'f', 0);
                 if (p.resends > 0)
                     text += QStringLiteral("  %1 sent again").arg(p.resends);
                 if (rate > 0)
