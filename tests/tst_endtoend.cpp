@@ -8,6 +8,7 @@
 #include "ui/formtimer.h"
 #include "upload/firmwareupload.h"
 #include "upload/frmcancelsend.h"
+#include "upload/transcript.h"
 
 #include <QPushButton>
 
@@ -223,7 +224,7 @@ void EndToEndTest::smallFiles()
     const QString transcript = rig.form->txtTerm->text();
     QVERIFY(transcript.endsWith("\r\nDone.\r\n"));
     for (const QByteArray& line : file)
-        QVERIFY(transcript.contains(TerminalText::fromBytes(line) + "\r\n"));
+        QVERIFY(transcript.contains(Transcript::fromBytes(line) + "\r\n"));
 }
 
 void EndToEndTest::twoUploadsInARow()

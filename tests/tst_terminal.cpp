@@ -12,6 +12,7 @@
 #include "ui/commondialog.h"
 #include "ui/formtimer.h"
 #include "upload/firmwareupload.h"
+#include "upload/transcript.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -761,7 +762,7 @@ void TerminalTest::trimAtLimit()
     QCOMPARE(form.txtTerm->caret(), after);
     // The view drops the same front, whatever line break it cut.
     form.txtTerm->updateView();
-    QCOMPARE(form.txtTerm->toPlainText(), TerminalText::displayForm(form.txtTerm->text()));
+    QCOMPARE(form.txtTerm->toPlainText(), Transcript::shown(form.txtTerm->text()));
 }
 
 void TerminalTest::statusMessages()
@@ -821,13 +822,13 @@ void TerminalTest::transcriptShowsEveryByte()
         if (b != '\n')
             bytes.append(char(b));
     }
-    const QString line = TerminalText::fromBytes(bytes);
+    const QString line = Transcript::fromBytes(bytes);
     QCOMPARE(line.size(), bytes.size());
     text.insertAtCaret(line + QStringLiteral("\r\n"));
     text.updateView();
     QCOMPARE(text.text().toLatin1(), bytes + "\r\n");
     // The view shows one symbol per byte and a line break for CR LF.
-    const QString shown = TerminalText::displayForm(text.text());
+    const QString shown = Transcript::shown(text.text());
     QCOMPARE(shown.size(), bytes.size() + 1);
     QCOMPARE(shown.back(), QLatin1Char('\n'));
     QCOMPARE(text.blockCount(), 2);

@@ -8,6 +8,7 @@
 #include "ui/formtimer.h"
 #include "upload/firmwareupload.h"
 #include "upload/frmcancelsend.h"
+#include "upload/transcript.h"
 
 #include <QFile>
 #include <QLabel>
@@ -75,7 +76,7 @@ QString lines(const QVector<QByteArray>& lines)
 {
     QString text;
     for (const QByteArray& l : lines)
-        text += TerminalText::fromBytes(l) + crlf;
+        text += Transcript::fromBytes(l) + crlf;
     return text;
 }
 

@@ -252,11 +252,10 @@ int UploadCommand::start(const QStringList& arguments)
 
 void UploadCommand::onSignal(int signalNumber)
 {
-    if (!m_signal)
-        m_signal = signalNumber;
-    if (m_interrupted)
+    // The first signal decides the exit code; the uploads stop once.
+    if (m_signal)
         return;
-    m_interrupted = true;
+    m_signal = signalNumber;
     for (UploadJob* job : m_jobs)
         job->interrupt();
 }
@@ -386,8 +385,8 @@ void UploadCommand::onJobFinished()
     }
     m_progressTimer.stop();
     drawProgress(true);
-    if (m_interrupted)
-        m_exitCode = m_signal == SIGINT || m_signal == 0 ? int(Interrupted) : 128 + m_signal;
+    if (m_signal)
+        m_exitCode = m_signal == SIGINT ? int(Interrupted) : 128 + m_signal;
     writeReport();
     emit done(m_exitCode);
 }

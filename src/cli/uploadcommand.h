@@ -55,8 +55,7 @@ private:
     std::vector<UploadJob*> m_jobs;
     QTimer m_progressTimer;
     int m_progressLines = 0; // lines drawn by the last progress redraw
-    bool m_interrupted = false;
-    int m_signal = 0;
+    int m_signal = 0; // the first termination signal, once one came
     QFile m_log;
     QHash<UploadJob*, QString> m_logLines; // partial transcript lines
     TerminationSignals* m_signals = nullptr;

@@ -33,7 +33,6 @@ UploadJob::UploadJob(const QString& port, const Options& options, QObject* paren
         m_engine.transmitSettled(delivered, why);
     });
     connect(&m_port, &MSComm::portLost, this, [this](const QString& description) {
-        m_engine.Cancel();
         m_options.repeat = false;
         finishUnit(Result::Failed, description);
     });
@@ -167,7 +166,6 @@ void UploadJob::onSilence()
         return;
     }
     if (m_state == State::Uploading) {
-        m_engine.Cancel();
         finishUnit(Result::Failed,
                    QStringLiteral("the unit was silent for %1 s").arg(m_options.timeoutSeconds));
     }
@@ -177,7 +175,6 @@ void UploadJob::interrupt()
 {
     if (m_state == State::Finished)
         return;
-    m_engine.Cancel();
     m_options.repeat = false;
     finishUnit(Result::Interrupted);
 }
@@ -186,7 +183,7 @@ void UploadJob::finishUnit(Result result, const QString& error)
 {
     if (m_state == State::Finished)
         return;
-    m_engine.Cancel();
+    m_engine.Cancel(); // the one place an upload of this job is stopped
     m_answer.stop();
     m_silence.stop();
     m_pacing.stop();

@@ -43,11 +43,9 @@ QSerialPort::Parity toQtParity(char parity)
     }
 }
 
-} // namespace
-
-QStringList staleLockFiles(const QString& device)
+// A lock file for the device whose process no longer runs, if there is one.
+QString staleLockFile(const QString& device)
 {
-    QStringList stale;
 #ifdef Q_OS_UNIX
     // The lock file Qt and the terminal programs use: LCK..ttyUSB0, in
     // the first of these folders that can be written.
@@ -63,15 +61,16 @@ QStringList staleLockFiles(const QString& device)
         // The process number, padded or not, on the first line.
         bool ok = false;
         const qint64 pid = QString::fromLatin1(lock.readLine(64)).trimmed().toLongLong(&ok);
-        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH &&
-            !stale.contains(QFileInfo(lock.fileName()).canonicalFilePath()))
-            stale << QFileInfo(lock.fileName()).canonicalFilePath();
+        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            return QFileInfo(lock.fileName()).canonicalFilePath();
     }
 #else
     Q_UNUSED(device);
 #endif
-    return stale;
+    return QString();
 }
+
+} // namespace
 
 DeviceAccess inspectDevice(const QString& device)
 {
@@ -91,7 +90,7 @@ DeviceAccess inspectDevice(const QString& device)
         const group* gr = ::getgrgid(st.st_gid);
         access.group = gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(st.st_gid);
     }
-    access.staleLock = staleLockFiles(device).value(0);
+    access.staleLock = staleLockFile(device);
 #else
     Q_UNUSED(device);
 #endif
@@ -426,10 +425,8 @@ Status MSComm::openDevice()
                               ? QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(where.device)
                               : m_devicePath;
     m_port.setPortName(where.device);
-    // A lock file whose program has ended locks nothing: Qt keeps to those
-    // it wrote itself, so others' are removed here where the folder allows.
-    for (const QString& stale : staleLockFiles(where.device))
-        QFile::remove(stale);
+    // Qt's lock file removes a stale one itself where the folder allows; one
+    // it cannot remove is named in the failure, with the command to remove it.
     bool opened = false;
     {
         const QScopedValueRollback<bool> configuring(m_configuring, true);

@@ -8,7 +8,6 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
-#include <QStringList>
 #include <QTimer>
 #include <QVector>
 #include <memory>
@@ -173,8 +172,6 @@ struct DeviceAccess {
     QString staleLock; // a lock file of a program that has ended, if one is there
 };
 DeviceAccess inspectDevice(const QString& device);
-// Lock files for the device whose process no longer runs.
-QStringList staleLockFiles(const QString& device);
 
 // The operator's text for a PermissionError from Qt, which covers a device
 // without permission, one held by another program and a stale lock file.

@@ -165,11 +165,6 @@ void TerminalText::updateView()
     scrollToEndIfFollowing(following);
 }
 
-QString TerminalText::displayForm(const QString& text)
-{
-    return Transcript::shown(text);
-}
-
 void TerminalText::resizeEvent(QResizeEvent* event)
 {
     QPlainTextEdit::resizeEvent(event);

@@ -44,11 +44,6 @@ public:
     // Characters a view line holds before it wraps.
     int wrapColumns() const { return m_wrapColumns; }
 
-    // Bytes as characters, one per byte.
-    static QString fromBytes(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
-    // How the view shows a piece of transcript, before wrapping.
-    static QString displayForm(const QString& text);
-
 protected:
     void resizeEvent(QResizeEvent* event) override;
 

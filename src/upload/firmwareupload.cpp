@@ -167,16 +167,15 @@ void FirmwareUpload::underWay()
 void FirmwareUpload::HandshakeStep(int received)
 {
     m_engine.HandshakeStep(received);
-    if (m_progressPending && m_sinceProgress.elapsed() >= ProgressIntervalMs)
+    if (m_progressTimer.isActive() && m_sinceProgress.elapsed() >= ProgressIntervalMs)
         showProgress();
 }
 
 void FirmwareUpload::progress(const UploadProgress& progress)
 {
     m_progress = progress;
-    if (m_progressPending)
-        return;
-    m_progressPending = true;
+    if (m_progressTimer.isActive())
+        return; // shown when it is due
     if (!m_sinceProgress.isValid() || m_sinceProgress.elapsed() >= 2 * ProgressIntervalMs)
         showProgress(); // the first line, or after a quiet while
     else
@@ -186,7 +185,6 @@ void FirmwareUpload::progress(const UploadProgress& progress)
 void FirmwareUpload::showProgress()
 {
     m_progressTimer.stop();
-    m_progressPending = false;
     m_sinceProgress.restart();
     if (m_dialog)
         m_dialog->setProgress(m_progress);

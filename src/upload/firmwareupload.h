@@ -69,7 +69,6 @@ private:
     // A bar redrawn for every line costs more than the line. It is redrawn
     // a few times a second, right after a reply, while the pacing waits.
     UploadProgress m_progress;
-    bool m_progressPending = false;
     QElapsedTimer m_sinceProgress;
-    QTimer m_progressTimer; // for when no reply comes
+    QTimer m_progressTimer; // runs while newer progress waits to be shown
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QChar>
 #include <QString>
 
@@ -8,6 +9,11 @@
 // control pictures (so nothing invisible hides in a line).
 namespace Transcript {
 
+// Bytes as transcript characters, one per byte.
+inline QString fromBytes(const QByteArray& bytes)
+{
+    return QString::fromLatin1(bytes);
+}
 // The symbol for one character that is not CR or LF.
 QChar symbol(QChar c);
 // A piece of transcript as shown, CR LF and lone LFs as "\n".

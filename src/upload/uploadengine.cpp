@@ -1,14 +1,10 @@
 #include "uploadengine.h"
 
+#include "transcript.h"
+
 namespace {
 
 const QString crlf = QStringLiteral("\r\n");
-
-// Transcript text: one character per byte.
-QString shown(const QByteArray& bytes)
-{
-    return QString::fromLatin1(bytes);
-}
 
 } // namespace
 
@@ -47,7 +43,7 @@ Status UploadEngine::sendFirstLine(const QString& path, const FirmwareStream::Fa
         end(UploadOutcome::Kind::Cancelled);
         return first;
     }
-    m_host.showTraffic(shown(sCurrentLine) + crlf);
+    m_host.showTraffic(Transcript::fromBytes(sCurrentLine) + crlf);
     // Prompts that piled up while the file was chosen and during the pause
     // are not replies to this line; read as replies they would put the
     // loader one reply ahead of the unit.
@@ -141,7 +137,7 @@ void UploadEngine::sendReply()
         }
         ++m_progress.resends;
     }
-    m_host.showTraffic(shown(sCurrentLine) + crlf);
+    m_host.showTraffic(Transcript::fromBytes(sCurrentLine) + crlf);
     const bool last = m_reply == '*' && tsFirmware.atEnd();
     if (last)
         bStopSending = true;
