@@ -1,3 +1,4 @@
+#include "platform/eventloop.h"
 #include "platform/terminationsignals.h"
 #include "serial/applicationtitle.h"
 #include "terminal/frmterminal.h"
@@ -39,10 +40,7 @@ int main(int argc, char* argv[])
         }
     }
 
-    // Qt's own event loop needs fewer system calls per port event than
-    // GLib's, which an upload makes about two hundred times a second.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
+    preferQtEventLoop();
     QApplication app(argc, argv);
     app.setApplicationVersion(QStringLiteral(LOADER_VERSION));
     QCommandLineParser parser;

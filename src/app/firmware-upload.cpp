@@ -1,12 +1,11 @@
 #include "cli/uploadcommand.h"
+#include "platform/eventloop.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char* argv[])
 {
-    // Qt's own event loop: fewer system calls per port event than GLib's.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
+    preferQtEventLoop();
     QCoreApplication app(argc, argv);
     UploadCommand command;
     const int code = command.start(app.arguments());

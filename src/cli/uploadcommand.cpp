@@ -177,7 +177,8 @@ int UploadCommand::checkFile()
                 .arg(name)
                 .arg(check->problemCount - check->problems.size()));
 
-    const auto facts = FirmwareStream::examine(s.file, &why);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const auto facts = FirmwareStream::examine(s.file, &why, &hash);
     if (!facts) {
         say(QStringLiteral("firmware-upload: %1").arg(why));
         return FileError;
@@ -188,10 +189,6 @@ int UploadCommand::checkFile()
         say(QStringLiteral("%1: the file is empty: there is no line to send").arg(name));
         return FileError;
     }
-    QFile file(s.file);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (file.open(QIODevice::ReadOnly))
-        hash.addData(&file);
     s.sha256 = QString::fromLatin1(hash.result().toHex());
 
     const QString kind =

@@ -1,8 +1,10 @@
 #include "firmwarestream.h"
 
+#include <QCryptographicHash>
 #include <limits>
 
-std::optional<FirmwareStream::Facts> FirmwareStream::examine(const QString& path, QString* error)
+std::optional<FirmwareStream::Facts> FirmwareStream::examine(const QString& path, QString* error,
+                                                             QCryptographicHash* hash)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -28,6 +30,8 @@ std::optional<FirmwareStream::Facts> FirmwareStream::examine(const QString& path
         }
         if (n == 0)
             break;
+        if (hash)
+            hash->addData(QByteArrayView(buffer, n));
         facts.size += n;
         for (qint64 i = 0; i < n; ++i) {
             if (buffer[i] == '\n') {

@@ -7,6 +7,8 @@
 #include <QString>
 #include <optional>
 
+class QCryptographicHash;
+
 // The firmware file, read forwards one line at a time as bytes. A line ends
 // at LF; a CR before the LF belongs to the line ending too. Every other byte
 // (0x1A and 0x80 to 0xFF included) is part of the line.
@@ -23,7 +25,9 @@ public:
         int longestLine = 0; // bytes, without the line ending
         int longestLineNumber = 0;
     };
-    [[nodiscard]] static std::optional<Facts> examine(const QString& path, QString* error);
+    // `hash`, when given, is fed the whole file on the same pass.
+    [[nodiscard]] static std::optional<Facts> examine(const QString& path, QString* error,
+                                                      QCryptographicHash* hash = nullptr);
 
     // One line of `file` into `buffer` (grown to the maximum once), its
     // ending included; -1 on a read error.
