@@ -148,6 +148,11 @@ private:
     QString m_device;
 };
 
+bool fileDialogShown()
+{
+    return !run("xdotool", {"search", "--onlyvisible", "--name", "^Load Firmware File$"}).isEmpty();
+}
+
 // The real program, driven through its access keys as an operator would.
 class Loader
 {
@@ -185,7 +190,11 @@ public:
         run("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Load Firmware File$"});
         sleepMs(300);
         run("xdotool", {"type", "--delay", "0", path});
-        run("xdotool", {"key", "Return"});
+        // A Return may go to the name field's completion list first.
+        for (int i = 0; i < 5 && fileDialogShown(); ++i) {
+            run("xdotool", {"key", "Return"});
+            sleepMs(500);
+        }
     }
 
 private:
