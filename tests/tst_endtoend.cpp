@@ -6,8 +6,8 @@
 #include "terminal/terminaltext.h"
 #include "testsupport.h"
 #include "ui/formtimer.h"
-#include "upload/firmwareupload.h"
-#include "upload/frmcancelsend.h"
+#include "terminal/firmwareupload.h"
+#include "terminal/frmcancelsend.h"
 #include "upload/transcript.h"
 
 #include <QPushButton>

@@ -11,7 +11,7 @@
 #include "testsupport.h"
 #include "ui/commondialog.h"
 #include "ui/formtimer.h"
-#include "upload/firmwareupload.h"
+#include "terminal/firmwareupload.h"
 #include "upload/transcript.h"
 
 #include <QComboBox>

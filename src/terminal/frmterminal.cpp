@@ -10,7 +10,7 @@
 #include "../ui/icons.h"
 #include "../ui/messageboxes.h"
 #include "../ui/twips.h"
-#include "../upload/firmwareupload.h"
+#include "firmwareupload.h"
 #include "clickableimage.h"
 #include "keyedstatusbar.h"
 #include "terminaltext.h"

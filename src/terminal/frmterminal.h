@@ -1,7 +1,7 @@
 #pragma once
 
 #include "../properties/propertieshost.h"
-#include "../upload/uploadwindow.h"
+#include "uploadwindow.h"
 
 #include <QDateTime>
 #include <QMainWindow>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "uploadengine.h"
+#include "../upload/uploadengine.h"
 
 #include <QElapsedTimer>
 #include <QObject>

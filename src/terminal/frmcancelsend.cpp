@@ -3,7 +3,7 @@
 #include "../serial/applicationtitle.h"
 #include "../ui/messageboxes.h"
 #include "../ui/twips.h"
-#include "uploadengine.h"
+#include "../upload/uploadengine.h"
 
 #include <QApplication>
 #include <QCloseEvent>
