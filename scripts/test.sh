@@ -8,9 +8,9 @@
 # Extra arguments go to the first ctest run (for example -L quick).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-# The window tests drive the real program on a private X server; the fuzz
-# targets need clang's libFuzzer.
-packages+=(xvfb xauth xdotool clang libclang-rt-14-dev)
+# The window tests drive the real program on a private X server with a
+# window manager; the fuzz targets need clang's libFuzzer.
+packages+=(xvfb xauth xdotool openbox x11-utils clang libclang-rt-14-dev)
 
 install_missing
 build_all

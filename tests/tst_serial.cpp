@@ -71,6 +71,8 @@ private slots:
 
     void resolverLinksAndFiles();
     void resolverEnumerationOrder();
+    void heldDeviceIsOpenedAgain_data();
+    void heldDeviceIsOpenedAgain();
 
     void storeRoundTrip();
     void storeHandEditedValues();
@@ -313,8 +315,13 @@ void SerialTest::permissionAndBusyTexts()
     QFETCH(QStringList, says);
     QFETCH(QString, neverSays);
     const QString label = QStringLiteral("Com1 (/dev/ttyUSB0)");
-    DeviceAccess access{probe, QStringLiteral("root"), QStringLiteral("uucp"), mode, staleLock};
-    const QString text = describeLockedOrForbidden(label, access);
+    DeviceAccess access;
+    access.probeErrno = probe;
+    access.owner = QStringLiteral("root");
+    access.group = QStringLiteral("uucp");
+    access.mode = mode;
+    access.staleLock = staleLock;
+    const QString text = PortDiagnosis::lockedOrForbidden(label, access, PortAdvice::Window);
     QVERIFY(text.contains(label));
     for (const QString& part : says)
         QVERIFY2(text.contains(part), qPrintable(text));
@@ -563,6 +570,51 @@ void SerialTest::resolverLinksAndFiles()
     QVERIFY(PortResolver::describe(1).contains(pty.slavePath()));
     QVERIFY(PortResolver::linkPath(1).startsWith(configFolder() + QLatin1Char('/') +
                                                  applicationTitle() + QStringLiteral("/ports/")));
+}
+
+// An adaptor comes and goes while the port is held: without a pin link the
+// system's list may name another device first by then, which must not be
+// opened; a pin link is followed wherever it points.
+void SerialTest::heldDeviceIsOpenedAgain_data()
+{
+    QTest::addColumn<bool>("pinLink");
+    QTest::addColumn<bool>("hold");
+    QTest::addColumn<int>("opens"); // 0: the first device, 1: the second
+    QTest::newRow("system's list, held") << false << true << 0;
+    QTest::newRow("system's list, not held") << false << false << 1;
+    QTest::newRow("pin link, held and moved") << true << true << 1;
+}
+
+void SerialTest::heldDeviceIsOpenedAgain()
+{
+    QFETCH(bool, pinLink);
+    QFETCH(bool, hold);
+    QFETCH(int, opens);
+    Pty first, second;
+    const QStringList devices = {first.slavePath(), second.slavePath()};
+    QStringList listed = {devices[0]};
+    PortResolver::setEnumerator([&] { return listed; });
+    if (pinLink)
+        linkComPort(1, devices[0]);
+    MSComm port;
+    QVERIFY(port.setPortOpen(true).isOk());
+    QCOMPARE(port.device(), devices[0]);
+    if (hold)
+        port.holdDevice();
+    port.closeQuietly();
+
+    // Meanwhile Com1 has come to mean the other device.
+    listed = {devices[1]};
+    if (pinLink)
+        linkComPort(1, devices[1]);
+    const Status reopened = port.setPortOpen(true);
+    QVERIFY2(reopened.isOk(), qPrintable(reopened.description()));
+    QCOMPARE(port.device(), devices[opens]);
+
+    // A change of port number lets go of the held device.
+    port.closeQuietly();
+    QVERIFY(port.setCommPort(2).isOk());
+    QVERIFY(!port.holdsDevice());
 }
 
 void SerialTest::resolverEnumerationOrder()

@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -277,6 +278,12 @@ void UploadTest::cancelDialogLayoutAndKeys()
     // Cancel is the one element that takes the focus.
     QCOMPARE(d->Label1->focusPolicy(), Qt::NoFocus);
     QCOMPARE(d->Progress->focusPolicy(), Qt::NoFocus);
+    // The main window's menus answer their access keys here too.
+    rig.form->show();
+    QTest::keyClick(d->Command1, Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(rig.form->mnuPort->isVisible());
+    rig.form->mnuPort->hide();
+    QVERIFY(rig.upload().sending());
     // Escape is Cancel.
     QTest::keyClick(d, Qt::Key_Escape);
     QVERIFY(!rig.upload().sending());

@@ -14,6 +14,7 @@ UploadJob::UploadJob(const QString& port, const Options& options, QObject* paren
     : QObject(parent), m_portArgument(port), m_options(options), m_engine(*this)
 {
     m_engine.setMaximumRejections(options.maximumRejections);
+    m_port.setAdvice(PortAdvice::CommandLine);
     m_pacing.setSingleShot(true);
     m_pacing.setInterval(10);
     m_pacing.setTimerType(Qt::PreciseTimer);

@@ -2,7 +2,6 @@
 
 #include "portresolver.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QScopedValueRollback>
@@ -13,14 +12,10 @@
 #include <cstring>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -42,99 +37,6 @@ QSerialPort::Parity toQtParity(char parity)
         return QSerialPort::NoParity;
     }
 }
-
-// A lock file for the device whose process no longer runs, if there is one.
-QString staleLockFile(const QString& device)
-{
-#ifdef Q_OS_UNIX
-    // The lock file Qt and the terminal programs use: LCK..ttyUSB0, in
-    // the first of these folders that can be written.
-    QString name = device;
-    if (name.startsWith(QLatin1String("/dev/")))
-        name.remove(0, 5);
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char* folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
-                               "/tmp", "/var/tmp", "/run/lock"}) {
-        QFile lock(QLatin1String(folder) + QLatin1String("/LCK..") + name);
-        if (!lock.open(QIODevice::ReadOnly))
-            continue;
-        // The process number, padded or not, on the first line.
-        bool ok = false;
-        const qint64 pid = QString::fromLatin1(lock.readLine(64)).trimmed().toLongLong(&ok);
-        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
-            return QFileInfo(lock.fileName()).canonicalFilePath();
-    }
-#else
-    Q_UNUSED(device);
-#endif
-    return QString();
-}
-
-} // namespace
-
-DeviceAccess inspectDevice(const QString& device)
-{
-    DeviceAccess access;
-#ifdef Q_OS_UNIX
-    const QByteArray path = device.toLocal8Bit();
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    access.probeErrno = fd < 0 ? errno : 0;
-    if (fd >= 0)
-        ::close(fd);
-    struct stat st {
-    };
-    if (::stat(path.constData(), &st) == 0) {
-        access.mode = st.st_mode & 07777;
-        const passwd* pw = ::getpwuid(st.st_uid);
-        access.owner = pw ? QString::fromLocal8Bit(pw->pw_name) : QString::number(st.st_uid);
-        const group* gr = ::getgrgid(st.st_gid);
-        access.group = gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(st.st_gid);
-    }
-    access.staleLock = staleLockFile(device);
-#else
-    Q_UNUSED(device);
-#endif
-    return access;
-}
-
-QString describeLockedOrForbidden(const QString& label, const DeviceAccess& access)
-{
-#ifdef Q_OS_UNIX
-    if (access.probeErrno == EACCES || access.probeErrno == EPERM) {
-        // Group advice helps only where the group may read and write.
-        if ((access.mode & 060) == 060 || access.mode == 0) {
-            const QString g = access.group.isEmpty() ? QStringLiteral("dialout") : access.group;
-            return QStringLiteral("Permission denied for %1. Your user must be in the group that "
-                                  "owns the device (%2): run \"sudo usermod -aG %2 $USER\", then "
-                                  "log out and log in again.")
-                .arg(label, g);
-        }
-        return QStringLiteral("Permission denied for %1: the device's permissions let only its "
-                              "owner use it (owner %2, group %3, mode %4). Give it to the dialout "
-                              "group with a udev rule (see \"Permission denied\" in the README), "
-                              "or ask your administrator.")
-            .arg(label, access.owner, access.group,
-                 QStringLiteral("%1").arg(access.mode, 4, 8, QLatin1Char('0')));
-    }
-    if (access.probeErrno == ENOENT || access.probeErrno == ENODEV || access.probeErrno == ENXIO) {
-        return QStringLiteral("%1 does not exist. Check that the adaptor is plugged in, or choose "
-                              "another port under CommPort > Properties.")
-            .arg(label);
-    }
-    if (!access.staleLock.isEmpty()) {
-        return QStringLiteral("%1 is locked by %2, a lock file left behind by a program that has "
-                              "ended. Remove it (sudo rm %2), then open the port again.")
-            .arg(label, access.staleLock);
-    }
-#else
-    Q_UNUSED(access);
-#endif
-    return QStringLiteral("%1 is in use by another program. Close the program that holds it (a "
-                          "terminal or a modem manager) and try again.")
-        .arg(label);
-}
-
-namespace {
 
 // Ports still open when the process ends abruptly (an X server gone, a
 // fatal error): closing them releases their lock files for the next program.
@@ -214,8 +116,24 @@ Status MSComm::setCommPort(int number)
                                               "Close the port first.")
                                    .arg(portLabel()));
     }
+    if (number != m_commPort)
+        releaseDevice();
     m_commPort = number;
     return Status::ok();
+}
+
+void MSComm::holdDevice()
+{
+    if (!m_devicePath.isEmpty() || holdsDevice())
+        return;
+    m_heldName = PortResolver::stableName(m_commPort, m_port.isOpen() ? m_openDevice : QString());
+    m_heldDevice = m_port.isOpen() ? m_openDevice : PortResolver::realDevice(m_heldName);
+}
+
+void MSComm::releaseDevice()
+{
+    m_heldName.clear();
+    m_heldDevice.clear();
 }
 
 Status MSComm::setHandshaking(int code)
@@ -276,9 +194,8 @@ Status MSComm::setPortOpen(bool open)
 Status MSComm::Output(const QByteArray& bytes)
 {
     if (!PortOpen()) {
-        return Status::failure(QStringLiteral("Com%1 is not open, so nothing was sent. Open the "
-                                              "port and try again.")
-                                   .arg(m_commPort));
+        return Status::failure(PortDiagnosis::notOpen(QStringLiteral("Com%1").arg(m_commPort),
+                                                      m_advice));
     }
     if (bytes.isEmpty())
         return Status::ok();
@@ -380,6 +297,8 @@ QString MSComm::device() const
         return m_openDevice;
     if (!m_devicePath.isEmpty())
         return m_devicePath;
+    if (holdsDevice())
+        return m_heldDevice;
     return PortResolver::resolve(m_commPort).device;
 }
 
@@ -413,18 +332,20 @@ void MSComm::setLineCounterSource(std::unique_ptr<LineCounterSource> source)
 Status MSComm::openDevice()
 {
     const PortResolver::Resolution where =
-        m_devicePath.isEmpty() ? PortResolver::resolve(m_commPort)
-                               : PortResolver::Resolution{m_devicePath, QStringLiteral("path")};
+        !m_devicePath.isEmpty() ? PortResolver::Resolution{m_devicePath, QStringLiteral("path")}
+        : holdsDevice()         ? PortResolver::Resolution{m_heldName, QStringLiteral("held")}
+                                : PortResolver::resolve(m_commPort);
     if (!where.known()) {
-        return Status::failure(QStringLiteral("No serial device is known for Com%1. Plug in the "
-                                              "adaptor, or link its device as %2.")
-                                   .arg(m_commPort)
-                                   .arg(PortResolver::linkPath(m_commPort)));
+        return Status::failure(PortDiagnosis::noDeviceKnown(
+            m_commPort, PortResolver::linkPath(m_commPort), m_advice));
     }
-    const QString label = m_devicePath.isEmpty()
-                              ? QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(where.device)
-                              : m_devicePath;
-    m_port.setPortName(where.device);
+    // Opened and locked as the device node itself, so that every program
+    // that names one adaptor differently (a link, a by-id name) sees the lock.
+    const QString real = PortResolver::realDevice(where.device);
+    const QString shown = holdsDevice() && !QFileInfo::exists(real) ? m_heldDevice : real;
+    const QString label =
+        m_devicePath.isEmpty() ? QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(shown) : m_devicePath;
+    m_port.setPortName(real);
     // Qt's lock file removes a stale one itself where the folder allows; one
     // it cannot remove is named in the failure, with the command to remove it.
     bool opened = false;
@@ -438,18 +359,16 @@ Status MSComm::openDevice()
         m_port.clearError();
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
-            return Status::failure(QStringLiteral("%1 does not exist. Check that the adaptor is "
-                                                  "plugged in, or choose another port under "
-                                                  "CommPort > Properties.")
-                                       .arg(label));
+            return Status::failure(PortDiagnosis::missing(label, m_advice));
         case QSerialPort::PermissionError:
-            return Status::failure(describeLockedOrForbidden(label, inspectDevice(where.device)));
+            return Status::failure(
+                PortDiagnosis::lockedOrForbidden(label, inspectDevice(real), m_advice));
         default:
             return Status::failure(
                 QStringLiteral("%1 could not be opened: %2.").arg(label, qtText));
         }
     }
-    m_openDevice = where.device;
+    m_openDevice = real;
     m_lost = false;
     static const bool closingAtExit = std::atexit(closeOpenPorts) == 0;
     Q_UNUSED(closingAtExit);
@@ -461,8 +380,15 @@ Status MSComm::openDevice()
     if (::flock(int(m_port.handle()), LOCK_EX | LOCK_NB) != 0) {
         const int e = errno;
         closeDevice();
-        if (e == EWOULDBLOCK)
-            return Status::failure(describeLockedOrForbidden(label, DeviceAccess{}));
+        if (e == EWOULDBLOCK) {
+            DeviceAccess access;
+            const LockFile lock = findLockFile(real);
+            if (!lock.stale && lock.pid != ::getpid()) {
+                access.holderPid = lock.pid;
+                access.holderCommand = lock.command;
+            }
+            return Status::failure(PortDiagnosis::lockedOrForbidden(label, access, m_advice));
+        }
         return Status::failure(QStringLiteral("%1 could not be locked: %2.")
                                    .arg(label, QString::fromLocal8Bit(std::strerror(e))));
     }
@@ -699,16 +625,9 @@ void MSComm::onPortError(QSerialPort::SerialPortError error)
                               ? QStringLiteral("%1 (Com%2)").arg(m_openDevice).arg(m_commPort)
                               : m_openDevice;
     const bool gone = !QFileInfo::exists(m_openDevice);
-    if (gone || deviceHungUp()) {
-        m_lostDescription = QStringLiteral("%1 was disconnected (%2). Plug the adaptor in again, "
-                                           "then open the port.")
-                                .arg(where, gone ? QStringLiteral("the device node is gone")
-                                                 : QStringLiteral("hang-up"));
-    } else {
-        m_lostDescription = QStringLiteral("%1 stopped working (%2) and was closed. Check the "
-                                           "adaptor, then open the port again.")
-                                .arg(where, m_port.errorString());
-    }
+    m_lostDescription = gone || deviceHungUp()
+                            ? PortDiagnosis::lost(where, gone, m_advice)
+                            : PortDiagnosis::stopped(where, m_port.errorString(), m_advice);
     // Closing inside QSerialPort's own notification is not safe.
     QMetaObject::invokeMethod(this, &MSComm::closeAfterLoss, Qt::QueuedConnection);
 }

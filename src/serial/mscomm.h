@@ -2,6 +2,7 @@
 
 #include "commsettings.h"
 #include "linecounters.h"
+#include "portdiagnosis.h"
 #include "status.h"
 
 #include <QByteArray>
@@ -98,12 +99,22 @@ public:
     int CommEvent() const { return m_commEvent; }
 
     // A device named by its path instead of a port number (the command-line
-    // uploader's --port /dev/...); empty goes back to CommPort.
+    // uploader's --port /dev/...); empty goes back to CommPort. Links are
+    // followed at each open, and the device is locked under its own name.
     void setDevicePath(const QString& path) { m_devicePath = path; }
-    // The device behind CommPort: the open one, or the one the number resolves to.
+    // From now on the port opens again as the device it is now (its pin
+    // link, or the device the system listed), never as whatever Com n comes
+    // to mean when adaptors come and go. A change of CommPort lets go.
+    void holdDevice();
+    void releaseDevice();
+    bool holdsDevice() const { return !m_heldName.isEmpty(); }
+    // The device behind CommPort: the open one, the held one, or the one the
+    // number resolves to.
     QString device() const;
     // "Com1 (/dev/ttyUSB0)", the way failure texts name the port.
     QString portLabel() const;
+    // Whom the failure texts advise (the window's operator by default).
+    void setAdvice(PortAdvice advice) { m_advice = advice; }
     // How long the queued output should take on the wire.
     int drainTimeHintMs() const;
 
@@ -147,6 +158,9 @@ private:
     int m_commEvent = 0;
     QString m_openDevice;
     QString m_devicePath;
+    QString m_heldName;   // opened while held: a link, or a device
+    QString m_heldDevice; // the device it named when the hold began
+    PortAdvice m_advice = PortAdvice::Window;
 
     bool m_configuring = false;
     bool m_lost = false;
@@ -162,17 +176,3 @@ private:
     std::unique_ptr<LineCounterSource> m_counterSource;
     std::optional<LineCounters> m_counters;
 };
-
-// What the system says about a device that could not be opened.
-struct DeviceAccess {
-    int probeErrno = 0; // of a plain open of the device; 0 when it succeeded
-    QString owner;      // of the device node
-    QString group;
-    uint mode = 0;     // its permission bits
-    QString staleLock; // a lock file of a program that has ended, if one is there
-};
-DeviceAccess inspectDevice(const QString& device);
-
-// The operator's text for a PermissionError from Qt, which covers a device
-// without permission, one held by another program and a stale lock file.
-QString describeLockedOrForbidden(const QString& label, const DeviceAccess& access);

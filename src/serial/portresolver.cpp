@@ -86,6 +86,22 @@ PortResolver::Resolution PortResolver::resolve(int number)
 #endif
 }
 
+QString PortResolver::stableName(int number, const QString& openDevice)
+{
+    const Resolution r = resolve(number);
+    if (r.origin == QLatin1String("link"))
+        return linkPath(number);
+    if (r.origin == QLatin1String("system") && !openDevice.isEmpty())
+        return openDevice;
+    return r.device;
+}
+
+QString PortResolver::realDevice(const QString& path)
+{
+    const QString real = QFileInfo(path).canonicalFilePath();
+    return real.isEmpty() ? path : real;
+}
+
 QString PortResolver::pinnedDevice(const QByteArray& contents)
 {
     const int end = int(contents.indexOf('\n'));

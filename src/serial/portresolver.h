@@ -20,6 +20,17 @@ public:
 
     static Resolution resolve(int number);
 
+    // The name under which Com n can be opened again later without asking
+    // the system for its list of ports, which may order the ports differently
+    // once an adaptor has come and gone: the link in the ports folder itself
+    // (followed at each open), the path in a pin file, or else the device the
+    // system lists now (`openDevice`, when given, is the one already open).
+    static QString stableName(int number, const QString& openDevice = QString());
+
+    // The device node a path names once every link is followed; the path
+    // itself when it leads nowhere (so a failure can still name it).
+    static QString realDevice(const QString& path);
+
     // The device a pin file names: its first line, without blanks.
     static QString pinnedDevice(const QByteArray& contents);
 

@@ -32,6 +32,7 @@ frmCancelSend& FirmwareUpload::dialog()
 {
     if (!m_dialog) {
         m_dialog = std::make_unique<frmCancelSend>([this] { return m_engine.bStopSending; });
+        m_dialog->setMenuBar(m_window.menus());
         connect(m_dialog.get(), &frmCancelSend::cancelClicked, this, &FirmwareUpload::Cancel);
     }
     return *m_dialog;
@@ -48,9 +49,7 @@ void FirmwareUpload::Start()
     // A port reset re-enables the command while an upload runs; starting a
     // second one over it would leave the first half-sent.
     if (m_engine.live()) {
-        dialog().show();
-        dialog().raise();
-        dialog().activateWindow();
+        dialog().showActive();
         return;
     }
     CommonDialog& openLog = m_window.fileDialog();
@@ -110,10 +109,11 @@ void FirmwareUpload::Start()
     cancel.Label1->setToolTip(path);
     cancel.setProgress(UploadProgress{0, facts->lines, 0});
     m_sinceProgress.invalidate(); // the first line shows at once
-    cancel.show();
-    cancel.raise();
-    cancel.activateWindow();
+    cancel.showActive();
 
+    // The port the upload is reopened on, whatever Com n comes to mean.
+    m_window.port().holdDevice();
+    m_window.port().setAdvice(PortAdvice::Upload);
     const Status failure = m_engine.sendFirstLine(path, *facts);
     if (failure.failed())
         MessageBoxes::show(failure.description());
@@ -197,6 +197,8 @@ void FirmwareUpload::sendProblem(const QString& description)
 
 void FirmwareUpload::ended(const UploadOutcome& outcome)
 {
+    m_window.port().releaseDevice();
+    m_window.port().setAdvice(PortAdvice::Window);
     m_window.setUploadCommandsEnabled(true);
     if (m_dialog)
         m_dialog->hide();

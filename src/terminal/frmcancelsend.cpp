@@ -5,12 +5,16 @@
 #include "../ui/twips.h"
 #include "../upload/uploadengine.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 frmCancelSend::frmCancelSend(std::function<bool()> stopRequested, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -61,6 +65,83 @@ void frmCancelSend::setProgress(const UploadProgress& progress)
     Progress->setToolTip(text);
 }
 
+void frmCancelSend::showActive()
+{
+    show();
+    raise();
+    m_activationWanted = true;
+    activateWhenMapped();
+}
+
+// Asked for before the window system has mapped the dialog, the activation
+// stays pending inside Qt and is carried out at the map, even when a short
+// upload has hidden the dialog by then: the program would then take its keys
+// for a window nobody sees. So it is asked for only once the dialog shows.
+void frmCancelSend::activateWhenMapped()
+{
+    QWindow* window = windowHandle();
+    if (!m_activationWanted || !isVisible() || !window)
+        return;
+    if (!window->isExposed()) {
+        window->installEventFilter(this);
+        return;
+    }
+    m_activationWanted = false;
+    activateWindow();
+}
+
+bool frmCancelSend::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle())
+        activateWhenMapped();
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmCancelSend::hideEvent(QHideEvent* event)
+{
+    m_activationWanted = false;
+    QDialog::hideEvent(event);
+}
+
+// A hidden dialog never keeps the activation; the window the operator sees
+// gets it back.
+void frmCancelSend::giveActivationBack()
+{
+    if (isVisible() || QApplication::activeWindow() != this)
+        return;
+    QWidget* next = QApplication::activeModalWidget();
+    if (!next && m_menuBar)
+        next = m_menuBar->window();
+    if (next && next->isVisible())
+        next->activateWindow();
+}
+
+void frmCancelSend::keyPressEvent(QKeyEvent* event)
+{
+    if (openMenuFor(event))
+        return;
+    QDialog::keyPressEvent(event);
+}
+
+bool frmCancelSend::openMenuFor(QKeyEvent* event)
+{
+    if (!m_menuBar || !m_menuBar->isVisible() || event->modifiers() != Qt::AltModifier)
+        return false;
+    const QKeySequence pressed(QKeyCombination(Qt::AltModifier, Qt::Key(event->key())));
+    const auto actions = m_menuBar->actions();
+    for (QAction* action : actions) {
+        if (!action->isVisible() || !action->isEnabled() ||
+            QKeySequence::mnemonic(action->text()) != pressed)
+            continue;
+        if (action->menu())
+            m_menuBar->setActiveAction(action);
+        else
+            action->trigger();
+        return true;
+    }
+    return false;
+}
+
 void frmCancelSend::ActivationStep()
 {
     // The window is created topmost; raising keeps it above windows that
@@ -79,15 +160,15 @@ void frmCancelSend::DeactivationStep()
     QWidget* active = QApplication::activeWindow();
     if (!active || active == this)
         return;
-    show();
-    raise();
-    activateWindow();
+    showActive();
 }
 
 void frmCancelSend::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::ActivationChange) {
-        if (isActiveWindow())
+        if (isActiveWindow() && !isVisible())
+            QTimer::singleShot(0, this, &frmCancelSend::giveActivationBack);
+        else if (isActiveWindow())
             ActivationStep();
         else
             QTimer::singleShot(0, this, &frmCancelSend::DeactivationStep);

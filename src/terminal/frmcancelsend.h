@@ -6,6 +6,7 @@
 struct UploadProgress;
 
 class QLabel;
+class QMenuBar;
 class QProgressBar;
 class QPushButton;
 
@@ -28,6 +29,14 @@ public:
 
     void setProgress(const UploadProgress& progress);
 
+    // Shows the dialog on top and makes it the active window once the window
+    // system has mapped it.
+    void showActive();
+
+    // The main window's menus: their access keys pressed here open them, so
+    // that the keyboard reaches every command while the dialog holds it.
+    void setMenuBar(QMenuBar* menuBar) { m_menuBar = menuBar; }
+
     void ActivationStep();
     void DeactivationStep();
 
@@ -37,8 +46,17 @@ signals:
 protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override;
 
 private:
+    void activateWhenMapped();
+    void giveActivationBack();
+    bool openMenuFor(QKeyEvent* event);
+
     std::function<bool()> m_stopRequested;
+    QMenuBar* m_menuBar = nullptr;
+    bool m_activationWanted = false; // shown, and not yet made the active window
 };

@@ -433,8 +433,6 @@ void frmTerminal::mnuOpen_Click()
             --m_toggleBoxes;
         }
     }
-    if (MSComm1->PortOpen())
-        m_portAway = false;
     showPortState();
 }
 
@@ -442,6 +440,8 @@ void frmTerminal::showPortState()
 {
     setPortCommands(MSComm1->PortOpen());
     if (MSComm1->PortOpen()) {
+        m_portAway = false;
+        m_lostInUpload = false;
         imgConnected->raise();
         sbrStatus->setPanelText(QStringLiteral("Settings"),
                                 QStringLiteral("Settings: ") + MSComm1->Settings());
@@ -475,6 +475,7 @@ void frmTerminal::restartPortResetTimer()
 void frmTerminal::disablePortResetTimer()
 {
     Timer4->setEnabled(false);
+    m_lostInUpload = false;
 }
 
 void frmTerminal::setUploadCommandsEnabled(bool enabled)
@@ -490,6 +491,8 @@ void frmTerminal::onPortLost(const QString& description)
     // reset tick would only report the missing device again.
     if (!m_upload->sending())
         Timer4->setEnabled(false);
+    else
+        m_lostInUpload = true;
     showPortState();
     showStatusMessage(description);
 }
@@ -558,8 +561,37 @@ void frmTerminal::Timer4_Timer()
     if (m_toggleBoxes > 0)
         return;
     const QScopedValueRollback<bool> inTick(m_inResetTick, true);
+    // Closing and reopening a port that is not there would leave it closed
+    // for good once it is back; during an upload it is only opened again.
+    if (m_lostInUpload && m_upload->sending() && !MSComm1->PortOpen()) {
+        reopenLostPort();
+        return;
+    }
+    // Reopened as the device it is, not as whatever Com n means by now.
+    const bool hold = MSComm1->PortOpen() && !MSComm1->holdsDevice();
+    if (hold)
+        MSComm1->holdDevice();
     mnuOpen_Click();
     mnuOpen_Click();
+    if (hold)
+        MSComm1->releaseDevice();
+}
+
+void frmTerminal::reopenLostPort()
+{
+    const Status opened = MSComm1->setPortOpen(true);
+    if (opened.failed()) {
+        if (m_portAway) {
+            showStatusMessage(tr("waiting for %1 to come back").arg(MSComm1->device()));
+        } else {
+            // One box for each loss; the ticks go on trying meanwhile.
+            m_portAway = true;
+            ++m_toggleBoxes;
+            MessageBoxes::show(opened.description());
+            --m_toggleBoxes;
+        }
+    }
+    showPortState();
 }
 
 void frmTerminal::mnuSendText_Click()

@@ -99,6 +99,7 @@ public:
     void setEcho(bool on) override { bEcho = on; }
     void setPortCommands(bool portOpen) override;
     CommonDialog& fileDialog() override { return *OpenLog; }
+    QMenuBar* menus() const override { return menuBar(); }
     void insertText(const QString& text) override;
     void setUploadCommandsEnabled(bool enabled) override;
     void enablePacingTimer() override;
@@ -130,6 +131,7 @@ private:
     void checkDrained();
     void endProgram();
     void onPortLost(const QString& description);
+    void reopenLostPort();
 
     QWidget* m_client = nullptr;
     std::unique_ptr<FirmwareUpload> m_upload;
@@ -140,6 +142,9 @@ private:
     // A reset tick could not reopen the port and said so; until it opens
     // again, later ticks only say so in the status panel.
     bool m_portAway = false;
+    // The port went away during the upload under way; the reset ticks only
+    // try to open it again until it is back.
+    bool m_lostInUpload = false;
     bool m_closing = false;
     double m_drainDeadline = 0;
     QTimer m_drainPoll;

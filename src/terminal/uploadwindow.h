@@ -4,6 +4,7 @@
 
 class CommonDialog;
 class MSComm;
+class QMenuBar;
 
 // What an upload needs of the main window: its port, its file dialog, its
 // transcript, its upload commands and its timers.
@@ -13,6 +14,8 @@ public:
     virtual ~UploadWindow() = default;
 
     virtual MSComm& port() = 0;
+    // Whose menus stay reachable by their access keys during an upload.
+    virtual QMenuBar* menus() const = 0;
     virtual CommonDialog& fileDialog() = 0;
     // Adds transcript text at the caret.
     virtual void insertText(const QString& text) = 0;

@@ -259,6 +259,119 @@ QVector<QByteArray> VirtualUnit::answers() const
     return linesOf(answersPath());
 }
 
+XSession::~XSession()
+{
+    stop();
+}
+
+bool XSession::start()
+{
+    for (const char* tool : {"Xvfb", "openbox", "xprop", "xdotool"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            return false;
+    }
+    m_server.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1024x768x24",
+                                            "-nolisten", "tcp"});
+    if (!m_server.waitForReadyRead(10000))
+        return false;
+    m_display = QStringLiteral(":") + QString::fromLatin1(m_server.readLine()).trimmed();
+    m_windowManager.setProcessEnvironment(environment());
+    m_windowManager.setStandardOutputFile(QProcess::nullDevice());
+    m_windowManager.setStandardErrorFile(QProcess::nullDevice());
+    // The window manager is there once it has claimed the screen. Xvfb may
+    // announce its display a moment before it takes connections, and then
+    // the window manager gives up at once: it is started again.
+    return waitFor(
+        [this] {
+            if (m_windowManager.state() == QProcess::NotRunning)
+                m_windowManager.start(QStringLiteral("openbox"), {});
+            QProcess xprop;
+            xprop.setProcessEnvironment(environment());
+            xprop.start(QStringLiteral("xprop"),
+                        {"-root", "-notype", "_NET_SUPPORTING_WM_CHECK"});
+            xprop.waitForFinished(5000);
+            return xprop.readAllStandardOutput().contains("window id");
+        },
+        10000);
+}
+
+void XSession::stop()
+{
+    for (QProcess* p : {&m_windowManager, &m_server}) {
+        if (p->state() == QProcess::NotRunning)
+            continue;
+        p->kill();
+        p->waitForFinished(3000);
+    }
+}
+
+QProcessEnvironment XSession::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return env;
+}
+
+QString XSession::xdotool(const QStringList& arguments) const
+{
+    QProcess p;
+    p.setProcessEnvironment(environment());
+    p.start(QStringLiteral("xdotool"), arguments);
+    p.waitForFinished(10000);
+    return QString::fromLatin1(p.readAllStandardOutput()).trimmed();
+}
+
+QStringList XSession::windows(const QString& title) const
+{
+    return xdotool({"search", "--onlyvisible", "--name", title}).split('\n', Qt::SkipEmptyParts);
+}
+
+void XSession::keys(const QStringList& keys, int delayMs) const
+{
+    xdotool(QStringList{"key", "--delay", QString::number(delayMs)} + keys);
+}
+
+void XSession::type(const QString& text) const
+{
+    xdotool({"type", "--delay", "0", text});
+}
+
+bool XSession::startLoader(QProcess& loader, const QString& program) const
+{
+    loader.setProcessEnvironment(environment());
+    loader.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    loader.start(program, {});
+    const QString window = xdotool(
+        {"search", "--sync", "--onlyvisible", "--name", "^Tarvel Labs Firmware Loader$"});
+    if (window.isEmpty())
+        return false;
+    xdotool({"windowactivate", "--sync", window});
+    keys({"alt+c", "o"});
+    return true;
+}
+
+bool XSession::loadFirmwareByKeys(const QString& path) const
+{
+    keys({"alt+f", "l"});
+    const QString dialog =
+        xdotool({"search", "--sync", "--onlyvisible", "--name", "^Load Firmware File$"})
+            .split('\n')
+            .value(0);
+    if (dialog.isEmpty())
+        return false;
+    xdotool({"windowfocus", "--sync", dialog});
+    type(path);
+    // A Return may go to the name field's completion list first, as it
+    // would for the operator; the dialog takes the next one.
+    const auto closed = [this] { return windows("^Load Firmware File$").isEmpty(); };
+    for (int i = 0; i < 5 && !closed(); ++i) {
+        keys({"Return"});
+        waitFor(closed, 500);
+    }
+    return closed();
+}
+
 QVector<QByteArray> fileLines(const QString& path)
 {
     QVector<QByteArray> lines = linesOf(path);

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -76,6 +77,37 @@ public:
 private:
     QProcess m_process;
     QString m_folder;
+};
+
+// A private X server with a real window manager (openbox), and xdotool to
+// drive the programs on it, as an operator would with the keyboard.
+class XSession
+{
+public:
+    ~XSession();
+    // False when Xvfb, openbox, xprop or xdotool is missing.
+    bool start();
+    void stop();
+    // For a program started on this display.
+    QProcessEnvironment environment() const;
+    QString xdotool(const QStringList& arguments) const;
+    // Visible windows whose title matches `title` (a regular expression).
+    QStringList windows(const QString& title) const;
+    // Keys, as xdotool names them, to whichever window has the focus.
+    void keys(const QStringList& keys, int delayMs = 150) const;
+    // Types into the focused window.
+    void type(const QString& text) const;
+
+    // The loader's window as an operator meets it: started, focused, the
+    // port opened by Alt+C, O. False when the window never showed.
+    bool startLoader(QProcess& loader, const QString& program) const;
+    // File > Load Firmware File... by its keys, the full path typed.
+    bool loadFirmwareByKeys(const QString& path) const;
+
+private:
+    QProcess m_server;
+    QProcess m_windowManager;
+    QString m_display;
 };
 
 // Lines of a file as the loader sends them: split at LF, a CR before it dropped.
