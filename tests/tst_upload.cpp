@@ -449,6 +449,7 @@ void UploadTest::boxesDuringAnUpload_data()
     QTest::addColumn<QString>("trouble");
     QTest::newRow("file gone after choosing") << "file";
     QTest::newRow("port taken by another program") << "port";
+    QTest::newRow("adaptor unplugged, then back") << "unplug";
 }
 
 void UploadTest::boxesDuringAnUpload()
@@ -473,6 +474,25 @@ void UploadTest::boxesDuringAnUpload()
         return;
     }
     QCOMPARE(rig.unit.readFor(2, 2000), QByteArray("T1"));
+    if (trouble == QLatin1String("unplug")) {
+        rig.unit.closeMaster();
+        QVERIFY(waitFor([&] { return rig.boxes.requests.size() == 1; }, 3000));
+        QVERIFY(waitFor(
+            [&] { return rig.form->sbrStatus->panelText("Status").contains("to come back"); },
+            2000));
+        QVERIFY(!hidden);
+        // Back under the same link: the upload goes on at the unit's next prompt.
+        Pty back;
+        linkComPort(1, back.slavePath());
+        QVERIFY(waitFor([&] { return rig.form->MSComm1->PortOpen(); }, 2000));
+        back.write("+");
+        QCOMPARE(back.readFor(2, 2000), QByteArray("T1"));
+        back.write("*");
+        QCOMPARE(back.readFor(2, 2000), QByteArray("T2"));
+        QCOMPARE(rig.boxes.requests.size(), 1);
+        rig.upload().Cancel();
+        return;
+    }
     // Another program takes the device between the reset's close and reopen.
     rig.form->mnuOpen_Click();
     const int holder = ::open(rig.unit.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
