@@ -3,7 +3,7 @@
 # removes it again. Needs root (or sudo); CI runs it after the tests.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-packages+=(dpkg-dev desktop-file-utils appstream)
+packages+=(dpkg-dev desktop-file-utils appstream lintian)
 install_missing
 build_all
 
@@ -13,6 +13,8 @@ cd "$build"
 rm -f tarvel-firmware-loader_*.deb
 cpack -G DEB
 deb=(tarvel-firmware-loader_*.deb)
+# Debian's own checks of the package: no error and no warning.
+lintian --fail-on error,warning "${deb[0]}"
 "${sudo[@]}" dpkg -i "${deb[0]}"
 trap '"${sudo[@]}" dpkg -r tarvel-firmware-loader > /dev/null' EXIT
 

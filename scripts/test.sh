@@ -9,8 +9,9 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 # The window tests drive the real program on a private X server with a
-# window manager; the fuzz targets need clang's libFuzzer.
-packages+=(xvfb xauth xdotool openbox x11-utils clang libclang-rt-14-dev)
+# window manager; srecord judges the file check; the fuzz targets need
+# clang's libFuzzer.
+packages+=(xvfb xauth xdotool openbox x11-utils srecord clang libclang-rt-14-dev)
 
 install_missing
 build_all

@@ -86,6 +86,7 @@ private slots:
     void runs_data();
     void runs();
     void fourPortsAtOnce();
+    void portsListedAndExamined();
     void interruptReleasesThePort();
 };
 
@@ -163,8 +164,21 @@ void CliTest::runs_data()
     QTest::newRow("busy port") << "sound" << QStringList() << QStringList{"--lock"} << 4 << "in use"
                                << 10.0;
     QTest::newRow("no such port") << "sound" << QStringList()
-                                  << QStringList{"-p", "/dev/no-such-tty"} << 4 << "does not exist"
+                                  << QStringList{"-p", "/dev/no-such-tty"} << 4
+                                  << "does not exist. Check that the adaptor is plugged in and that "
+                                     "--port names it"
                                   << 10.0;
+    QTest::newRow("report into a folder that cannot be written")
+        << "sound" << QStringList() << QStringList{"--report", "/no-such-folder/run.json"} << 2
+        << "the report /no-such-folder/run.json cannot be written" << 10.0;
+    QTest::newRow("another build than the one pinned")
+        << "sound" << QStringList() << QStringList{"--sha256", QString(64, 'a')} << 3
+        << "this is not the build meant" << 10.0;
+    QTest::newRow("data outside the address range")
+        << "sound" << QStringList() << QStringList{"--address-range", "0-FF"} << 3
+        << "sound.s19:18: data at 0100-010F lies outside the address range 0000-00FF" << 10.0;
+    QTest::newRow("check names the data and the digest")
+        << "sound" << QStringList() << QStringList{"--check"} << 0 << "sound.s19: sha256 " << 10.0;
     QTest::newRow("usage") << "sound" << QStringList() << QStringList{"-t", "soon"} << 2
                            << "--timeout takes whole seconds" << 10.0;
 }
@@ -266,6 +280,46 @@ void CliTest::interruptReleasesThePort()
     const QString lockName = QStringLiteral("/LCK..") + QString(device).replace('/', '_');
     for (const char* folder : {"/var/lock", "/run/lock", "/tmp"})
         QVERIFY(!QFile::exists(QLatin1String(folder) + lockName));
+}
+
+// --list-ports and --doctor see the pinned ports, including one that leads
+// nowhere, and open nothing but the port named to the doctor.
+void CliTest::portsListedAndExamined()
+{
+    Pty pty;
+    linkComPort(1, pty.slavePath());
+    linkComPort(2, QStringLiteral("/dev/ttyUSB77"));
+    QProcess list;
+    list.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"--list-ports", "--json"});
+    QVERIFY(list.waitForFinished(10000));
+    QCOMPARE(list.exitCode(), 0);
+    const QJsonArray ports = QJsonDocument::fromJson(list.readAllStandardOutput()).array();
+    QJsonObject com1, com2;
+    for (const QJsonValue& p : ports) {
+        if (p["device"].toString() == pty.slavePath())
+            com1 = p.toObject();
+        if (p["device"].toString() == QLatin1String("/dev/ttyUSB77"))
+            com2 = p.toObject();
+    }
+    QCOMPARE(com1["com"].toArray(), QJsonArray{1});
+    QCOMPARE(com1["pinnedBy"].toArray().size(), 1);
+    QVERIFY(com1["mayOpen"].toBool());
+    QVERIFY(!com2["exists"].toBool());
+
+    const Run everything = upload({"--doctor"});
+    QCOMPARE(everything.exitCode, 1);
+    QVERIFY2(everything.errors.isEmpty(), qPrintable(everything.errors));
+    QProcess doctor;
+    doctor.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"--doctor", "-p", "1"});
+    QVERIFY(doctor.waitForFinished(10000));
+    const QString said = QString::fromLocal8Bit(doctor.readAllStandardOutput());
+    QVERIFY2(said.contains(QStringLiteral("1: opened and closed with 38400,N,8,1")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("Com2 is pinned to /dev/ttyUSB77, which does not exist")),
+             qPrintable(said));
+    // Nothing was left locked.
+    const int fd = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
 }
 
 CORE_TEST_MAIN(CliTest)

@@ -88,24 +88,33 @@ void ReliabilityTest::permissionAdvice_data()
 {
     QTest::addColumn<uint>("mode");
     QTest::addColumn<bool>("staleLock");
+    QTest::addColumn<bool>("doctor"); // firmware-upload --doctor -p, not an upload
     QTest::addColumn<QString>("says");
     QTest::addColumn<QString>("neverSays");
     QTest::newRow("owner only")
-        << 0600u << false << "let only its owner use it (owner root, group dialout, mode 0600)"
+        << 0600u << false << false
+        << "let only its owner use it (owner root, group dialout, mode 0600)"
         << "usermod";
-    QTest::newRow("group may only write") << 0620u << false << "let only its owner"
+    QTest::newRow("group may only write") << 0620u << false << false << "let only its owner"
                                           << "usermod";
-    QTest::newRow("group may read and write") << 0660u << false << "sudo usermod -aG dialout $USER"
-                                              << "udev";
+    QTest::newRow("group may read and write")
+        << 0660u << false << false << "sudo usermod -aG dialout $USER"
+        << "udev";
     QTest::newRow("another user's stale lock")
-        << 0666u << true << "left behind by a program that has ended"
+        << 0666u << true << false << "left behind by a program that has ended"
         << "in use";
+    QTest::newRow("doctor: owner only") << 0600u << false << true << "udevadm control --reload"
+                                        << "usermod";
+    QTest::newRow("doctor: group may read and write")
+        << 0660u << false << true << "sudo usermod -aG dialout $USER"
+        << "opened and closed";
 }
 
 void ReliabilityTest::permissionAdvice()
 {
     QFETCH(uint, mode);
     QFETCH(bool, staleLock);
+    QFETCH(bool, doctor);
     QFETCH(QString, says);
     QFETCH(QString, neverSays);
     if (::geteuid() != 0)
@@ -147,12 +156,15 @@ void ReliabilityTest::permissionAdvice()
         l.write(QByteArray::number(pid).rightJustified(10) + "\n");
     }
     QProcess run;
-    run.start("runuser", {"-u", user, "--", FIRMWARE_UPLOAD_PATH, firmware, "-p", pty.slavePath(),
-                          "-s", "38400,N,8,1", "--handshaking", "0", "-t", "1"});
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    const QStringList what = doctor ? QStringList{"--doctor"} : QStringList{firmware, "-t", "1"};
+    run.start("runuser", QStringList{"-u", user, "--", FIRMWARE_UPLOAD_PATH, "-p", pty.slavePath(),
+                                     "-s", "38400,N,8,1", "--handshaking", "0"} +
+                             what);
     QVERIFY(run.waitForFinished(20000));
     QFile::remove(lock);
-    const QString errors = QString::fromLocal8Bit(run.readAllStandardError());
-    QCOMPARE(run.exitCode(), 4);
+    const QString errors = QString::fromLocal8Bit(run.readAllStandardOutput());
+    QCOMPARE(run.exitCode(), doctor ? 1 : 4);
     QVERIFY2(errors.contains(says), qPrintable(errors));
     QVERIFY2(!errors.contains(neverSays), qPrintable(errors));
 }

@@ -4,6 +4,7 @@
 #include "coresupport.h"
 #include "serial/applicationtitle.h"
 #include "serial/commsettings.h"
+#include "serial/doctor.h"
 #include "serial/mscomm.h"
 #include "serial/portresolver.h"
 #include "serial/portsettingsstore.h"
@@ -14,6 +15,8 @@
 #include <QSignalSpy>
 #include <cerrno>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -61,6 +64,7 @@ private slots:
     void permissionAndBusyTexts_data();
     void permissionAndBusyTexts();
     void staleLockFileFound();
+    void lockedUnderTheDeviceName();
     void portNumberRange();
     void everyByteValueArrivesUnaltered();
     void receiveThresholdHoldsAndReleasesEvents();
@@ -69,6 +73,8 @@ private slots:
     void lineErrorCountersRaiseEvents();
     void hangUpClosesOnceWithoutSpinning();
 
+    void doctorFindings_data();
+    void doctorFindings();
     void resolverLinksAndFiles();
     void resolverEnumerationOrder();
     void heldDeviceIsOpenedAgain_data();
@@ -363,6 +369,29 @@ void SerialTest::staleLockFileFound()
     QFile::remove(name);
 }
 
+// Two programs that name one adaptor differently (a by-id link, the
+// device) must see each other's lock file.
+void SerialTest::lockedUnderTheDeviceName()
+{
+    if (!QFileInfo(QStringLiteral("/run/lock")).isWritable())
+        QSKIP("/run/lock cannot be written here");
+    Pty pty;
+    const QString link = tempFolder() + QStringLiteral("/usb-Tarvel_IR_adaptor-if00-port0");
+    QVERIFY(QFile::link(pty.slavePath(), link));
+    MSComm byLink;
+    byLink.setDevicePath(link);
+    QVERIFY(byLink.setPortOpen(true).isOk());
+    QCOMPARE(byLink.device(), pty.slavePath());
+    QVERIFY(QFile::exists(QStringLiteral("/run/lock/LCK..") +
+                          pty.slavePath().mid(5).replace('/', '_')));
+    MSComm byDevice;
+    byDevice.setDevicePath(pty.slavePath());
+    const Status refused = byDevice.setPortOpen(true);
+    QVERIFY(refused.failed());
+    QVERIFY2(refused.description().contains(QStringLiteral("in use")),
+             qPrintable(refused.description()));
+}
+
 void SerialTest::portNumberRange()
 {
     Pty pty;
@@ -541,6 +570,76 @@ void SerialTest::hangUpClosesOnceWithoutSpinning()
              qPrintable(QStringLiteral("%1 s of CPU after the hang-up").arg(cpuUsed)));
     QVERIFY(port.Output("after").failed());
     QCOMPARE(port.OutBufferCount(), 0);
+}
+
+void SerialTest::doctorFindings_data()
+{
+    QTest::addColumn<uint>("mode");
+    QTest::addColumn<bool>("mayOpen");
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<QStringList>("says"); // empty: nothing found
+    QTest::newRow("a healthy adaptor") << 0660u << true << QString() << QStringList();
+    QTest::newRow("added to the group, not logged in again")
+        << 0660u << false << "new group" << QStringList{"log in again", "dialout"};
+    QTest::newRow("not in the group")
+        << 0660u << false << QString() << QStringList{"sudo usermod -aG dialout $USER"};
+    QTest::newRow("only its owner may use it")
+        << 0600u << false << QString()
+        << QStringList{"let only its owner use it", "ATTRS{idVendor}==", "udevadm"};
+    QTest::newRow("stale lock file") << 0660u << true << "stale lock" << QStringList{"sudo rm"};
+    QTest::newRow("pin leading nowhere")
+        << 0660u << true << "dangling pin" << QStringList{"Com2 is pinned to /dev/ttyUSB77"};
+    QTest::newRow("ModemManager") << 0660u << true << "ModemManager"
+                                  << QStringList{"ENV{ID_MM_DEVICE_IGNORE}=\"1\""};
+    QTest::newRow("brltty") << 0660u << true << "brltty"
+                            << QStringList{"sudo apt-get remove brltty"};
+}
+
+void SerialTest::doctorFindings()
+{
+    QFETCH(uint, mode);
+    QFETCH(bool, mayOpen);
+    QFETCH(QString, trouble);
+    QFETCH(QStringList, says);
+    Pty pty;
+    const group* dialout = ::getgrnam("dialout");
+    if (!dialout)
+        QSKIP("no dialout group here");
+    QCOMPARE(::chown(pty.slavePath().toLocal8Bit().constData(), ::geteuid(), dialout->gr_gid), 0);
+    QCOMPARE(::chmod(pty.slavePath().toLocal8Bit().constData(), mode), 0);
+    linkComPort(1, pty.slavePath());
+    if (trouble == "dangling pin")
+        linkComPort(2, QStringLiteral("/dev/ttyUSB77"));
+    const QString lock = QStringLiteral("/run/lock/LCK..") + pty.slavePath().mid(5).replace('/', '_');
+    if (trouble == "stale lock") {
+        if (!QFileInfo(QStringLiteral("/run/lock")).isWritable())
+            QSKIP("/run/lock cannot be written here");
+        QFile l(lock);
+        QVERIFY(l.open(QIODevice::WriteOnly));
+        l.write("  99999999\n"); // no such process
+    }
+    PortEntry entry = PortListing::describe(pty.slavePath());
+    entry.mayOpen = mayOpen; // as an unprivileged user would find it
+    Doctor::System system;
+    system.runningCommands = [&] {
+        return trouble == "ModemManager" ? QStringList{"systemd", "ModemManager"}
+                                         : QStringList{"systemd"};
+    };
+    system.brlttyInstalled = [&] { return trouble == "brltty"; };
+    system.sessionGroups = [] { return QStringList{"users"}; };
+    system.accountGroups = [&] {
+        return trouble == "new group" ? QStringList{"users", "dialout"} : QStringList{"users"};
+    };
+    const QVector<Doctor::Finding> findings = Doctor::examine({entry}, system);
+    QFile::remove(lock);
+    QStringList lines;
+    for (const Doctor::Finding& f : findings)
+        lines << f.subject + QStringLiteral(": ") + f.text;
+    const QString all = lines.join('\n');
+    QCOMPARE(findings.isEmpty(), says.isEmpty());
+    QCOMPARE(findings.size(), says.isEmpty() ? 0 : 1);
+    for (const QString& part : says)
+        QVERIFY2(all.contains(part), qPrintable(all));
 }
 
 void SerialTest::resolverLinksAndFiles()

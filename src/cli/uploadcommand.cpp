@@ -3,18 +3,19 @@
 #include "../platform/terminationsignals.h"
 #include "../serial/applicationtitle.h"
 #include "../serial/portsettingsstore.h"
-#include "../upload/firmwarecheck.h"
+#include "../upload/firmwarefile.h"
+#include "portcommands.h"
 #include "../upload/transcript.h"
 #include "version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -45,8 +46,12 @@ struct UploadCommand::Settings {
     bool force = false;
     bool quiet = false;
     bool verbose = false;
-    QString sha256;
-    FirmwareCheck fileCheck;
+    bool listPorts = false;
+    bool json = false;
+    bool doctor = false;
+    FirmwareCheck::Options checkOptions;
+    QString pinnedDigest; // --sha256, lower case
+    FirmwareFile firmware;
 };
 
 UploadCommand::UploadCommand(QObject* parent) : QObject(parent), m_settings(new Settings)
@@ -88,8 +93,19 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
                                               "and upload again, until interrupted.");
     const QCommandLineOption quiet({"q", "quiet"}, "Only the result lines.");
     const QCommandLineOption verbose({"v", "verbose"}, "Show the transcript as it happens.");
+    const QCommandLineOption addressRange(
+        "address-range",
+        "Refuse a file with data outside LOW-HIGH (hexadecimal, inclusive), such as 0-7FFF.",
+        "LOW-HIGH");
+    const QCommandLineOption sha256("sha256", "Refuse a file whose SHA-256 is not HEX.", "HEX");
+    const QCommandLineOption listPorts(
+        "list-ports", "List the serial ports, their Com numbers and stable names, and exit.");
+    const QCommandLineOption json("json", "With --list-ports: a JSON array for scripts.");
+    const QCommandLineOption doctor(
+        "doctor", "Look for what keeps serial adaptors from working (with -p: that port, opened "
+                  "once), print each finding with its fix, and exit.");
     parser.addOptions({port, settings, handshaking, timeout, maxResends, report, log, check, force,
-                       repeat, quiet, verbose});
+                       repeat, quiet, verbose, addressRange, sha256, listPorts, json, doctor});
     const QCommandLineOption help = parser.addHelpOption();
     // Not addVersionOption(): its -v is --verbose here.
     const QCommandLineOption version("version", "Displays version information.");
@@ -112,10 +128,31 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
         say(QStringLiteral("firmware-upload: %1\nTry firmware-upload --help.").arg(why));
         return int(UsageError);
     };
+    s->listPorts = parser.isSet(listPorts);
+    s->json = parser.isSet(json);
+    s->doctor = parser.isSet(doctor);
+    if (s->json && !s->listPorts)
+        return usage(QStringLiteral("--json goes with --list-ports"));
+    if (s->listPorts && s->doctor)
+        return usage(QStringLiteral("give --list-ports or --doctor, not both"));
     const QStringList files = parser.positionalArguments();
-    if (files.size() != 1)
+    const bool needsFile = !s->listPorts && !s->doctor;
+    if (needsFile && files.size() != 1)
         return usage(files.isEmpty() ? "no firmware file given" : "give one firmware file only");
-    s->file = files.first();
+    if (!needsFile && !files.isEmpty())
+        return usage(QStringLiteral("--list-ports and --doctor take no firmware file"));
+    s->file = files.value(0);
+    if (parser.isSet(addressRange)) {
+        s->checkOptions.allowed = FirmwareCheck::parseRange(parser.value(addressRange));
+        if (!s->checkOptions.allowed)
+            return usage(QStringLiteral("--address-range takes LOW-HIGH in hexadecimal, such as "
+                                        "0-7FFF"));
+    }
+    if (parser.isSet(sha256)) {
+        s->pinnedDigest = parser.value(sha256).toLower();
+        if (!FirmwareFile::isDigest(s->pinnedDigest))
+            return usage(QStringLiteral("--sha256 takes 64 hexadecimal digits"));
+    }
     s->check = parser.isSet(check);
     s->force = parser.isSet(force);
     s->quiet = parser.isSet(quiet);
@@ -124,10 +161,12 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
     s->logPath = parser.value(log);
     s->options.repeat = parser.isSet(repeat);
     s->ports = parser.values(port);
-    if (s->ports.isEmpty() && !s->check)
+    if (s->ports.isEmpty() && !s->check && needsFile)
         return usage(QStringLiteral("no port given (--port)"));
     if (s->ports.removeDuplicates() > 0)
         return usage(QStringLiteral("a port is given twice"));
+    if (s->doctor && s->ports.size() > 1)
+        return usage(QStringLiteral("--doctor looks at one port at a time"));
 
     bool ok = false;
     s->options.timeoutSeconds = parser.value(timeout).toInt(&ok);
@@ -162,42 +201,47 @@ int UploadCommand::checkFile()
 {
     Settings& s = *m_settings;
     QString why;
-    const auto check = FirmwareCheck::of(s.file, &why);
-    if (!check) {
+    const auto firmware = FirmwareFile::read(s.file, s.checkOptions, &why);
+    if (!firmware) {
         say(QStringLiteral("firmware-upload: %1").arg(why));
         return FileError;
     }
-    s.fileCheck = *check;
+    s.firmware = *firmware;
+    const FirmwareCheck& check = firmware->check;
     const QString name = QFileInfo(s.file).fileName();
-    for (const FirmwareCheck::Problem& p : check->problems)
-        say(p.line > 0 ? QStringLiteral("%1:%2: %3").arg(name).arg(p.line).arg(p.text)
-                       : QStringLiteral("%1: %2").arg(name, p.text));
-    if (check->problemCount > check->problems.size())
+    auto sayAt = [&](const FirmwareCheck::Problem& p, const QString& prefix) {
+        say(p.line > 0 ? QStringLiteral("%1:%2: %3%4").arg(name).arg(p.line).arg(prefix, p.text)
+                       : QStringLiteral("%1: %2%3").arg(name, prefix, p.text));
+    };
+    for (const FirmwareCheck::Problem& p : check.problems)
+        sayAt(p, QString());
+    if (check.problemCount > check.problems.size())
         say(QStringLiteral("%1: %2 more problems")
                 .arg(name)
-                .arg(check->problemCount - check->problems.size()));
-
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    const auto facts = FirmwareStream::examine(s.file, &why, &hash);
-    if (!facts) {
-        say(QStringLiteral("firmware-upload: %1").arg(why));
-        return FileError;
+                .arg(check.problemCount - check.problems.size()));
+    if (s.check || s.verbose) {
+        for (const FirmwareCheck::Problem& p : check.notes)
+            sayAt(p, QStringLiteral("note: "));
     }
+
     s.options.file = s.file;
-    s.options.facts = *facts;
-    if (facts->lines == 0) {
+    s.options.facts = firmware->facts;
+    if (firmware->facts.lines == 0) {
         say(QStringLiteral("%1: the file is empty: there is no line to send").arg(name));
         return FileError;
     }
-    s.sha256 = QString::fromLatin1(hash.result().toHex());
+    if (!s.pinnedDigest.isEmpty() && s.pinnedDigest != firmware->sha256) {
+        say(QStringLiteral("%1: its SHA-256 is %2, not the %3 asked for: this is not the build "
+                           "meant")
+                .arg(name, firmware->sha256, s.pinnedDigest));
+        return FileError;
+    }
 
-    const QString kind =
-        check->srecords ? QStringLiteral("S-records") : QStringLiteral("text lines");
-    if (!check->passed()) {
-        const bool binary = facts->longestLine > FirmwareStream::MaximumLineLength;
-        const QString problems = check->problemCount == 1
+    if (!check.passed()) {
+        const bool binary = firmware->facts.longestLine > FirmwareStream::MaximumLineLength;
+        const QString problems = check.problemCount == 1
                                      ? QStringLiteral("1 problem")
-                                     : QStringLiteral("%1 problems").arg(check->problemCount);
+                                     : QStringLiteral("%1 problems").arg(check.problemCount);
         if (!s.force || binary) {
             const QString hint =
                 s.check || binary ? QString() : QStringLiteral("; --force sends it anyway");
@@ -207,9 +251,47 @@ int UploadCommand::checkFile()
         say(QStringLiteral("%1: fails its check (%2); sending it anyway (--force)")
                 .arg(name, problems));
     } else if (s.check || s.verbose) {
-        say(QStringLiteral("%1: %2 %3, passes its check").arg(name).arg(facts->lines).arg(kind));
+        say(QStringLiteral("%1: %2 %3, passes its check")
+                .arg(name)
+                .arg(firmware->facts.lines)
+                .arg(check.formatName()));
+    }
+    if (s.check || s.verbose) {
+        if (check.records())
+            say(QStringLiteral("%1: data %2").arg(name, FirmwareCheck::describeRanges(check.ranges)));
+        say(QStringLiteral("%1: sha256 %2").arg(name, firmware->sha256));
     }
     return s.check ? int(Success) : -1;
+}
+
+// Every file the command was asked to write is opened before anything is
+// sent, so that a bad path costs no unit.
+int UploadCommand::openOutputs()
+{
+    const Settings& s = *m_settings;
+    auto refuse = [](const QString& what, const QString& path, const QString& why) {
+        say(QStringLiteral("firmware-upload: the %1 %2 cannot be written: %3; nothing was sent")
+                .arg(what, path, why));
+        return int(UsageError);
+    };
+    if (!s.logPath.isEmpty()) {
+        m_log.setFileName(s.logPath);
+        if (!m_log.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+            return refuse(QStringLiteral("log"), s.logPath, m_log.errorString());
+    }
+    if (!s.reportPath.isEmpty() && s.reportPath != QLatin1String("-")) {
+        // Written in full at the end, or not at all.
+        m_report = std::make_unique<QSaveFile>(s.reportPath);
+        if (!m_report->open(QIODevice::WriteOnly))
+            return refuse(QStringLiteral("report"), s.reportPath, m_report->errorString());
+    }
+    return -1;
+}
+
+void UploadCommand::outputFailed(const QString& what, const QString& path, const QString& why)
+{
+    say(QStringLiteral("firmware-upload: the %1 %2 could not be written: %3").arg(what, path, why));
+    m_exitCode = qMax(m_exitCode, int(UsageError));
 }
 
 int UploadCommand::start(const QStringList& arguments)
@@ -217,16 +299,14 @@ int UploadCommand::start(const QStringList& arguments)
     Settings& s = *m_settings;
     if (const int code = parse(arguments, &s); code >= 0)
         return code;
+    if (s.listPorts)
+        return PortCommands::listPorts(s.json);
+    if (s.doctor)
+        return PortCommands::doctor(s.ports.value(0), s.options.settings, s.options.handshaking);
     if (const int code = checkFile(); code >= 0)
         return code;
-    if (!s.logPath.isEmpty()) {
-        m_log.setFileName(s.logPath);
-        if (!m_log.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-            say(QStringLiteral("firmware-upload: the log %1 could not be written: %2")
-                    .arg(s.logPath, m_log.errorString()));
-            return UsageError;
-        }
-    }
+    if (const int code = openOutputs(); code >= 0)
+        return code;
     m_signals = new TerminationSignals(this);
     connect(m_signals, &TerminationSignals::received, this, &UploadCommand::onSignal);
     for (const QString& port : s.ports) {
@@ -273,8 +353,11 @@ void UploadCommand::onTraffic(UploadJob* job, const QString& text)
                                     .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs),
                                          job->port(), Transcript::shown(line));
         if (m_log.isOpen()) {
-            m_log.write(stamped.toUtf8() + '\n');
-            m_log.flush();
+            const QByteArray bytes = stamped.toUtf8() + '\n';
+            if (m_log.write(bytes) != bytes.size() || !m_log.flush()) {
+                outputFailed(QStringLiteral("log"), m_log.fileName(), m_log.errorString());
+                m_log.close();
+            }
         }
         if (m_settings->verbose)
             say(stamped);
@@ -412,10 +495,11 @@ void UploadCommand::writeReport()
         {"program", "firmware-upload"},
         {"version", LOADER_VERSION},
         {"file", QJsonObject{{"path", QFileInfo(s.file).absoluteFilePath()},
-                             {"sha256", s.sha256},
+                             {"sha256", s.firmware.sha256},
                              {"lines", s.options.facts.lines},
-                             {"srecords", s.fileCheck.srecords},
-                             {"passedCheck", s.fileCheck.passed()}}},
+                             {"srecords", s.firmware.check.format == FirmwareCheck::Format::SRecords},
+                             {"format", s.firmware.check.formatName()},
+                             {"passedCheck", s.firmware.check.passed()}}},
         {"settings", QJsonObject{{"settings", s.options.settings},
                                  {"handshaking", s.options.handshaking},
                                  {"timeoutSeconds", s.options.timeoutSeconds},
@@ -429,8 +513,9 @@ void UploadCommand::writeReport()
         std::fflush(stdout);
         return;
     }
-    QFile out(s.reportPath);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(json) != json.size())
-        say(QStringLiteral("firmware-upload: the report %1 could not be written: %2")
-                .arg(s.reportPath, out.errorString()));
+    if (!m_report)
+        return;
+    if (m_report->write(json) != json.size() || !m_report->commit())
+        outputFailed(QStringLiteral("report"), s.reportPath, m_report->errorString());
+    m_report.reset();
 }

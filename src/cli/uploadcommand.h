@@ -3,6 +3,7 @@
 #include "uploadjob.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QHash>
 #include <QObject>
 #include <QStringList>
@@ -23,7 +24,7 @@ public:
     enum ExitCode {
         Success = 0,
         UploadFailed = 1,
-        UsageError = 2,
+        UsageError = 2, // also: an output file that cannot be written
         FileError = 3,
         PortError = 4,
         Interrupted = 130,
@@ -44,6 +45,8 @@ private:
     struct Settings;
     int parse(const QStringList& arguments, Settings* settings);
     int checkFile();
+    int openOutputs();
+    void outputFailed(const QString& what, const QString& path, const QString& why);
     void onJobFinished();
     void onUnitFinished(UploadJob* job, const UploadJob::Outcome& outcome);
     void onTraffic(UploadJob* job, const QString& text);
@@ -57,6 +60,7 @@ private:
     int m_progressLines = 0; // lines drawn by the last progress redraw
     int m_signal = 0; // the first termination signal, once one came
     QFile m_log;
+    std::unique_ptr<QSaveFile> m_report;
     QHash<UploadJob*, QString> m_logLines; // partial transcript lines
     TerminationSignals* m_signals = nullptr;
     int m_exitCode = Success;

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSerialPortInfo>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -49,15 +50,11 @@ LockFile findLockFile(const QString& device)
     return found;
 }
 
-DeviceAccess inspectDevice(const QString& device)
+DeviceAccess inspectOwnership(const QString& device)
 {
     DeviceAccess access;
 #ifdef Q_OS_UNIX
     const QByteArray path = device.toLocal8Bit();
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    access.probeErrno = fd < 0 ? errno : 0;
-    if (fd >= 0)
-        ::close(fd);
     struct stat st {
     };
     if (::stat(path.constData(), &st) == 0) {
@@ -67,6 +64,26 @@ DeviceAccess inspectDevice(const QString& device)
         const group* gr = ::getgrgid(st.st_gid);
         access.group = gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(st.st_gid);
     }
+#else
+    Q_UNUSED(device);
+#endif
+    const QSerialPortInfo info(QFileInfo(device).fileName());
+    if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+        access.usbIds = QStringLiteral("%1:%2")
+                            .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                            .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'));
+    }
+    return access;
+}
+
+DeviceAccess inspectDevice(const QString& device)
+{
+    DeviceAccess access = inspectOwnership(device);
+#ifdef Q_OS_UNIX
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    access.probeErrno = fd < 0 ? errno : 0;
+    if (fd >= 0)
+        ::close(fd);
     const LockFile lock = findLockFile(device);
     if (lock.stale)
         access.staleLock = lock.path;
@@ -144,10 +161,12 @@ QString lockedOrForbidden(const QString& label, const DeviceAccess& access, Port
         }
         return QStringLiteral("Permission denied for %1: the device's permissions let only its "
                               "owner use it (owner %2, group %3, mode %4). Give it to the dialout "
-                              "group with a udev rule (see \"Permission denied\" in the README), "
-                              "or ask your administrator.")
+                              "group with a udev rule in %5: %6, then run \"sudo udevadm control "
+                              "--reload && sudo udevadm trigger\" (see \"Permission denied\" in "
+                              "the README), or ask your administrator.")
             .arg(label, access.owner, access.group,
-                 QStringLiteral("%1").arg(access.mode, 4, 8, QLatin1Char('0')));
+                 QStringLiteral("%1").arg(access.mode, 4, 8, QLatin1Char('0')), udevRuleFile(),
+                 udevRule(access.usbIds, QStringLiteral("GROUP=\"dialout\", MODE=\"0660\"")));
     }
     if (access.probeErrno == ENOENT || access.probeErrno == ENODEV || access.probeErrno == ENXIO)
         return missing(label, advice);
@@ -207,6 +226,22 @@ QString notOpen(const QString& label, PortAdvice advice)
     }
     return QStringLiteral("%1 is not open, so nothing was sent. Open the port and try again.")
         .arg(label);
+}
+
+QString udevRule(const QString& usbIds, const QString& assignments)
+{
+    // Never a rule for every tty: unknown ids stay for the reader to fill in.
+    QStringList ids = usbIds.split(QLatin1Char(':'));
+    if (ids.size() != 2)
+        ids = QStringList{QStringLiteral("<vendor id from lsusb>"),
+                          QStringLiteral("<product id from lsusb>")};
+    return QStringLiteral("SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\", %3")
+        .arg(ids[0], ids[1], assignments);
+}
+
+QString udevRuleFile()
+{
+    return QStringLiteral("/etc/udev/rules.d/70-firmware-loader.rules");
 }
 
 } // namespace PortDiagnosis

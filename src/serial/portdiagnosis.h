@@ -33,8 +33,12 @@ struct DeviceAccess {
     QString staleLock; // a lock file of a program that has ended, if one is there
     qint64 holderPid = 0; // the live process a lock file names, if any
     QString holderCommand;
+    QString usbIds; // "0403:6001" for a USB adaptor the system lists
 };
+// Opens the device once, without locking it, to learn why it cannot be used.
 DeviceAccess inspectDevice(const QString& device);
+// Only what can be seen without opening it: owner, group, mode.
+DeviceAccess inspectOwnership(const QString& device);
 
 namespace PortDiagnosis {
 
@@ -51,5 +55,10 @@ QString lost(const QString& where, bool gone, PortAdvice advice);
 QString stopped(const QString& where, const QString& why, PortAdvice advice);
 // A line could not be sent because the port is closed.
 QString notOpen(const QString& label, PortAdvice advice);
+
+// A udev rule for the adaptor with these USB ids ("0403:6001"; any tty
+// when empty) that sets `assignments`, and where to put it.
+QString udevRule(const QString& usbIds, const QString& assignments);
+QString udevRuleFile();
 
 } // namespace PortDiagnosis

@@ -396,6 +396,11 @@ QByteArray realBinaryBytes(int size)
 
 bool makeSrecordFile(const QByteArray& bytes, const QString& path)
 {
+    return makeRecordFile(bytes, path, {QStringLiteral("-O"), QStringLiteral("srec")});
+}
+
+bool makeRecordFile(const QByteArray& bytes, const QString& path, const QStringList& objcopy)
+{
     const QString binary = path + QStringLiteral(".bin");
     QFile out(binary);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -403,8 +408,8 @@ bool makeSrecordFile(const QByteArray& bytes, const QString& path)
     out.write(bytes);
     out.close();
     const int status = QProcess::execute(
-        QStringLiteral("objcopy"), {QStringLiteral("-I"), QStringLiteral("binary"),
-                                    QStringLiteral("-O"), QStringLiteral("srec"), binary, path});
+        QStringLiteral("objcopy"),
+        QStringList{QStringLiteral("-I"), QStringLiteral("binary")} + objcopy + QStringList{binary, path});
     QFile::remove(binary);
     return status == 0 && QFile::exists(path);
 }

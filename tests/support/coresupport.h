@@ -116,6 +116,8 @@ QVector<QByteArray> fileLines(const QString& path);
 // An S-record file made with objcopy from `bytes` of a real binary, written
 // to `path`.
 bool makeSrecordFile(const QByteArray& bytes, const QString& path);
+// The same with objcopy's output options, such as {"-O", "ihex"}.
+bool makeRecordFile(const QByteArray& bytes, const QString& path, const QStringList& objcopy);
 // Some bytes of a real binary on this machine.
 QByteArray realBinaryBytes(int size);
 
