@@ -87,6 +87,7 @@ private slots:
     void runs();
     void fourPortsAtOnce();
     void portsListedAndExamined();
+    void stationUntilCtrlC();
     void interruptReleasesThePort();
 };
 
@@ -177,6 +178,9 @@ void CliTest::runs_data()
     QTest::newRow("data outside the address range")
         << "sound" << QStringList() << QStringList{"--address-range", "0-FF"} << 3
         << "sound.s19:18: data at 0100-010F lies outside the address range 0000-00FF" << 10.0;
+    QTest::newRow("station with a record that cannot be written")
+        << "sound" << QStringList() << QStringList{"--station", "--record", "/no-such-folder/u.jsonl"}
+        << 2 << "the record /no-such-folder/u.jsonl cannot be written" << 10.0;
     QTest::newRow("check names the data and the digest")
         << "sound" << QStringList() << QStringList{"--check"} << 0 << "sound.s19: sha256 " << 10.0;
     QTest::newRow("usage") << "sound" << QStringList() << QStringList{"-t", "soon"} << 2
@@ -318,6 +322,33 @@ void CliTest::portsListedAndExamined()
              qPrintable(said));
     // Nothing was left locked.
     const int fd = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+}
+
+// Started before its adaptor exists, the station flashes the unit once it
+// is there, and ends on Ctrl+C with the port released.
+void CliTest::stationUntilCtrlC()
+{
+    const QString path = srecords("station.s19", 20);
+    const QString link = tempFolder() + "/usb-Tarvel_IR_adaptor-if00-port0";
+    const QString record = tempFolder() + "/units.jsonl";
+    VirtualUnit unit;
+    const Run run = upload({path, "--station", "-p", link, "--record", record, "-q"},
+                           [&](QProcess& p) {
+                               pump(1500);
+                               const QString device = unit.start(0, {"--prompt-interval", "50"});
+                               QVERIFY(QFile::link(device, link));
+                               QVERIFY(waitFor([&] { return QFile(record).size() > 0; }, 10000));
+                               pump(500);
+                               ::kill(pid_t(p.processId()), SIGINT);
+                           });
+    QCOMPARE(run.exitCode, 130);
+    QVERIFY2(run.errors.contains(link + ": waiting for the adaptor: " + link + " does not exist"),
+             qPrintable(run.errors));
+    QVERIFY2(run.errors.contains(link + ": pass, 22 lines"), qPrintable(run.errors));
+    QVERIFY2(run.errors.contains("1 passed, 0 failed"), qPrintable(run.errors));
+    const int fd = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY);
     QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
     ::close(fd);
 }

@@ -86,3 +86,10 @@ double LineFramer::silenceDeadline() const
 }
 
 } // namespace unit
+
+bool unit::isEndRecord(const std::string& line)
+{
+    if (line.size() >= 2 && line[0] == 'S')
+        return line[1] == '7' || line[1] == '8' || line[1] == '9';
+    return line.size() >= 9 && line.compare(0, 9, ":00000001") == 0;
+}

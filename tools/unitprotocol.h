@@ -14,6 +14,8 @@ std::optional<std::size_t> srecordLength(const std::string& buffer);
 // Whether `line` is an S-record whose hex digits and checksum are right.
 bool srecordValid(const std::string& line);
 bool looksLikeSrecord(const std::string& line);
+// An S7, S8 or S9 record, or Intel HEX's end-of-file record.
+bool isEndRecord(const std::string& line);
 
 // Cuts the received bytes into lines: an S-record ends where its count field
 // says; any other text ends after a short silence.

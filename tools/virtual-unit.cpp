@@ -48,6 +48,7 @@ struct Options {
     double noiseRate = 0;
     long baud = 0;
     double frameGapMs = 30;
+    double awayAfterEndMs = 0; // a production line: the unit taken away, the next one placed
     std::string logPath;
     std::string answersPath;
     std::string timingPath;
@@ -69,6 +70,9 @@ void usage(std::FILE* to)
         "  --noise-rate R        rate of answers with a noise character before them\n"
         "  --baud B              take as long as B baud would to receive and answer\n"
         "  --frame-gap MS        silence that ends a line that is no S-record (default 30)\n"
+        "  --next-unit-after MS  after an end record (S7-S9, :00000001FF) say nothing for MS,\n"
+        "                        then prompt as a new unit (0: prompt on, as one that\n"
+        "                        restarted; the default)\n"
         "  --log FILE            every received line, exact bytes, one per line\n"
         "  --answers FILE        the answer to each received line, one per line\n"
         "  --timing FILE         per line, monotonic ms: first byte in, last byte in,\n"
@@ -112,6 +116,8 @@ bool parse(int argc, char** argv, Options* o)
             o->baud = std::atol(value("--baud"));
         else if (a == "--frame-gap")
             o->frameGapMs = std::atof(value("--frame-gap"));
+        else if (a == "--next-unit-after")
+            o->awayAfterEndMs = std::atof(value("--next-unit-after"));
         else if (a == "--log")
             o->logPath = value("--log");
         else if (a == "--answers")
@@ -228,10 +234,11 @@ int main(int argc, char** argv)
     double lastFlushMs = nowMs();
     bool silent = options.silentAfter == 0;
     double nextPrompt = nowMs() + options.promptIntervalMs;
+    double awayUntil = -1; // no unit in front of the adaptor until then
 
     auto prompting = [&] {
         return options.promptIntervalMs > 0 && !silent && framer.empty() &&
-               !(options.promptOnlyBeforeUpload && received > 0);
+               !(options.promptOnlyBeforeUpload && received > 0) && nowMs() >= awayUntil;
     };
 
     while (!stopRequested) {
@@ -239,6 +246,8 @@ int main(int argc, char** argv)
         double wake = -1;
         if (prompting())
             wake = nextPrompt;
+        else if (awayUntil > now)
+            wake = awayUntil;
         if (const double d = framer.silenceDeadline(); d >= 0)
             wake = wake < 0 ? d : std::min(wake, d);
         // Records reach their files within 50 ms, not after every line.
@@ -300,6 +309,10 @@ int main(int argc, char** argv)
             // Bytes of the next line that came in the same read.
             lineStartMs = framer.empty() ? -1 : nowMs();
             nextPrompt = nowMs() + options.promptIntervalMs;
+            if (options.awayAfterEndMs > 0 && unit::isEndRecord(*line)) {
+                awayUntil = nowMs() + options.awayAfterEndMs;
+                nextPrompt = awayUntil;
+            }
         }
 
         if (recordsDirty && nowMs() - lastFlushMs >= 50) {

@@ -5,6 +5,9 @@
 #include "../serial/portsettingsstore.h"
 #include "../upload/firmwarefile.h"
 #include "portcommands.h"
+#include "progresslines.h"
+#include "stationrun.h"
+#include "../station/station.h"
 #include "../upload/transcript.h"
 #include "version.h"
 
@@ -16,6 +19,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSysInfo>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -24,14 +28,7 @@ namespace {
 
 void say(const QString& text)
 {
-    std::fputs(qPrintable(text + QLatin1Char('\n')), stderr);
-    std::fflush(stderr);
-}
-
-QString seconds(double s)
-{
-    const int whole = int(s + 0.5);
-    return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+    ProgressLines::say(text);
 }
 
 } // namespace
@@ -49,6 +46,10 @@ struct UploadCommand::Settings {
     bool listPorts = false;
     bool json = false;
     bool doctor = false;
+    QString summaryPath;
+    bool station = false;
+    QString recordPath;
+    SlotHost::Settings slot; // --station: what each slot does
     FirmwareCheck::Options checkOptions;
     QString pinnedDigest; // --sha256, lower case
     FirmwareFile firmware;
@@ -104,8 +105,30 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
     const QCommandLineOption doctor(
         "doctor", "Look for what keeps serial adaptors from working (with -p: that port, opened "
                   "once), print each finding with its fix, and exit.");
+    const QCommandLineOption station(
+        "station", "A production station: each port a slot that waits for its adaptor and its "
+                   "units, flashing unit after unit, until Ctrl+C or SIGTERM.");
+    const QCommandLineOption record(
+        "record", "Append one JSON line per unit to FILE, each on the disk before the next.",
+        "FILE");
+    const QCommandLineOption nextAfter(
+        "next-after", "--station: a new unit counts after SEC seconds without a sound from the "
+                      "slot (default 2).",
+        "SEC", "2");
+    const QCommandLineOption warnResends(
+        "warn-resends", "--station: warn of a unit sent more than PERCENT of its lines again "
+                        "(default 10).",
+        "PERCENT", "10");
+    const QCommandLineOption stationName("station-name",
+                                         "--station: the name in the record (default: the host "
+                                         "name).",
+                                         "NAME");
+    const QCommandLineOption summary(
+        "summary", "Print pass and fail counts per station, slot and file from a record FILE.",
+        "FILE");
     parser.addOptions({port, settings, handshaking, timeout, maxResends, report, log, check, force,
-                       repeat, quiet, verbose, addressRange, sha256, listPorts, json, doctor});
+                       repeat, quiet, verbose, addressRange, sha256, listPorts, json, doctor,
+                       station, record, nextAfter, warnResends, stationName, summary});
     const QCommandLineOption help = parser.addHelpOption();
     // Not addVersionOption(): its -v is --verbose here.
     const QCommandLineOption version("version", "Displays version information.");
@@ -131,16 +154,24 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
     s->listPorts = parser.isSet(listPorts);
     s->json = parser.isSet(json);
     s->doctor = parser.isSet(doctor);
+    s->summaryPath = parser.value(summary);
+    s->station = parser.isSet(station);
     if (s->json && !s->listPorts)
         return usage(QStringLiteral("--json goes with --list-ports"));
-    if (s->listPorts && s->doctor)
-        return usage(QStringLiteral("give --list-ports or --doctor, not both"));
+    if (int(s->listPorts) + int(s->doctor) + int(!s->summaryPath.isEmpty()) + int(s->station) > 1)
+        return usage(QStringLiteral("give one of --list-ports, --doctor, --summary and --station"));
     const QStringList files = parser.positionalArguments();
-    const bool needsFile = !s->listPorts && !s->doctor;
+    const bool needsFile = !s->listPorts && !s->doctor && s->summaryPath.isEmpty();
     if (needsFile && files.size() != 1)
         return usage(files.isEmpty() ? "no firmware file given" : "give one firmware file only");
     if (!needsFile && !files.isEmpty())
-        return usage(QStringLiteral("--list-ports and --doctor take no firmware file"));
+        return usage(QStringLiteral("--list-ports, --doctor and --summary take no firmware file"));
+    s->recordPath = parser.value(record);
+    if (!s->recordPath.isEmpty() && !s->station)
+        return usage(QStringLiteral("--record goes with --station (--report records one run)"));
+    if (s->station && (s->check || parser.isSet(repeat) || parser.isSet(report)))
+        return usage(QStringLiteral("--station loops by itself and keeps its --record; it takes "
+                                    "no --check, --repeat or --report"));
     s->file = files.value(0);
     if (parser.isSet(addressRange)) {
         s->checkOptions.allowed = FirmwareCheck::parseRange(parser.value(addressRange));
@@ -175,6 +206,14 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
     s->options.maximumRejections = parser.value(maxResends).toInt(&ok);
     if (!ok || s->options.maximumRejections < 1)
         return usage(QStringLiteral("--max-resends takes a whole number from 1"));
+    s->slot.nextAfterSeconds = parser.value(nextAfter).toDouble(&ok);
+    if (!ok || s->slot.nextAfterSeconds < 0.1 || s->slot.nextAfterSeconds > 3600)
+        return usage(QStringLiteral("--next-after takes seconds from 0.1 to 3600"));
+    s->slot.warnResendsPercent = parser.value(warnResends).toDouble(&ok);
+    if (!ok || s->slot.warnResendsPercent < 0)
+        return usage(QStringLiteral("--warn-resends takes a percentage"));
+    s->slot.stationName = parser.isSet(stationName) ? parser.value(stationName)
+                                                    : QSysInfo::machineHostName();
 
     // The window's saved Properties, where the command line says nothing.
     const QString app = applicationTitle();
@@ -194,6 +233,10 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
         if (!ok || s->options.handshaking < 0 || s->options.handshaking > 3)
             return usage(QStringLiteral("handshaking \"%1\" is not 0, 1, 2 or 3").arg(code));
     }
+    s->slot.settings = s->options.settings;
+    s->slot.handshaking = s->options.handshaking;
+    s->slot.timeoutSeconds = s->options.timeoutSeconds;
+    s->slot.maximumRejections = s->options.maximumRejections;
     return -1;
 }
 
@@ -264,6 +307,42 @@ int UploadCommand::checkFile()
     return s.check ? int(Success) : -1;
 }
 
+int UploadCommand::summarize(const QString& path)
+{
+    RecordSummary summary;
+    QString why;
+    if (!RecordSummary::read(path, &summary, &why)) {
+        say(QStringLiteral("firmware-upload: %1").arg(why));
+        return FileError;
+    }
+    std::fputs(qPrintable(summary.toText() + QLatin1Char('\n')), stdout);
+    return Success;
+}
+
+int UploadCommand::startStation()
+{
+    Settings& s = *m_settings;
+    m_station = std::make_unique<Station>();
+    m_station->setSettings(s.slot);
+    QString why;
+    if (!m_station->setFirmware(s.firmware, s.pinnedDigest, &why)) {
+        say(QStringLiteral("firmware-upload: %1").arg(why));
+        return FileError;
+    }
+    if (!s.recordPath.isEmpty() && !m_station->openRecord(s.recordPath, &why)) {
+        say(QStringLiteral("firmware-upload: %1; nothing was sent").arg(why));
+        return UsageError;
+    }
+    for (const QString& port : s.ports)
+        m_station->addSlot(port);
+    m_stationRun = std::make_unique<StationRun>(*m_station, s.quiet);
+    connect(m_stationRun.get(), &StationRun::done, this, &UploadCommand::done);
+    m_signals = new TerminationSignals(this);
+    connect(m_signals, &TerminationSignals::received, m_stationRun.get(), &StationRun::interrupt);
+    m_stationRun->start();
+    return -1;
+}
+
 // Every file the command was asked to write is opened before anything is
 // sent, so that a bad path costs no unit.
 int UploadCommand::openOutputs()
@@ -303,10 +382,14 @@ int UploadCommand::start(const QStringList& arguments)
         return PortCommands::listPorts(s.json);
     if (s.doctor)
         return PortCommands::doctor(s.ports.value(0), s.options.settings, s.options.handshaking);
+    if (!s.summaryPath.isEmpty())
+        return summarize(s.summaryPath);
     if (const int code = checkFile(); code >= 0)
         return code;
     if (const int code = openOutputs(); code >= 0)
         return code;
+    if (s.station)
+        return startStation();
     m_signals = new TerminationSignals(this);
     connect(m_signals, &TerminationSignals::received, this, &UploadCommand::onSignal);
     for (const QString& port : s.ports) {
@@ -430,7 +513,7 @@ void UploadCommand::drawProgress(bool final)
                     text += QStringLiteral("  %1 sent again").arg(p.resends);
                 if (rate > 0)
                     text += QStringLiteral("  %1 left")
-                                .arg(seconds((p.totalLines - p.linesSent) / rate));
+                                .arg(ProgressLines::minutes((p.totalLines - p.linesSent) / rate));
                 break;
             }
             default:
@@ -440,21 +523,7 @@ void UploadCommand::drawProgress(bool final)
             lines << QStringLiteral("%1  %2").arg(job->port(), text);
         }
     }
-    // Over the previous drawing, in place.
-    QString out;
-    if (m_progressLines > 0)
-        out += QStringLiteral("\x1b[%1A").arg(m_progressLines);
-    for (const QString& l : lines)
-        out += QStringLiteral("\r\x1b[K") + l + QLatin1Char('\n');
-    for (int i = int(lines.size()); i < m_progressLines; ++i)
-        out += QStringLiteral("\r\x1b[K\n");
-    if (m_progressLines > int(lines.size()))
-        out += QStringLiteral("\x1b[%1A").arg(m_progressLines - int(lines.size()));
-    m_progressLines = int(lines.size());
-    if (!out.isEmpty()) {
-        std::fputs(qPrintable(out), stderr);
-        std::fflush(stderr);
-    }
+    m_progress.draw(lines);
 }
 
 void UploadCommand::onJobFinished()

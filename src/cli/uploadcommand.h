@@ -1,5 +1,6 @@
 #pragma once
 
+#include "progresslines.h"
 #include "uploadjob.h"
 
 #include <QFile>
@@ -11,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+class Station;
+class StationRun;
 class TerminationSignals;
 
 // firmware-upload: checks a firmware file and sends it to one unit per
@@ -46,6 +49,8 @@ private:
     int parse(const QStringList& arguments, Settings* settings);
     int checkFile();
     int openOutputs();
+    int summarize(const QString& path);
+    int startStation();
     void outputFailed(const QString& what, const QString& path, const QString& why);
     void onJobFinished();
     void onUnitFinished(UploadJob* job, const UploadJob::Outcome& outcome);
@@ -57,11 +62,13 @@ private:
     std::unique_ptr<Settings> m_settings;
     std::vector<UploadJob*> m_jobs;
     QTimer m_progressTimer;
-    int m_progressLines = 0; // lines drawn by the last progress redraw
+    ProgressLines m_progress;
     int m_signal = 0; // the first termination signal, once one came
     QFile m_log;
     std::unique_ptr<QSaveFile> m_report;
     QHash<UploadJob*, QString> m_logLines; // partial transcript lines
     TerminationSignals* m_signals = nullptr;
+    std::unique_ptr<Station> m_station;
+    std::unique_ptr<StationRun> m_stationRun;
     int m_exitCode = Success;
 };

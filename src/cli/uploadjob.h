@@ -1,19 +1,18 @@
 #pragma once
 
 #include "../serial/mscomm.h"
-#include "../upload/uploadengine.h"
+#include "../upload/unitupload.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QVector>
 
 // One unit on one port, from the command line: opens the port, waits for
-// the unit's "+" prompt, sends the file through the upload engine, and waits
-// up to a second for the answer to the last record. Gives up on a unit that
-// stays silent. With `repeat`, waits for the next unit after each one.
-class UploadJob : public QObject, private UploadHost
+// the unit's "+" prompt, sends the file, and waits up to a second for the
+// answer to the last record. Gives up on a unit that stays silent. With
+// `repeat`, waits for the next unit after each one.
+class UploadJob : public QObject
 {
     Q_OBJECT
 
@@ -49,10 +48,10 @@ public:
 
     QString port() const { return m_portArgument; }
     QString device() const;
-    State state() const { return m_state; }
-    const UploadProgress& progress() const { return m_progress; }
+    State state() const;
+    const UploadProgress& progress() const { return m_upload.progress(); }
     // Seconds since the current unit's upload began.
-    double elapsed() const;
+    double elapsed() const { return m_upload.elapsed(); }
     const QVector<Outcome>& outcomes() const { return m_outcomes; }
     static QString resultName(Result result);
 
@@ -67,34 +66,20 @@ signals:
 private:
     void onComm();
     void beginUpload();
+    void onUploadFinished(const UnitUpload::Outcome& outcome);
     void finishUnit(Result result, const QString& error = QString());
-    void onSilence();
-    void close();
-
-    // UploadHost
-    void showTraffic(const QString& text) override;
-    Status send(const QByteArray& line) override;
-    bool transmitBufferEmpty() override;
-    void setReceiveEvents(bool on) override;
-    void discardInput() override;
-    void armPacing() override;
-    // A unit that goes quiet is given up on instead: no port resets here.
-    void restartPortReset() override {}
-    void stopPortReset() override {}
-    void progress(const UploadProgress& progress) override { m_progress = progress; }
-    void ended(const UploadOutcome& outcome) override;
+    void report(const Outcome& outcome);
+    void afterUnit();
+    void showTraffic(const QString& text);
 
     QString m_portArgument;
     Options m_options;
     MSComm m_port;
-    UploadEngine m_engine;
-    State m_state = State::Idle;
-    UploadProgress m_progress;
+    UnitUpload m_upload;
+    bool m_awaiting = false; // the port is open and no unit is being sent
+    bool m_finished = false;
     QVector<Outcome> m_outcomes;
-    QTimer m_pacing;
-    QTimer m_silence;
-    QTimer m_answer;
-    QElapsedTimer m_clock;
+    QTimer m_silence; // no prompt at all
     bool m_atLineStart = true; // of the transcript
     int m_units = 0;
 };

@@ -111,6 +111,8 @@ QString then(PortAdvice advice)
         return QStringLiteral("the upload goes on by itself once the port opens");
     case PortAdvice::CommandLine:
         return QStringLiteral("then run the command again");
+    case PortAdvice::Station:
+        return QStringLiteral("the slot tries again every second");
     }
     return QString();
 }
@@ -132,13 +134,17 @@ QString missing(const QString& label, PortAdvice advice)
         return QStringLiteral("%1 does not exist. Check that the adaptor is plugged in and that "
                               "--port names it (firmware-upload --list-ports lists the ports).")
             .arg(label);
+    case PortAdvice::Station:
+        return QStringLiteral("%1 does not exist: plug in the adaptor (the slot tries again every "
+                              "second).")
+            .arg(label);
     }
     return QString();
 }
 
 QString noDeviceKnown(int number, const QString& linkPath, PortAdvice advice)
 {
-    const QString alternative = advice == PortAdvice::CommandLine
+    const QString alternative = advice == PortAdvice::CommandLine || advice == PortAdvice::Station
                                     ? QStringLiteral(", or give its device with --port")
                                     : QString();
     return QStringLiteral("No serial device is known for Com%1. Plug in the adaptor, or link its "
@@ -203,6 +209,8 @@ QString lost(const QString& where, bool gone, PortAdvice advice)
                                      "once it is back.");
     case PortAdvice::CommandLine:
         return fact + QStringLiteral(" Plug the adaptor in again and run the command again.");
+    case PortAdvice::Station:
+        return fact + QStringLiteral(" Plug the adaptor in again: the slot waits for it.");
     }
     return fact;
 }
@@ -222,6 +230,7 @@ QString notOpen(const QString& label, PortAdvice advice)
             .arg(label);
     case PortAdvice::Window:
     case PortAdvice::CommandLine:
+    case PortAdvice::Station:
         break;
     }
     return QStringLiteral("%1 is not open, so nothing was sent. Open the port and try again.")

@@ -12,6 +12,7 @@ enum class PortAdvice {
     Window,      // the window's operator: Port Open, CommPort > Properties
     Upload,      // the window's operator while an upload waits for its port
     CommandLine, // someone at a shell: options and the command run again
+    Station,     // a production slot, which tries again by itself
 };
 
 // A lock file in the form the terminal programs write (LCK..ttyUSB0).

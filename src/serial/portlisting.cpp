@@ -137,6 +137,13 @@ PortEntry describe(const QString& device)
     return e;
 }
 
+void stableNamesOf(const QString& device, QStringList* byId, QStringList* byPath)
+{
+    const QString real = PortResolver::realDevice(device);
+    *byId = stableNames(QStringLiteral("by-id")).value(real);
+    *byPath = stableNames(QStringLiteral("by-path")).value(real);
+}
+
 QString usbIds(const PortEntry& entry)
 {
     if (!entry.vendorId || !entry.productId)

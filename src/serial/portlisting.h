@@ -27,6 +27,8 @@ namespace PortListing {
 QVector<PortEntry> list();
 // One entry for a device named on the command line, whether listed or not.
 PortEntry describe(const QString& device);
+// The stable names under /dev/serial that lead to `device`.
+void stableNamesOf(const QString& device, QStringList* byId, QStringList* byPath);
 // The USB ids of a listed device, as "0403:6001".
 QString usbIds(const PortEntry& entry);
 

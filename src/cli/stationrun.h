@@ -1,0 +1,47 @@
+#pragma once
+
+#include "progresslines.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class Station;
+class StationSlot;
+struct UnitRecord;
+
+// firmware-upload --station: a station's slots on a terminal, one progress
+// line each, redrawn in place; in a pipe or with --quiet, each slot's
+// changes of state and every unit's result, once each.
+class StationRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    StationRun(Station& station, bool quiet, QObject* parent = nullptr);
+
+    void start();
+    // A termination signal: uploads are cancelled and recorded as
+    // interrupted, the ports released.
+    void interrupt(int signalNumber);
+
+signals:
+    void done(int exitCode);
+
+private:
+    void onChanged(StationSlot* slot);
+    void onUnit(StationSlot* slot, const UnitRecord& record);
+    void onRefused(const QString& why);
+    void onStopped();
+    void draw();
+    void say(const QString& text);
+    QString progressLine(const StationSlot* slot) const;
+
+    Station& m_station;
+    bool m_live; // progress lines on a terminal
+    ProgressLines m_progress;
+    QTimer m_redraw;
+    int m_signal = 0;
+    int m_ownCode = 0; // the file changed, or the record failed
+    bool m_anyFailed = false;
+};

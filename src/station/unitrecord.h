@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// One unit, as the station's record keeps it: a JSON object on a line of
+// its own (JSON Lines). Fields are never renamed; new ones are only added.
+struct UnitRecord {
+    static constexpr int Schema = 1;
+
+    QString station;
+    QString slot; // the port as given
+    QString device;
+    QStringList byId, byPath;
+    QString file;
+    QString sha256;
+    qint64 bytes = 0;
+    int lines = 0;
+    QDateTime started, ended;
+    double seconds = 0;
+    QString result; // "pass", "fail" or "interrupted"
+    QString reason; // why it failed, or was interrupted
+    QString warning; // a unit that passed, but asks for attention
+    int linesSent = 0;
+    int resends = 0;
+    int worstLine = 0;
+    int worstLineResends = 0;
+    QString loaderVersion;
+
+    double resendPercent() const { return lines > 0 ? 100.0 * resends / lines : 0.0; }
+    QByteArray toJsonLine() const; // with its LF
+};
+
+// The record file: opened for appending, one write per unit, each flushed
+// to the disk before the slot goes on, so that a crash or a power cut
+// leaves whole lines only and two stations may append to one local file.
+class RecordFile
+{
+public:
+    ~RecordFile();
+    [[nodiscard]] bool open(const QString& path, QString* error);
+    bool isOpen() const { return m_fd >= 0; }
+    QString path() const { return m_path; }
+    [[nodiscard]] bool append(const UnitRecord& record, QString* error);
+    void close();
+
+private:
+    int m_fd = -1;
+    QString m_path;
+};
+
+// Pass and fail counts from a record file, per station, slot and file digest.
+struct RecordSummary {
+    struct Counts {
+        int pass = 0;
+        int fail = 0;
+        int interrupted = 0;
+    };
+    struct Key {
+        QString station, slot, sha256;
+        bool operator==(const Key& o) const
+        {
+            return station == o.station && slot == o.slot && sha256 == o.sha256;
+        }
+    };
+    QVector<QPair<Key, Counts>> rows; // in order of first appearance
+    Counts total;
+    int unreadable = 0; // lines that are no record
+
+    static bool read(const QString& path, RecordSummary* summary, QString* error);
+    QString toText() const;
+};

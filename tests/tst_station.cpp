@@ -1,0 +1,265 @@
+// The production station against simulated units on pseudo-terminals whose
+// stable names (links, as under /dev/serial/by-id) appear and disappear:
+// what each slot does, and what the record says of every unit.
+
+#include "coresupport.h"
+#include "station/station.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace TestSupport;
+
+namespace {
+
+// An adaptor with a unit in front of it, plugged in under a stable name.
+struct Adaptor {
+    QString name; // the link a slot is given
+    VirtualUnit unit;
+    QString device;
+
+    explicit Adaptor(const QString& link) : name(link) {}
+    bool plugIn(const QStringList& options)
+    {
+        device = unit.start(0, QStringList{"--prompt-interval", "50"} + options);
+        return !device.isEmpty() && QFile::link(device, name);
+    }
+    void unplug()
+    {
+        QFile::remove(name);
+        unit.stop();
+    }
+};
+
+QVector<QJsonObject> records(const QString& path)
+{
+    QVector<QJsonObject> all;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return all;
+    while (!f.atEnd())
+        all << QJsonDocument::fromJson(f.readLine()).object();
+    return all;
+}
+
+bool portIsFree(const QString& device)
+{
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return free;
+}
+
+} // namespace
+
+class StationTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { resetCoreSeams(); }
+
+    void unitsComeAndGo_data();
+    void unitsComeAndGo();
+    void recordCannotBeOpened();
+    void pinnedDigest();
+    void summaryOfARecord();
+};
+
+void StationTest::unitsComeAndGo_data()
+{
+    QTest::addColumn<QString>("story");
+    QTest::addColumn<QStringList>("unit"); // the simulated unit's options
+    QTest::addColumn<int>("records");      // `records` lines, then
+    QTest::addColumn<QStringList>("results");
+    QTest::addColumn<QString>("reason"); // of the first record that has one
+
+    QTest::newRow("adaptor plugged in after the start")
+        << "late" << QStringList() << 1 << QStringList{"pass"} << QString();
+    QTest::newRow("a unit that keeps prompting after it passed")
+        << "stays" << QStringList() << 1 << QStringList{"pass"} << QString();
+    QTest::newRow("two units in a row")
+        << "two" << QStringList{"--next-unit-after", "1200"} << 2 << QStringList{"pass", "pass"}
+        << QString();
+    QTest::newRow("adaptor unplugged mid-upload, then back")
+        << "unplug" << QStringList{"--next-unit-after", "1200"} << 2
+        << QStringList{"fail", "pass"} << "adaptor unplugged";
+    QTest::newRow("many resends") << "resends" << QStringList{"--reject-rate", "0.3", "--seed", "7"}
+                                  << 1 << QStringList{"pass"} << QString();
+    QTest::newRow("the file replaced on disk after the first unit")
+        << "replaced" << QStringList{"--next-unit-after", "1200"} << 1 << QStringList{"pass"}
+        << QString();
+    QTest::newRow("interrupted mid-upload")
+        << "interrupt" << QStringList() << 1 << QStringList{"interrupted"} << QString();
+}
+
+void StationTest::unitsComeAndGo()
+{
+    QFETCH(QString, story);
+    QFETCH(QStringList, unit);
+    QFETCH(int, records);
+    QFETCH(QStringList, results);
+    QFETCH(QString, reason);
+
+    const bool longFile = story == "unplug" || story == "interrupt";
+    const QString firmware = tempFolder() + "/fw.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * (longFile ? 400 : 30)), firmware));
+    const QString recordPath = tempFolder() + "/" + story + ".jsonl";
+    Station station;
+    SlotHost::Settings settings;
+    settings.stationName = "bench-7";
+    settings.nextAfterSeconds = 0.5;
+    station.setSettings(settings);
+    QString why;
+    const auto file = FirmwareFile::read(firmware, {}, &why);
+    QVERIFY2(file, qPrintable(why));
+    QVERIFY(station.setFirmware(*file, QString(), &why));
+    QVERIFY2(station.openRecord(recordPath, &why), qPrintable(why));
+    Adaptor adaptor(tempFolder() + "/usb-Tarvel_IR-" + story);
+    StationSlot* slot = station.addSlot(adaptor.name);
+    QSignalSpy refused(&station, &Station::newUnitsRefused);
+    QStringList reasons; // as the slot said them, each once
+    connect(slot, &StationSlot::changed, this, [&] { reasons << slot->reason(); });
+
+    if (story != "late")
+        QVERIFY(adaptor.plugIn(unit));
+    station.start();
+    if (story == "late") {
+        QVERIFY(waitFor([&] { return slot->state() == StationSlot::State::WaitingForAdaptor; },
+                        1000));
+        QVERIFY(slot->reason().contains("does not exist"));
+        pump(2500); // the slot looks every second, and says so once
+        QCOMPARE(reasons.count(slot->reason()), 1);
+        QVERIFY(adaptor.plugIn(unit));
+    }
+    const auto recorded = [&](int n) {
+        return waitFor([&] { return station.passed() + station.failed() >= n; }, 20000);
+    };
+
+    if (story == "unplug" || story == "interrupt") {
+        QVERIFY(waitFor([&] { return adaptor.unit.receivedLines().size() >= 40; }, 10000));
+        if (story == "interrupt") {
+            QSignalSpy stopped(&station, &Station::stopped);
+            station.interrupt();
+            QVERIFY(stopped.count() == 1 || stopped.wait(2000));
+            QVERIFY(portIsFree(adaptor.device)); // released at once
+        } else {
+            adaptor.unplug();
+            QVERIFY(recorded(1));
+            QCOMPARE(slot->state(), StationSlot::State::WaitingForAdaptor);
+            pump(1200);
+            // Back: its first prompt is a new unit, no quiet wait.
+            Adaptor back(adaptor.name);
+            QVERIFY(back.plugIn(unit));
+            QVERIFY(recorded(2));
+            pump(500);
+            QCOMPARE(back.unit.receivedLines(), fileLines(firmware));
+        }
+    } else {
+        QVERIFY(recorded(1));
+        if (story == "replaced") {
+            QFile f(firmware);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("S9030000FC\n");
+            f.close();
+            QVERIFY(refused.count() == 1 || refused.wait(5000));
+            QVERIFY(refused.first().first().toString().contains("changed on disk"));
+        }
+        QVERIFY(recorded(records));
+        pump(story == "two" ? 500 : 3000); // no unit flashed twice, none left out
+    }
+
+    const QVector<QJsonObject> got = ::records(recordPath);
+    QCOMPARE(got.size(), records);
+    for (int i = 0; i < got.size(); ++i) {
+        const QJsonObject& r = got[i];
+        QCOMPARE(r["result"].toString(), results[i]);
+        QCOMPARE(r["schema"].toInt(), 1);
+        QCOMPARE(r["station"].toString(), QStringLiteral("bench-7"));
+        QCOMPARE(r["slot"].toString(), adaptor.name);
+        QVERIFY(r["device"]["path"].toString().startsWith("/dev/pts/"));
+        QCOMPARE(r["file"].toString(), firmware);
+        QCOMPARE(r["sha256"].toString(), file->sha256);
+        QCOMPARE(r["bytes"].toInteger(), file->facts.size);
+        QCOMPARE(r["lines"].toInt(), file->facts.lines);
+        const QDateTime started = QDateTime::fromString(r["started"].toString(), Qt::ISODateWithMs);
+        const QDateTime ended = QDateTime::fromString(r["ended"].toString(), Qt::ISODateWithMs);
+        QVERIFY(started.isValid() && started <= ended);
+        QVERIFY(r["seconds"].toDouble() > 0);
+        QVERIFY(!r["loader_version"].toString().isEmpty());
+        if (results[i] == "pass")
+            QCOMPARE(r["lines_sent"].toInt(), file->facts.lines);
+    }
+    if (!reason.isEmpty())
+        QCOMPARE(got.first()["reason"].toString(), reason);
+    if (story == "stays")
+        QVERIFY(reasons.contains("remove the unit"));
+    if (story == "resends") {
+        const QJsonObject& r = got.first();
+        QVERIFY(r["resends"].toInt() > 0);
+        QCOMPARE(r["resend_percent"].toDouble(),
+                 qRound(10000.0 * r["resends"].toInt() / r["lines"].toInt()) / 100.0);
+        QVERIFY(r["worst_line"]["resends"].toInt() >= 1);
+        QCOMPARE(r["warning"].toString(), QStringLiteral("many resends: clean and align the adaptor"));
+    }
+    if (story == "interrupt")
+        QCOMPARE(got.first()["lines_sent"].toInt(), adaptor.unit.receivedLines().size());
+}
+
+// A record that cannot be written stops the station before any unit.
+void StationTest::recordCannotBeOpened()
+{
+    Station station;
+    QString why;
+    QVERIFY(!station.openRecord("/no-such-folder/units.jsonl", &why));
+    QVERIFY2(why.contains("/no-such-folder/units.jsonl cannot be written"), qPrintable(why));
+}
+
+void StationTest::pinnedDigest()
+{
+    const QString path = writeFile("pinned.s19", "S00600004844521B\nS9030000FC\n");
+    QString why;
+    const auto file = FirmwareFile::read(path, {}, &why);
+    QVERIFY(file);
+    Station station;
+    QVERIFY(!station.setFirmware(*file, QString(64, 'a'), &why));
+    QVERIFY2(why.contains("not the build meant"), qPrintable(why));
+    QVERIFY(station.setFirmware(*file, file->sha256.toUpper(), &why));
+}
+
+// Counts per station, slot and file; lines that are no record are counted
+// and left out.
+void StationTest::summaryOfARecord()
+{
+    UnitRecord r;
+    r.station = "bench-1";
+    r.sha256 = QString(64, 'b');
+    r.started = r.ended = QDateTime::currentDateTime();
+    QByteArray text;
+    for (int i = 0; i < 12; ++i) {
+        r.slot = i % 3 == 0 ? "A" : "B";
+        r.result = i % 4 == 0 ? "fail" : "pass";
+        text += r.toJsonLine();
+    }
+    text += "{\"schema\":1,\"result\":\"pa"; // a line cut short
+    text += "\nnot json\n";
+    RecordSummary s;
+    QString why;
+    QVERIFY(RecordSummary::read(writeFile("summary.jsonl", text), &s, &why));
+    QCOMPARE(s.rows.size(), 2);
+    QCOMPARE(s.rows[0].first.slot, QStringLiteral("A"));
+    QCOMPARE(s.rows[0].second.pass + s.rows[0].second.fail, 4);
+    QCOMPARE(s.total.pass, 9);
+    QCOMPARE(s.total.fail, 3);
+    QCOMPARE(s.unreadable, 2);
+    QVERIFY(s.toText().contains("2 lines are no record"));
+}
+
+CORE_TEST_MAIN(StationTest)
+#include "tst_station.moc"
