@@ -5,6 +5,8 @@
 //
 //   bench_upload [--quick] [--lines N] [--large N] [--soak-minutes M]
 
+#include "benchsupport.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -24,129 +26,9 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace Bench;
+
 namespace {
-
-QString g_work; // HOME and XDG_CONFIG_HOME of every process started here
-
-QProcessEnvironment environment()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), g_work);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), g_work + QStringLiteral("/config"));
-    return env;
-}
-
-void sleepMs(int ms)
-{
-    QThread::msleep(ulong(ms));
-}
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        sleepMs(200);
-    }
-    return true;
-}
-
-// Run time of all the process's threads, from the scheduler: exact to the
-// nanosecond, where the clock-tick counts are not for a program this quiet.
-double cpuSeconds(qint64 pid)
-{
-    double total = 0;
-    const QStringList tasks =
-        QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& task : tasks) {
-        QFile stat(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid).arg(task));
-        if (stat.open(QIODevice::ReadOnly))
-            total += stat.readAll().split(' ').value(0).toDouble() / 1e9;
-    }
-    return total;
-}
-
-double peakMiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
-
-QString run(const QString& program, const QStringList& arguments, int timeoutMs = 20000)
-{
-    QProcess p;
-    p.setProcessEnvironment(environment());
-    p.start(program, arguments);
-    p.waitForFinished(timeoutMs);
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-}
-
-struct LineTiming {
-    double firstByte, complete, answered;
-};
-
-// The simulated unit, Com1 of the loader.
-class Unit
-{
-public:
-    // A unit that is not linked leaves Com1 to the one that is.
-    explicit Unit(const QStringList& options, bool linked = true)
-    {
-        static int runs = 0;
-        m_folder = g_work + QStringLiteral("/unit%1").arg(++runs);
-        QDir().mkpath(m_folder);
-        m_process.setProcessEnvironment(environment());
-        const QStringList link = linked ? QStringList{"--link", "1"} : QStringList{};
-        m_process.start(QStringLiteral(VIRTUAL_UNIT_PATH),
-                        link +
-                            QStringList{"--log", m_folder + "/received.log", "--timing",
-                                        m_folder + "/timing.log"} +
-                            options);
-        m_process.waitForReadyRead(5000);
-        m_device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-    }
-    ~Unit()
-    {
-        resume();
-        m_process.terminate();
-        m_process.waitForFinished(3000);
-    }
-    QString device() const { return m_device; }
-    int received() const
-    {
-        QFile log(m_folder + "/timing.log");
-        return log.open(QIODevice::ReadOnly) ? int(log.readAll().count('\n')) : 0;
-    }
-    QVector<LineTiming> timing() const
-    {
-        QVector<LineTiming> all;
-        QFile log(m_folder + "/timing.log");
-        if (!log.open(QIODevice::ReadOnly))
-            return all;
-        for (const QByteArray& line : log.readAll().split('\n')) {
-            const QList<QByteArray> f = line.split(' ');
-            if (f.size() == 3)
-                all.append({f[0].toDouble(), f[1].toDouble(), f[2].toDouble()});
-        }
-        return all;
-    }
-    qint64 pid() const { return m_process.processId(); }
-    void pause() { ::kill(pid_t(m_process.processId()), SIGSTOP); }
-    void resume() { ::kill(pid_t(m_process.processId()), SIGCONT); }
-
-private:
-    QProcess m_process;
-    QString m_folder;
-    QString m_device;
-};
 
 bool fileDialogShown()
 {
@@ -201,56 +83,6 @@ private:
     QProcess m_process;
     QString m_window;
 };
-
-struct UploadFigures {
-    double linesPerSecond = 0;
-    double medianMs = 0, p99Ms = 0, maxMs = 0; // beyond the 10 ms pacing
-    double cpuPercent = -1;
-};
-
-UploadFigures figuresOf(const QVector<LineTiming>& t)
-{
-    UploadFigures f;
-    if (t.size() < 3)
-        return f;
-    f.linesPerSecond = (t.size() - 1) * 1000.0 / (t.last().complete - t.first().firstByte);
-    QVector<double> beyond;
-    for (int k = 0; k + 1 < t.size(); ++k) {
-        if (t[k].answered >= 0 && t[k + 1].firstByte >= 0)
-            beyond << t[k + 1].firstByte - t[k].answered - 10.0;
-    }
-    std::sort(beyond.begin(), beyond.end());
-    auto at = [&](double q) {
-        return beyond[std::min<int>(beyond.size() - 1, int(q * beyond.size()))];
-    };
-    f.medianMs = at(0.5);
-    f.p99Ms = at(0.99);
-    f.maxMs = beyond.last();
-    return f;
-}
-
-int lineCount(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? int(f.readAll().count('\n')) : 0;
-}
-
-QString srecordFile(const QString& name, int lines)
-{
-    const QString binary = g_work + "/" + name + ".bin";
-    const QString path = g_work + "/" + name;
-    QFile source(QStringLiteral(LOADER_PATH));
-    QFile out(binary);
-    if (!source.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
-        return QString();
-    QByteArray bytes = source.read(qint64(lines - 2) * 16);
-    while (bytes.size() < (lines - 2) * 16)
-        bytes += bytes;
-    out.write(bytes.left((lines - 2) * 16));
-    out.close();
-    run("objcopy", {"-I", "binary", "-O", "srec", binary, path});
-    return path;
-}
 
 UploadFigures minimalUpload(const QString& file)
 {
@@ -373,12 +205,6 @@ double cliRate(const QString& file, int units)
     return slowest;
 }
 
-void row(const char* what, double value, const char* unit, const QString& target, bool met)
-{
-    std::printf("  %-46s %9.2f %-6s target %-14s %s\n", what, value, unit, qPrintable(target),
-                met ? "met" : "NOT MET");
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -408,10 +234,10 @@ int main(int argc, char* argv[])
     const QStringList parts = parser.value("only").split(',');
 
     QTemporaryDir work;
-    g_work = work.path();
-    QDir().mkpath(g_work + "/config");
-    const QString file = srecordFile("speed.s19", lines);
-    const QString largeFile = srecordFile("large.s19", large);
+    setWorkFolder(work.path());
+    QDir().mkpath(work.path() + "/config");
+    const QString file = srecordFile("speed.s19", lines, QStringLiteral(LOADER_PATH));
+    const QString largeFile = srecordFile("large.s19", large, QStringLiteral(LOADER_PATH));
     std::printf("Files: %d and %d S-records from objcopy of the loader binary.\n", lineCount(file),
                 lineCount(largeFile));
 

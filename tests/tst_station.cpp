@@ -247,6 +247,8 @@ void StationTest::summaryOfARecord()
         r.result = i % 4 == 0 ? "fail" : "pass";
         text += r.toJsonLine();
     }
+    r.slot = QStringLiteral("B"); // the same slot, its name written with an escape
+    text += r.toJsonLine().replace("\"slot\":\"B\"", "\"slot\":\"\\u0042\"");
     text += "{\"schema\":1,\"result\":\"pa"; // a line cut short
     text += "\nnot json\n";
     RecordSummary s;
@@ -255,7 +257,8 @@ void StationTest::summaryOfARecord()
     QCOMPARE(s.rows.size(), 2);
     QCOMPARE(s.rows[0].first.slot, QStringLiteral("A"));
     QCOMPARE(s.rows[0].second.pass + s.rows[0].second.fail, 4);
-    QCOMPARE(s.total.pass, 9);
+    QCOMPARE(s.total.pass + s.total.fail, 13);
+    QCOMPARE(s.rows[1].second.pass + s.rows[1].second.fail, 9);
     QCOMPARE(s.total.fail, 3);
     QCOMPARE(s.unreadable, 2);
     QVERIFY(s.toText().contains("2 lines are no record"));

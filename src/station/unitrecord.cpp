@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,6 +22,87 @@ QString isoTime(const QDateTime& t)
 QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// The fields a summary needs, from one record line.
+struct Fields {
+    int schema = 0;
+    QByteArray station, slot, sha256, result;
+};
+
+// A quick read of the top level of a record as this program writes it;
+// false for anything else (escapes, odd spacing), which the full JSON
+// reader then takes.
+bool scan(const QByteArray& line, Fields* f)
+{
+    const char* p = line.constData();
+    const char* end = p + line.size();
+    if (p == end || *p != '{')
+        return false;
+    ++p;
+    int depth = 1;
+    while (p < end && depth > 0) {
+        if (depth == 1 && *p == '"') {
+            const char* keyEnd = static_cast<const char*>(memchr(p + 1, '"', size_t(end - p - 1)));
+            if (!keyEnd || keyEnd + 1 >= end || keyEnd[1] != ':')
+                return false;
+            const QByteArray key = QByteArray::fromRawData(p + 1, keyEnd - p - 1);
+            p = keyEnd + 2;
+            if (p < end && *p == '"') {
+                const char* valueEnd = p + 1;
+                while (valueEnd < end && *valueEnd != '"') {
+                    if (*valueEnd == '\\')
+                        return false;
+                    ++valueEnd;
+                }
+                if (valueEnd >= end)
+                    return false;
+                const QByteArray value(p + 1, valueEnd - p - 1);
+                if (key == "station")
+                    f->station = value;
+                else if (key == "slot")
+                    f->slot = value;
+                else if (key == "sha256")
+                    f->sha256 = value;
+                else if (key == "result")
+                    f->result = value;
+                p = valueEnd + 1;
+            } else if (key == "schema") {
+                f->schema = std::atoi(p);
+            }
+            continue;
+        }
+        if (*p == '"') { // a string inside a nested value
+            ++p;
+            while (p < end && *p != '"') {
+                if (*p == '\\')
+                    return false;
+                ++p;
+            }
+        } else if (*p == '{' || *p == '[') {
+            ++depth;
+        } else if (*p == '}' || *p == ']') {
+            --depth;
+        }
+        ++p;
+    }
+    return depth == 0 && p == end;
+}
+
+bool parse(const QByteArray& line, Fields* f)
+{
+    if (scan(line, f))
+        return true;
+    QJsonParseError parsed{};
+    const QJsonObject o = QJsonDocument::fromJson(line, &parsed).object();
+    if (parsed.error != QJsonParseError::NoError)
+        return false;
+    f->schema = o.value(QLatin1String("schema")).toInt();
+    f->station = o.value(QLatin1String("station")).toString().toUtf8();
+    f->slot = o.value(QLatin1String("slot")).toString().toUtf8();
+    f->sha256 = o.value(QLatin1String("sha256")).toString().toUtf8();
+    f->result = o.value(QLatin1String("result")).toString().toUtf8();
+    return true;
 }
 
 } // namespace
@@ -107,38 +189,51 @@ bool RecordSummary::read(const QString& path, RecordSummary* summary, QString* e
         return false;
     }
     *summary = RecordSummary();
-    QHash<QString, int> rowOf; // by station, slot and digest
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine().trimmed();
-        if (line.isEmpty())
-            continue;
-        QJsonParseError parsed{};
-        const QJsonObject o = QJsonDocument::fromJson(line, &parsed).object();
-        const QString result = o.value(QLatin1String("result")).toString();
-        if (parsed.error != QJsonParseError::NoError || o.value(QLatin1String("schema")).toInt() < 1 ||
-            (result != QLatin1String("pass") && result != QLatin1String("fail") &&
-             result != QLatin1String("interrupted"))) {
+    QHash<QByteArray, int> rowOf; // by station, slot and digest
+    const auto take = [&](const QByteArray& line) {
+        Fields f;
+        if (!parse(line, &f) || f.schema < 1 ||
+            (f.result != "pass" && f.result != "fail" && f.result != "interrupted")) {
             ++summary->unreadable;
-            continue;
+            return;
         }
-        const Key key{o.value(QLatin1String("station")).toString(),
-                      o.value(QLatin1String("slot")).toString(),
-                      o.value(QLatin1String("sha256")).toString()};
-        const QString id = key.station + QLatin1Char('\n') + key.slot + QLatin1Char('\n') + key.sha256;
+        const QByteArray id = f.station + '\n' + f.slot + '\n' + f.sha256;
         auto it = rowOf.find(id);
         if (it == rowOf.end()) {
             it = rowOf.insert(id, int(summary->rows.size()));
-            summary->rows.append({key, Counts()});
+            summary->rows.append({Key{QString::fromUtf8(f.station), QString::fromUtf8(f.slot),
+                                      QString::fromUtf8(f.sha256)},
+                                  Counts()});
         }
         Counts& c = summary->rows[*it].second;
         for (Counts* counts : {&c, &summary->total}) {
-            if (result == QLatin1String("pass"))
+            if (f.result == "pass")
                 ++counts->pass;
-            else if (result == QLatin1String("fail"))
+            else if (f.result == "fail")
                 ++counts->fail;
             else
                 ++counts->interrupted;
         }
+    };
+    // A block at a time, cut into lines without copying each one.
+    QByteArray block;
+    qsizetype start = 0;
+    for (;;) {
+        const QByteArray more = file.read(1 << 20);
+        block = block.mid(start) + more;
+        start = 0;
+        qsizetype end;
+        while ((end = block.indexOf('\n', start)) >= 0 || (more.isEmpty() && start < block.size())) {
+            if (end < 0)
+                end = block.size();
+            const QByteArray line =
+                QByteArray::fromRawData(block.constData() + start, end - start).trimmed();
+            if (!line.isEmpty())
+                take(line);
+            start = end + 1;
+        }
+        if (more.isEmpty())
+            break;
     }
     return true;
 }

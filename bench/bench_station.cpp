@@ -1,0 +1,255 @@
+// The production station as a line pays for it: sixteen slots flashing at
+// once against sixteen simulated units, beside one slot alone in the same
+// run; what waiting slots cost; the record's summary; memory over a long
+// soak. Prints each figure with its target.
+//
+//   bench_station [--quick] [--only slots,idle,summary,soak]
+
+#include "benchsupport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace Bench;
+
+namespace {
+
+// firmware-upload --station over the given ports.
+class StationProcess
+{
+public:
+    StationProcess(const QString& file, const QStringList& ports, const QStringList& extra = {})
+    {
+        QStringList arguments{file, "--station", "-q"};
+        for (const QString& p : ports)
+            arguments << "-p" << p;
+        m_process.setProcessEnvironment(environment());
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setStandardErrorFile(workFolder() + "/station.log", QIODevice::Append);
+        m_process.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), arguments + extra);
+        m_process.waitForStarted();
+    }
+    ~StationProcess()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000))
+            m_process.kill();
+    }
+    qint64 pid() const { return m_process.processId(); }
+
+private:
+    QProcess m_process;
+};
+
+// The slowest slot's lines per second with `count` slots flashing at once.
+double slowestRate(const QString& file, int count)
+{
+    const int lines = lineCount(file);
+    std::vector<std::unique_ptr<Unit>> units;
+    QStringList ports;
+    for (int i = 0; i < count; ++i) {
+        units.push_back(std::make_unique<Unit>(QStringList{"--prompt-interval", "100"}, false));
+        ports << units.back()->device();
+    }
+    StationProcess station(file, ports, {"--next-after", "600"});
+    const bool all = waitUntil(
+        [&] {
+            return std::all_of(units.begin(), units.end(),
+                               [&](const auto& u) { return u->received() >= lines; });
+        },
+        lines * 100);
+    if (!all)
+        std::printf("  (not every slot finished its unit)\n");
+    double slowest = 0;
+    for (const auto& unit : units) {
+        const UploadFigures f = figuresOf(unit->timing());
+        if (slowest == 0 || f.linesPerSecond < slowest)
+            slowest = f.linesPerSecond;
+    }
+    std::printf("  (%d slots at once: slowest %.1f lines/s)\n", count, slowest);
+    return slowest;
+}
+
+// Yardsticks for the same number of units in the same run: the plain
+// uploader over all of them in one process, and one minimal loader per unit,
+// each its own process.
+double yardstick(const QString& file, int count, bool minimal)
+{
+    const int lines = lineCount(file);
+    std::vector<std::unique_ptr<Unit>> units;
+    QStringList ports;
+    for (int i = 0; i < count; ++i) {
+        units.push_back(std::make_unique<Unit>(
+            QStringList{minimal ? "--prompt-only-before-upload" : "--prompt-interval", minimal ? "" : "100"}
+                .filter(QRegularExpression(".+")),
+            false));
+        ports << units.back()->device();
+    }
+    std::vector<std::unique_ptr<QProcess>> loaders;
+    if (minimal) {
+        for (const QString& device : ports) {
+            loaders.push_back(std::make_unique<QProcess>());
+            loaders.back()->start(QStringLiteral(MINIMAL_LOADER_PATH), {device, file});
+        }
+    } else {
+        QStringList arguments{file, "-q"};
+        for (const QString& p : ports)
+            arguments << "-p" << p;
+        loaders.push_back(std::make_unique<QProcess>());
+        loaders.back()->setProcessEnvironment(environment());
+        loaders.back()->start(QStringLiteral(FIRMWARE_UPLOAD_PATH), arguments);
+    }
+    waitUntil(
+        [&] {
+            return std::all_of(units.begin(), units.end(),
+                               [&](const auto& u) { return u->received() >= lines; });
+        },
+        lines * 100);
+    for (auto& l : loaders)
+        l->waitForFinished(5000);
+    double slowest = 0;
+    for (const auto& unit : units) {
+        const double rate = figuresOf(unit->timing()).linesPerSecond;
+        slowest = slowest == 0 ? rate : std::min(slowest, rate);
+    }
+    return slowest;
+}
+
+// The station's CPU share over `seconds` with these slots waiting.
+double waitingCpu(const QString& file, int missing, int silent, int seconds)
+{
+    std::vector<std::unique_ptr<Unit>> units;
+    QStringList ports;
+    for (int i = 0; i < missing; ++i)
+        ports << workFolder() + QStringLiteral("/no-adaptor-%1").arg(i);
+    for (int i = 0; i < silent; ++i) {
+        units.push_back(std::make_unique<Unit>(QStringList{"--prompt-interval", "0"}, false));
+        ports << units.back()->device();
+    }
+    StationProcess station(file, ports);
+    sleepMs(3000); // started, and every slot in its waiting state
+    const double start = cpuSeconds(station.pid());
+    sleepMs(seconds * 1000);
+    return 100.0 * (cpuSeconds(station.pid()) - start) / seconds;
+}
+
+// A record file of `lines` units over a few stations, slots and files.
+QString recordFile(int lines)
+{
+    const QString path = workFolder() + "/record.jsonl";
+    QFile out(path);
+    out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    const QByteArray digest(64, 'c');
+    for (int i = 0; i < lines; ++i) {
+        const QByteArray line =
+            QByteArray("{\"schema\":1,\"station\":\"bench-") + QByteArray::number(i % 4) +
+            "\",\"slot\":\"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3X" +
+            QByteArray::number(i % 8) +
+            "-if00-port0\",\"device\":{\"path\":\"/dev/ttyUSB0\",\"by_id\":[],\"by_path\":[]},"
+            "\"file\":\"/srv/firmware/unit-4.2.s19\",\"sha256\":\"" +
+            digest.left(63) + QByteArray::number(i % 2) +
+            "\",\"bytes\":81234,\"lines\":1743,\"started\":\"2026-12-07T10:00:00.000+01:00\","
+            "\"ended\":\"2026-12-07T10:00:19.100+01:00\",\"seconds\":19.1,\"result\":\"" +
+            (i % 50 == 0 ? "fail" : "pass") +
+            "\",\"reason\":\"\",\"warning\":\"\",\"lines_sent\":1743,\"resends\":3,"
+            "\"resend_percent\":0.17,\"worst_line\":{\"line\":544,\"resends\":2},"
+            "\"loader_version\":\"1.1.0\"}\n";
+        out.write(line);
+    }
+    return path;
+}
+
+int recordLines(const QString& path)
+{
+    return lineCount(path);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Speed, CPU and memory of the production station.");
+    parser.addHelpOption();
+    parser.addOption({"quick", "Shorter idle readings and a 200-unit soak."});
+    parser.addOption({"only", "Run only these parts: slots, idle, summary, soak.", "PARTS",
+                      "slots,idle,summary,soak"});
+    parser.process(app);
+    const bool quick = parser.isSet("quick");
+    const QStringList parts = parser.value("only").split(',');
+
+    QTemporaryDir work;
+    setWorkFolder(work.path());
+    QDir().mkpath(work.path() + "/config");
+    const QString file = srecordFile("speed.s19", 2000, QStringLiteral(FIRMWARE_UPLOAD_PATH));
+
+    if (parts.contains("slots")) {
+        std::printf("\nSlots flashing at once (%d lines each)\n", lineCount(file));
+        const double one = slowestRate(file, 1);
+        const double sixteen = slowestRate(file, 16);
+        row("lines per second, one slot", one, "", "-", true);
+        row("same, slowest of sixteen at once", sixteen, "", "-", true);
+        row("ratio", sixteen / one, "", ">= 0.95", sixteen / one >= 0.95);
+        // What sixteen units cost on this machine, whatever drives them.
+        std::printf("  yardsticks, same run: firmware-upload over 16 ports %.1f lines/s, 16 "
+                    "minimal loaders (one process each) %.1f lines/s\n",
+                    yardstick(file, 16, false), yardstick(file, 16, true));
+    }
+    if (parts.contains("idle")) {
+        const int seconds = quick ? 20 : 60;
+        std::printf("\nWaiting slots, station CPU over %d s\n", seconds);
+        const double adaptor = waitingCpu(file, 1, 0, seconds);
+        row("one slot waiting for its adaptor", adaptor, "%", "< 0.1", adaptor < 0.1);
+        const double unit = waitingCpu(file, 0, 1, seconds);
+        row("one slot waiting for a unit", unit, "%", "< 0.1", unit < 0.1);
+        const double sixteen = waitingCpu(file, 8, 8, seconds);
+        row("sixteen waiting slots (8 adaptors, 8 units)", sixteen, "%", "< 1", sixteen < 1);
+    }
+    if (parts.contains("summary")) {
+        const QString record = recordFile(100000);
+        QElapsedTimer wall;
+        wall.start();
+        run(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"--summary", record});
+        const double seconds = wall.elapsed() / 1000.0;
+        std::printf("\nRecord summary\n");
+        row("--summary of 100,000 record lines", seconds, "s", "< 1", seconds < 1);
+    }
+    if (parts.contains("soak")) {
+        const int target = quick ? 200 : 1000;
+        std::printf("\nMemory over %d units (4 slots, a unit placed every 0.3 s after each)\n",
+                    target);
+        const QString small = srecordFile("small.s19", 12, QStringLiteral(FIRMWARE_UPLOAD_PATH));
+        std::vector<std::unique_ptr<Unit>> units;
+        QStringList ports;
+        for (int i = 0; i < 4; ++i) {
+            units.push_back(std::make_unique<Unit>(
+                QStringList{"--prompt-interval", "20", "--next-unit-after", "300"}, false));
+            ports << units.back()->device();
+        }
+        const QString record = work.path() + "/soak.jsonl";
+        StationProcess station(small, ports, {"--next-after", "0.2", "--record", record});
+        waitUntil([&] { return recordLines(record) >= 4; }, 20000);
+        const double first = residentMiB(station.pid());
+        QElapsedTimer wall;
+        wall.start();
+        waitUntil([&] { return recordLines(record) >= target; }, target * 2000);
+        const double last = residentMiB(station.pid());
+        std::printf("  (%d units in %.0f s)\n", recordLines(record), wall.elapsed() / 1000.0);
+        row("resident after the first units", first, "MiB", "-", true);
+        row(qPrintable(QStringLiteral("same after %1 units").arg(recordLines(record))), last, "MiB",
+            "-", true);
+        row("difference", last - first, "MiB", "<= 2", last - first <= 2);
+    }
+    return 0;
+}
