@@ -345,6 +345,10 @@ Status MSComm::openDevice()
     const QString shown = holdsDevice() && !QFileInfo::exists(real) ? m_heldDevice : real;
     const QString label =
         m_devicePath.isEmpty() ? QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(shown) : m_devicePath;
+    // A device that is not there costs a look, not a lock file made and
+    // removed again (a station looks for a missing adaptor every second).
+    if (!QFileInfo::exists(real))
+        return Status::failure(PortDiagnosis::missing(label, m_advice));
     m_port.setPortName(real);
     // Qt's lock file removes a stale one itself where the folder allows; one
     // it cannot remove is named in the failure, with the command to remove it.
