@@ -19,14 +19,20 @@ lintian --fail-on error,warning "${deb[0]}"
 trap '"${sudo[@]}" dpkg -r tarvel-firmware-loader > /dev/null' EXIT
 
 /usr/bin/firmware-loader --version
+/usr/bin/firmware-station --version
 /usr/bin/firmware-upload --version
 /usr/bin/firmware-loader-virtual-unit --help > /dev/null
 env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/firmware-loader --help > /dev/null
-desktop-file-validate /usr/share/applications/com.tarvellabs.FirmwareLoader.desktop
-appstreamcli validate --no-net /usr/share/metainfo/com.tarvellabs.FirmwareLoader.metainfo.xml
-man -l /usr/share/man/man1/firmware-upload.1.gz > /dev/null
-test -s /usr/share/icons/hicolor/scalable/apps/com.tarvellabs.FirmwareLoader.svg
-test -s /usr/share/icons/hicolor/48x48/apps/com.tarvellabs.FirmwareLoader.png
+env -u DISPLAY -u WAYLAND_DISPLAY /usr/bin/firmware-station --help > /dev/null
+for app in FirmwareLoader FirmwareStation; do
+    desktop-file-validate /usr/share/applications/com.tarvellabs.$app.desktop
+    appstreamcli validate --no-net /usr/share/metainfo/com.tarvellabs.$app.metainfo.xml
+    test -s /usr/share/icons/hicolor/scalable/apps/com.tarvellabs.$app.svg
+    test -s /usr/share/icons/hicolor/48x48/apps/com.tarvellabs.$app.png
+done
+for page in firmware-loader firmware-station firmware-upload firmware-loader-virtual-unit; do
+    man -l /usr/share/man/man1/$page.1.gz > /dev/null
+done
 test -s /usr/share/doc/tarvel-firmware-loader/copyright
 
 "${sudo[@]}" dpkg -r tarvel-firmware-loader

@@ -3,7 +3,7 @@
 // order, and every line the unit rejects must be sent again.
 
 #include "terminal/frmterminal.h"
-#include "terminal/terminaltext.h"
+#include "ui/terminaltext.h"
 #include "testsupport.h"
 #include "ui/formtimer.h"
 #include "terminal/firmwareupload.h"

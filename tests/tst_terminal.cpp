@@ -7,7 +7,7 @@
 #include "terminal/clickableimage.h"
 #include "terminal/frmterminal.h"
 #include "terminal/keyedstatusbar.h"
-#include "terminal/terminaltext.h"
+#include "ui/terminaltext.h"
 #include "testsupport.h"
 #include "ui/commondialog.h"
 #include "ui/formtimer.h"

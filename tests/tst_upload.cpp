@@ -3,7 +3,7 @@
 
 #include "terminal/frmterminal.h"
 #include "terminal/keyedstatusbar.h"
-#include "terminal/terminaltext.h"
+#include "ui/terminaltext.h"
 #include "testsupport.h"
 #include "ui/formtimer.h"
 #include "terminal/firmwareupload.h"

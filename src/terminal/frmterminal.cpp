@@ -13,7 +13,7 @@
 #include "firmwareupload.h"
 #include "clickableimage.h"
 #include "keyedstatusbar.h"
-#include "terminaltext.h"
+#include "../ui/terminaltext.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -12,6 +12,12 @@ MessageBoxes::Handler& handler()
     return instance;
 }
 
+MessageBoxes::ChoiceHandler& choiceHandler()
+{
+    static MessageBoxes::ChoiceHandler instance;
+    return instance;
+}
+
 int& openBoxes()
 {
     static int count = 0;
@@ -50,12 +56,47 @@ MessageBoxes::Answer showReal(const MessageBoxes::Request& request)
     return MessageBoxes::Answer::Abort;
 }
 
+int chooseReal(const MessageBoxes::Request& request, int escapeIndex)
+{
+    QMessageBox box(QApplication::activeWindow());
+    if (request.onTop)
+        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    box.setWindowTitle(request.caption);
+    box.setText(request.text);
+    box.setIcon(QMessageBox::Question);
+    QList<QPushButton*> buttons;
+    for (const QString& choice : request.choices)
+        buttons << box.addButton(choice, QMessageBox::ActionRole);
+    box.setDefaultButton(buttons.value(request.defaultChoice));
+    box.setEscapeButton(buttons.value(escapeIndex));
+    box.exec();
+    const int chosen = int(buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
+    return chosen < 0 ? escapeIndex : chosen;
+}
+
 } // namespace
+
+int MessageBoxes::choose(const QString& text, const QStringList& choices, int defaultIndex,
+                         int escapeIndex)
+{
+    Request request{QCoreApplication::applicationName(), text, Icon::Question, Buttons::Ok,
+                    alwaysOnTopShowing(), choices, defaultIndex};
+    ++openBoxes();
+    const int chosen =
+        choiceHandler() ? choiceHandler()(request) : chooseReal(request, escapeIndex);
+    --openBoxes();
+    return chosen;
+}
+
+void MessageBoxes::setChoiceHandler(ChoiceHandler h)
+{
+    choiceHandler() = std::move(h);
+}
 
 MessageBoxes::Answer MessageBoxes::show(const QString& text, Icon icon, Buttons buttons)
 {
     const Request request{QCoreApplication::applicationName(), text, icon, buttons,
-                          alwaysOnTopShowing()};
+                          alwaysOnTopShowing(), {}, 0};
     ++openBoxes();
     const Answer answer = handler() ? handler()(request) : showReal(request);
     --openBoxes();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // Every message box of the program goes through here, so that tests can
@@ -20,6 +21,8 @@ public:
         // Raised above the program's always-on-top windows (the cancel
         // dialog), which would otherwise hide it while it holds the keyboard.
         bool onTop;
+        QStringList choices; // the buttons of a choose() box, in order
+        int defaultChoice = 0;
     };
     using Handler = std::function<Answer(const Request&)>;
 
@@ -27,8 +30,15 @@ public:
     static Answer show(const QString& text, Icon icon = Icon::Exclamation,
                        Buttons buttons = Buttons::Ok);
 
+    // A question with buttons of its own: the index of the one pressed.
+    // Enter presses `defaultIndex`, Escape `escapeIndex`.
+    static int choose(const QString& text, const QStringList& choices, int defaultIndex,
+                      int escapeIndex);
+
     // An empty handler restores the real dialogs.
     static void setHandler(Handler handler);
+    using ChoiceHandler = std::function<int(const Request&)>;
+    static void setChoiceHandler(ChoiceHandler handler);
 
     // How many boxes are open right now (they can nest).
     static int openCount();

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -280,9 +281,11 @@ bool XSession::start()
     m_windowManager.setStandardErrorFile(QProcess::nullDevice());
     // The window manager is there once it has claimed the screen. Xvfb may
     // announce its display a moment before it takes connections, and then
-    // the window manager gives up at once: it is started again.
-    return waitFor(
-        [this] {
+    // the window manager gives up at once: it is started again. (No event
+    // loop is needed: a test may start its X session before its application.)
+    QElapsedTimer waited;
+    waited.start();
+    const auto ready = [this] {
             if (m_windowManager.state() == QProcess::NotRunning)
                 m_windowManager.start(QStringLiteral("openbox"), {});
             QProcess xprop;
@@ -291,8 +294,13 @@ bool XSession::start()
                         {"-root", "-notype", "_NET_SUPPORTING_WM_CHECK"});
             xprop.waitForFinished(5000);
             return xprop.readAllStandardOutput().contains("window id");
-        },
-        10000);
+    };
+    while (!ready()) {
+        if (waited.elapsed() > 10000)
+            return false;
+        QThread::msleep(100);
+    }
+    return true;
 }
 
 void XSession::stop()

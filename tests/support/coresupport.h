@@ -90,6 +90,7 @@ public:
     void stop();
     // For a program started on this display.
     QProcessEnvironment environment() const;
+    QString display() const { return m_display; }
     QString xdotool(const QStringList& arguments) const;
     // Visible windows whose title matches `title` (a regular expression).
     QStringList windows(const QString& title) const;

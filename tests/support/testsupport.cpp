@@ -7,6 +7,7 @@ namespace TestSupport {
 void resetSeams()
 {
     MessageBoxes::setHandler([](const MessageBoxes::Request&) { return MessageBoxes::Answer::Ok; });
+    MessageBoxes::setChoiceHandler([](const MessageBoxes::Request& r) { return r.defaultChoice; });
     CommonDialog::setHandler([](CommonDialog&) { return CommonDialog::cdlCancel; });
     Clock::setInstance(nullptr);
     resetCoreSeams();
@@ -21,11 +22,16 @@ ScriptedBoxes::ScriptedBoxes()
             whileOpen(request);
         return answers.isEmpty() ? MessageBoxes::Answer::Ok : answers.takeFirst();
     });
+    MessageBoxes::setChoiceHandler([this](const MessageBoxes::Request& request) {
+        requests << request;
+        return choices.isEmpty() ? request.defaultChoice : choices.takeFirst();
+    });
 }
 
 ScriptedBoxes::~ScriptedBoxes()
 {
     MessageBoxes::setHandler([](const MessageBoxes::Request&) { return MessageBoxes::Answer::Ok; });
+    MessageBoxes::setChoiceHandler([](const MessageBoxes::Request& r) { return r.defaultChoice; });
 }
 
 QStringList ScriptedBoxes::texts() const

@@ -23,6 +23,7 @@ public:
 
     QVector<MessageBoxes::Request> requests;
     QVector<MessageBoxes::Answer> answers;
+    QVector<int> choices; // for choose() boxes; the default when empty
     // Runs while a box is "open", before it is answered.
     std::function<void(const MessageBoxes::Request&)> whileOpen;
     int deepest = 0; // most boxes open at once

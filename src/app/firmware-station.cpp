@@ -1,0 +1,92 @@
+#include "platform/eventloop.h"
+#include "platform/terminationsignals.h"
+#include "stationwindow/slottile.h"
+#include "stationwindow/stationwindow.h"
+#include "ui/icons.h"
+#include "version.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QThread>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+struct Options {
+    QCommandLineOption port{{"p", "port"},
+                            "Add a slot for PORT (a stable name such as "
+                            "/dev/serial/by-id/..., a device or a Com number); repeat it.",
+                            "PORT"};
+    QCommandLineOption record{"record", "Record every unit in FILE (JSON Lines).", "FILE"};
+    QCommandLineOption start{"start", "Start the station at once."};
+};
+
+void describe(QCommandLineParser& parser, const Options& o)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "A production bench at a glance: one tile per infra-red adaptor, each flashing unit "
+        "after unit\nwith the firmware FILE and recording every unit. See firmware-station(1)."));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The firmware file."),
+                                 QStringLiteral("[FILE]"));
+    parser.addOptions({o.port, o.record, o.start});
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // --help and --version are answered before any window or display.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "-h" || a == "--help" || a == "--help-all" || a == "-v" || a == "--version") {
+            QCoreApplication app(argc, argv);
+            app.setApplicationVersion(QStringLiteral(LOADER_VERSION));
+            QCommandLineParser parser;
+            const Options options;
+            describe(parser, options);
+            parser.process(app);
+            return 0;
+        }
+    }
+
+    preferQtEventLoop();
+    QApplication app(argc, argv);
+    app.setApplicationVersion(QStringLiteral(LOADER_VERSION));
+    QCoreApplication::setApplicationName(QStringLiteral("Tarvel Labs Firmware Station"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.tarvellabs.FirmwareStation"));
+    app.setWindowIcon(Icons::load(QStringLiteral("station")));
+    app.setQuitOnLastWindowClosed(false);
+    QCommandLineParser parser;
+    const Options options;
+    describe(parser, options);
+    parser.process(app);
+    if (parser.positionalArguments().size() > 1) {
+        std::fputs("firmware-station: give one firmware file only\n", stderr);
+        return 2;
+    }
+
+    StationWindow window;
+    QObject::connect(&window, &StationWindow::ended, &app, [] {
+        // From inside a modal box the code around it would go on after its
+        // loop ends; the ports are released by now, so end here.
+        if (QThread::currentThread()->loopLevel() > 1)
+            std::exit(0);
+        QCoreApplication::exit(0);
+    });
+    TerminationSignals endings;
+    QObject::connect(&endings, &TerminationSignals::received, &window,
+                     &StationWindow::endWithoutQuestions);
+    for (const QString& port : parser.values(options.port))
+        window.addSlot(port, QString());
+    if (parser.isSet(options.record))
+        window.setRecordPath(parser.value(options.record));
+    if (!parser.positionalArguments().isEmpty())
+        window.openFirmware(parser.positionalArguments().first());
+    window.show();
+    if (parser.isSet(options.start))
+        window.start();
+    return app.exec();
+}

@@ -1,0 +1,67 @@
+#include "stationsetup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+const QString group = QStringLiteral("Station");
+}
+
+QString StationSetup::storePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Tarvel Labs Firmware Station.conf");
+}
+
+QString StationSetup::defaultRecordPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/units.jsonl");
+}
+
+StationSetup StationSetup::load()
+{
+    StationSetup setup;
+    QSettings store(storePath(), QSettings::IniFormat);
+    store.beginGroup(group);
+    setup.firmware = store.value(QStringLiteral("Firmware")).toString();
+    setup.pinnedDigest = store.value(QStringLiteral("PinnedSha256")).toString();
+    setup.recordPath = store.value(QStringLiteral("Record")).toString();
+    const int count = store.beginReadArray(QStringLiteral("Slots"));
+    for (int i = 0; i < count; ++i) {
+        store.setArrayIndex(i);
+        const QString port = store.value(QStringLiteral("Port")).toString();
+        if (!port.isEmpty())
+            setup.benchSlots.append({port, store.value(QStringLiteral("Name")).toString()});
+    }
+    store.endArray();
+    return setup;
+}
+
+bool StationSetup::save(QString* error) const
+{
+    QDir().mkpath(QFileInfo(storePath()).absolutePath());
+    QSettings store(storePath(), QSettings::IniFormat);
+    store.beginGroup(group);
+    store.setValue(QStringLiteral("Firmware"), firmware);
+    store.setValue(QStringLiteral("PinnedSha256"), pinnedDigest);
+    store.setValue(QStringLiteral("Record"), recordPath);
+    store.remove(QStringLiteral("Slots"));
+    store.beginWriteArray(QStringLiteral("Slots"), int(benchSlots.size()));
+    for (int i = 0; i < benchSlots.size(); ++i) {
+        store.setArrayIndex(i);
+        store.setValue(QStringLiteral("Port"), benchSlots[i].port);
+        store.setValue(QStringLiteral("Name"), benchSlots[i].name);
+    }
+    store.endArray();
+    store.endGroup();
+    store.sync();
+    if (store.status() != QSettings::NoError) {
+        *error = QStringLiteral("The station's settings could not be saved to %1.").arg(storePath());
+        return false;
+    }
+    return true;
+}

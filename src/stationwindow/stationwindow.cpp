@@ -1,0 +1,653 @@
+#include "stationwindow.h"
+
+#include "../serial/status.h"
+#include "../ui/commondialog.h"
+#include "../ui/icons.h"
+#include "../ui/messageboxes.h"
+#include "addslotdialog.h"
+#include "slottile.h"
+#include "transcriptdialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int TileWidth = 300;
+// The transcript kept per slot: the last few thousand lines.
+constexpr int TranscriptLimit = 200000;
+constexpr int TranscriptTrim = 16384;
+
+const QString firmwareFilter = QStringLiteral(
+    "Firmware Files (*.s19 *.s28 *.s37 *.srec *.mot *.hex)|*.s19;*.s28;*.s37;*.srec;*.mot;*.hex|"
+    "Text Files (*.TXT)|*.txt|All Files (*.*)|*.*");
+
+} // namespace
+
+StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("StationWindow"));
+    setWindowTitle(QStringLiteral("Tarvel Labs Firmware Station"));
+    setWindowIcon(Icons::load(QStringLiteral("station")));
+    m_files = new CommonDialog(this);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    m_file = new QLabel(central);
+    m_file->setObjectName(QStringLiteral("firmware"));
+    m_file->setTextFormat(Qt::PlainText);
+    QFont bold = m_file->font();
+    bold.setBold(true);
+    m_file->setFont(bold);
+    m_check = new QLabel(central);
+    m_check->setObjectName(QStringLiteral("check"));
+    m_check->setTextFormat(Qt::PlainText);
+    m_check->setWordWrap(true);
+    layout->addWidget(m_file);
+    layout->addWidget(m_check);
+
+    m_grid = new QWidget;
+    m_gridLayout = new QGridLayout(m_grid);
+    m_gridLayout->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    auto* scroll = new QScrollArea(central);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(m_grid);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->viewport()->installEventFilter(this);
+    layout->addWidget(scroll, 1);
+    layout->addWidget(buildBench());
+    setCentralWidget(central);
+    buildMenus();
+
+    m_refresh.setInterval(250);
+    connect(&m_refresh, &QTimer::timeout, this, &StationWindow::refreshDue);
+    m_refresh.start();
+    const auto due = [this](StationSlot* s) {
+        if (SlotTile* t = tileOf(s))
+            m_due.insert(t);
+    };
+    connect(&m_station, &Station::slotChanged, this, due);
+    connect(&m_station, &Station::slotProgressed, this, due);
+    connect(&m_station, &Station::slotTraffic, this, [this](StationSlot* s, const QString& text) {
+        QString& t = m_transcripts[s];
+        t += text;
+        if (t.size() > TranscriptLimit)
+            t.remove(0, int(t.size()) - TranscriptLimit + TranscriptTrim);
+        if (m_transcript && m_transcriptSlot == s)
+            m_transcript->append(text);
+    });
+    connect(&m_station, &Station::unitRecorded, this, [this] { showBench(); });
+    connect(&m_station, &Station::newUnitsRefused, this, [this](const QString& why) {
+        m_notice->setText(why);
+        showBench();
+    });
+    connect(&m_station, &Station::stopped, this, &StationWindow::onStopped);
+
+    // What the last run left: its slots, its file, its pin and its record.
+    m_setup = StationSetup::load();
+    const QVector<StationSetup::Slot> saved = m_setup.benchSlots;
+    m_setup.benchSlots.clear();
+    m_restoring = true;
+    for (const StationSetup::Slot& s : saved)
+        addSlot(s.port, s.name);
+    if (!m_setup.firmware.isEmpty())
+        openFirmware(m_setup.firmware);
+    m_restoring = false;
+    showFirmware();
+    showBench();
+    resize(1000, 680);
+}
+
+StationWindow::~StationWindow()
+{
+    m_refresh.stop();
+    disconnect(&m_station, nullptr, this, nullptr);
+}
+
+QWidget* StationWindow::buildBench()
+{
+    auto* bench = new QWidget(this);
+    auto* row = new QHBoxLayout(bench);
+    row->setContentsMargins(0, 0, 0, 0);
+    m_start = new QPushButton(tr("&Start"), bench);
+    m_start->setObjectName(QStringLiteral("start"));
+    m_stop = new QPushButton(tr("S&top"), bench);
+    m_stop->setObjectName(QStringLiteral("stop"));
+    connect(m_start, &QPushButton::clicked, this, &StationWindow::start);
+    connect(m_stop, &QPushButton::clicked, this, &StationWindow::stop);
+    m_counts = new QLabel(bench);
+    m_counts->setObjectName(QStringLiteral("counts"));
+    QFont bold = m_counts->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    m_counts->setFont(bold);
+    m_record = new QLabel(bench);
+    m_record->setObjectName(QStringLiteral("record"));
+    m_record->setTextFormat(Qt::PlainText);
+    row->addWidget(m_start);
+    row->addWidget(m_stop);
+    row->addSpacing(12);
+    row->addWidget(m_counts);
+    row->addStretch(1);
+    row->addWidget(m_record);
+
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("notice"));
+    m_notice->setTextFormat(Qt::PlainText);
+    QPalette warn = m_notice->palette();
+    warn.setColor(QPalette::WindowText, QColor(0x9b, 0x1c, 0x1c));
+    m_notice->setPalette(warn);
+    statusBar()->addWidget(m_notice, 1);
+    return bench;
+}
+
+void StationWindow::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->addAction(tr("&Open Firmware..."), QKeySequence::Open, this,
+                    &StationWindow::chooseFirmware);
+    file->addAction(tr("&Pin SHA-256..."), this, &StationWindow::pinDigest);
+    file->addSeparator();
+    file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
+
+    QMenu* slot = menuBar()->addMenu(tr("S&lot"));
+    slot->addAction(tr("&Add..."), QKeySequence(Qt::Key_Insert), this,
+                    &StationWindow::addSlotByDialog);
+    slot->addAction(tr("&Rename..."), QKeySequence(Qt::Key_F2), this,
+                    &StationWindow::renameCurrent);
+    slot->addAction(tr("Re&move"), QKeySequence(Qt::Key_Delete), this,
+                    &StationWindow::removeCurrent);
+    slot->addAction(tr("Move &Earlier"), QKeySequence(Qt::CTRL | Qt::Key_Left), this,
+                    [this] { moveSlot(currentTile(), -1); });
+    slot->addAction(tr("Move &Later"), QKeySequence(Qt::CTRL | Qt::Key_Right), this,
+                    [this] { moveSlot(currentTile(), 1); });
+    slot->addAction(tr("&Transcript"), QKeySequence(Qt::CTRL | Qt::Key_T), this,
+                    [this] { openTranscript(currentTile()); });
+
+    QMenu* bench = menuBar()->addMenu(tr("&Station"));
+    bench->addAction(tr("&Start"), QKeySequence(Qt::Key_F5), this, &StationWindow::start);
+    bench->addAction(tr("S&top"), QKeySequence(Qt::SHIFT | Qt::Key_F5), this,
+                     &StationWindow::stop);
+
+    QMenu* records = menuBar()->addMenu(tr("&Records"));
+    records->addAction(tr("&Choose Record File..."), this, &StationWindow::chooseRecord);
+    records->addAction(tr("&Summary"), QKeySequence(Qt::CTRL | Qt::Key_R), this,
+                       &StationWindow::showSummary);
+}
+
+bool StationWindow::openFirmware(const QString& path)
+{
+    QString why;
+    const auto file = FirmwareFile::read(path, {}, &why);
+    if (!file) {
+        if (!m_restoring)
+            MessageBoxes::show(why);
+        m_notice->setText(why);
+        return false;
+    }
+    if (file->facts.lines == 0) {
+        MessageBoxes::show(QStringLiteral("%1 is empty: there is no line to send.").arg(path));
+        return false;
+    }
+    m_firmware = file;
+    m_setup.firmware = QFileInfo(path).absoluteFilePath();
+    saveSetup();
+    showFirmware();
+    return true;
+}
+
+bool StationWindow::setPinnedDigest(const QString& digest)
+{
+    const QString d = digest.trimmed().toLower();
+    if (!d.isEmpty() && !FirmwareFile::isDigest(d)) {
+        MessageBoxes::show(QStringLiteral("\"%1\" is no SHA-256: it has 64 hexadecimal digits.")
+                               .arg(elided(d)));
+        return false;
+    }
+    m_setup.pinnedDigest = d;
+    saveSetup();
+    showFirmware();
+    return true;
+}
+
+void StationWindow::setRecordPath(const QString& path)
+{
+    m_setup.recordPath = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    saveSetup();
+    showBench();
+}
+
+QString StationWindow::recordPath() const
+{
+    return m_setup.recordPath.isEmpty() ? StationSetup::defaultRecordPath() : m_setup.recordPath;
+}
+
+SlotTile* StationWindow::addSlot(const QString& port, const QString& name)
+{
+    for (SlotTile* t : qAsConst(m_tiles)) {
+        if (t->slot()->port() == port)
+            return t;
+    }
+    StationSlot* slot = m_station.addSlot(port);
+    auto* tile = new SlotTile(slot, name.isEmpty() ? suggestedName() : name, m_grid);
+    connect(tile, &SlotTile::opened, this, &StationWindow::openTranscript);
+    m_tiles.append(tile);
+    m_setup.benchSlots.append({port, tile->name()});
+    reflow();
+    saveSetup();
+    showBench();
+    return tile;
+}
+
+bool StationWindow::removeSlot(SlotTile* tile)
+{
+    if (!tile)
+        return false;
+    if (!m_station.removeSlot(tile->slot())) {
+        MessageBoxes::show(QStringLiteral("%1 is in use. Stop the station (Shift+F5) before "
+                                          "removing a slot.")
+                               .arg(tile->name()));
+        return false;
+    }
+    const int at = int(m_tiles.indexOf(tile));
+    m_tiles.removeAt(at);
+    m_setup.benchSlots.removeAt(at);
+    m_due.remove(tile);
+    delete tile;
+    reflow();
+    saveSetup();
+    if (!m_tiles.isEmpty())
+        m_tiles[qMin(at, int(m_tiles.size()) - 1)]->setFocus();
+    return true;
+}
+
+void StationWindow::renameSlot(SlotTile* tile, const QString& name)
+{
+    if (!tile || name.trimmed().isEmpty())
+        return;
+    tile->setName(name.trimmed());
+    m_setup.benchSlots[m_tiles.indexOf(tile)].name = tile->name();
+    saveSetup();
+}
+
+void StationWindow::moveSlot(SlotTile* tile, int by)
+{
+    const int from = int(m_tiles.indexOf(tile));
+    const int to = from + by;
+    if (from < 0 || to < 0 || to >= m_tiles.size())
+        return;
+    m_tiles.move(from, to);
+    m_setup.benchSlots.move(from, to);
+    m_station.moveSlot(from, to);
+    reflow();
+    saveSetup();
+    tile->setFocus();
+}
+
+bool StationWindow::start()
+{
+    if (m_station.running())
+        return true;
+    if (!m_firmware) {
+        MessageBoxes::show(QStringLiteral("Open the firmware file first (File > Open "
+                                          "Firmware..., Ctrl+O)."));
+        return false;
+    }
+    if (m_tiles.isEmpty()) {
+        MessageBoxes::show(QStringLiteral("Add a slot for each adaptor first (Slot > Add..., "
+                                          "Insert)."));
+        return false;
+    }
+    // The file as it is now: what every unit of this run must get.
+    if (!openFirmware(m_firmware->path))
+        return false;
+    const FirmwareCheck& check = m_firmware->check;
+    if (!check.passed()) {
+        const QString first = check.problems.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral(" (line %1: %2)")
+                                        .arg(check.problems.first().line)
+                                        .arg(check.problems.first().text);
+        if (MessageBoxes::choose(QStringLiteral("%1 fails its check: %2 problems%3. Send it to "
+                                                "every unit anyway?")
+                                     .arg(QFileInfo(m_firmware->path).fileName())
+                                     .arg(check.problemCount)
+                                     .arg(first),
+                                 {tr("Send anyway"), tr("Do not start")}, 1, 1) != 0)
+            return false;
+    }
+    QString why;
+    if (!m_station.setFirmware(*m_firmware, m_setup.pinnedDigest, &why)) {
+        MessageBoxes::show(why[0].toUpper() + why.mid(1) + QLatin1Char('.'));
+        return false;
+    }
+    const QString record = recordPath();
+    QDir().mkpath(QFileInfo(record).absolutePath());
+    if (!m_station.openRecord(record, &why)) {
+        MessageBoxes::show(QStringLiteral("The station did not start: %1. Choose another file "
+                                          "under Records > Choose Record File.")
+                               .arg(why));
+        return false;
+    }
+    m_notice->clear();
+    m_station.start();
+    for (SlotTile* t : qAsConst(m_tiles))
+        t->refresh();
+    showBench();
+    return true;
+}
+
+void StationWindow::stop()
+{
+    if (!m_station.running())
+        return;
+    if (m_station.uploadsUnderWay() > 0) {
+        const int choice = MessageBoxes::choose(
+            QStringLiteral("%1 units are being flashed. Let them finish, or cancel them (they "
+                           "are recorded as interrupted)?")
+                .arg(m_station.uploadsUnderWay()),
+            {tr("Let them finish"), tr("Cancel them"), tr("Keep running")}, 0, 2);
+        if (choice == 1)
+            m_station.interrupt();
+        else if (choice == 0)
+            m_station.stopAfterUploads();
+    } else {
+        m_station.stopAfterUploads();
+    }
+    showBench();
+}
+
+void StationWindow::endWithoutQuestions()
+{
+    m_quitting = true;
+    if (m_station.running())
+        m_station.interrupt();
+    else
+        emit ended();
+}
+
+void StationWindow::onStopped()
+{
+    for (SlotTile* t : qAsConst(m_tiles))
+        t->refresh();
+    showBench();
+    if (m_quitting)
+        emit ended();
+}
+
+void StationWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_quitting || !m_station.running()) {
+        event->accept();
+        emit ended();
+        return;
+    }
+    event->ignore();
+    if (m_station.uploadsUnderWay() > 0 &&
+        MessageBoxes::choose(QStringLiteral("%1 units are being flashed. Cancel them and quit? "
+                                            "They are recorded as interrupted.")
+                                 .arg(m_station.uploadsUnderWay()),
+                             {tr("Cancel them and quit"), tr("Keep running")}, 1, 1) != 0)
+        return;
+    endWithoutQuestions();
+}
+
+void StationWindow::chooseFirmware()
+{
+    m_files->DialogTitle = tr("Open Firmware");
+    m_files->Filter = firmwareFilter;
+    m_files->DefaultExt.clear();
+    m_files->FileName.clear();
+    for (;;) {
+        const int error = m_files->ShowOpen();
+        if (error == CommonDialog::cdlCancel)
+            return;
+        if (error != 0) {
+            MessageBoxes::show(m_files->errorDescription());
+            return;
+        }
+        if (QFileInfo(m_files->FileName).isFile())
+            break;
+        MessageBoxes::show(m_files->FileName + QStringLiteral(" not found!"));
+        m_files->FileName.clear();
+    }
+    if (m_station.running()) {
+        MessageBoxes::show(QStringLiteral("Stop the station before opening another firmware "
+                                          "file: the units of one run all get the same file."));
+        return;
+    }
+    openFirmware(m_files->FileName);
+}
+
+void StationWindow::pinDigest()
+{
+    bool ok = false;
+    const QString digest = QInputDialog::getText(
+        this, tr("Pin SHA-256"),
+        tr("The SHA-256 every unit's file must have (empty: none pinned):"), QLineEdit::Normal,
+        m_setup.pinnedDigest, &ok);
+    if (ok)
+        setPinnedDigest(digest);
+}
+
+void StationWindow::chooseRecord()
+{
+    m_files->DialogTitle = tr("Choose Record File");
+    m_files->Filter = QStringLiteral("Records (*.jsonl)|*.jsonl|All Files (*.*)|*.*");
+    m_files->DefaultExt = QStringLiteral("jsonl");
+    m_files->FileName = recordPath();
+    if (m_files->ShowOpen() == 0)
+        setRecordPath(m_files->FileName);
+}
+
+void StationWindow::showSummary()
+{
+    RecordSummary summary;
+    QString why;
+    if (!RecordSummary::read(recordPath(), &summary, &why)) {
+        MessageBoxes::show(why);
+        return;
+    }
+    QDialog dialog(this);
+    dialog.setWindowTitle(tr("Record Summary - %1").arg(recordPath()));
+    auto* text = new QPlainTextEdit(summary.toText(), &dialog);
+    text->setReadOnly(true);
+    QFont mono(QStringLiteral("Monospace"));
+    mono.setStyleHint(QFont::TypeWriter);
+    text->setFont(mono);
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+    dialog.resize(820, 360);
+    dialog.exec();
+}
+
+void StationWindow::addSlotByDialog()
+{
+    AddSlotDialog dialog(suggestedName(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        addSlot(dialog.port(), dialog.name())->setFocus();
+}
+
+void StationWindow::renameCurrent()
+{
+    SlotTile* tile = currentTile();
+    if (!tile)
+        return;
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, tr("Rename Slot"), tr("&Name:"),
+                                               QLineEdit::Normal, tile->name(), &ok);
+    if (ok)
+        renameSlot(tile, name);
+}
+
+void StationWindow::removeCurrent()
+{
+    removeSlot(currentTile());
+}
+
+void StationWindow::openTranscript(SlotTile* tile)
+{
+    if (!tile)
+        return;
+    if (m_transcript)
+        m_transcript->close();
+    m_transcript = new TranscriptDialog(
+        tr("%1 - %2").arg(tile->name(), tile->slot()->name()),
+        m_transcripts.value(tile->slot()), this);
+    m_transcriptSlot = tile->slot();
+    m_transcript->show();
+}
+
+QString StationWindow::transcriptOf(SlotTile* tile) const
+{
+    return tile ? m_transcripts.value(tile->slot()) : QString();
+}
+
+SlotTile* StationWindow::currentTile() const
+{
+    for (SlotTile* t : m_tiles) {
+        if (t->hasFocus())
+            return t;
+    }
+    return m_tiles.isEmpty() ? nullptr : m_tiles.first();
+}
+
+SlotTile* StationWindow::tileOf(StationSlot* slot) const
+{
+    for (SlotTile* t : m_tiles) {
+        if (t->slot() == slot)
+            return t;
+    }
+    return nullptr;
+}
+
+bool StationWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize)
+        reflow();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// As many columns as the width holds; the focus goes through the tiles in
+// the order they are shown.
+void StationWindow::reflow()
+{
+    const int width = m_grid->parentWidget() ? m_grid->parentWidget()->width() : this->width();
+    const int columns = qMax(1, width / (TileWidth + m_gridLayout->spacing()));
+    for (SlotTile* t : qAsConst(m_tiles))
+        m_gridLayout->removeWidget(t);
+    for (int i = 0; i < m_tiles.size(); ++i)
+        m_gridLayout->addWidget(m_tiles[i], i / columns, i % columns);
+    for (int i = 1; i < m_tiles.size(); ++i)
+        setTabOrder(m_tiles[i - 1], m_tiles[i]);
+    m_columns = columns;
+}
+
+void StationWindow::refreshDue()
+{
+    if (m_due.isEmpty())
+        return;
+    const QSet<SlotTile*> due = std::exchange(m_due, {});
+    for (SlotTile* t : due)
+        t->refresh();
+    showBench();
+}
+
+QString StationWindow::firmwareSummary() const
+{
+    return m_file->text() + QLatin1Char('\n') + m_check->text();
+}
+
+void StationWindow::showFirmware()
+{
+    if (!m_firmware) {
+        m_file->setText(tr("No firmware file: File > Open Firmware... (Ctrl+O)"));
+        m_check->clear();
+        m_file->setToolTip(QString());
+        return;
+    }
+    const FirmwareFile& f = *m_firmware;
+    m_file->setText(QStringLiteral("%1   %2 lines   SHA-256 %3")
+                        .arg(QFileInfo(f.path).fileName())
+                        .arg(f.facts.lines)
+                        .arg(f.sha256.left(12)));
+    m_file->setToolTip(QStringLiteral("%1\nSHA-256 %2").arg(f.path, f.sha256));
+    QString check;
+    if (f.check.passed()) {
+        check = QStringLiteral("%1, passes its check").arg(f.check.formatName());
+        if (f.check.records())
+            check += QStringLiteral("; data %1").arg(FirmwareCheck::describeRanges(f.check.ranges));
+    } else {
+        check = QStringLiteral("Fails its check: %1 problems").arg(f.check.problemCount);
+        if (!f.check.problems.isEmpty())
+            check += QStringLiteral(", line %1: %2")
+                         .arg(f.check.problems.first().line)
+                         .arg(f.check.problems.first().text);
+    }
+    if (!m_setup.pinnedDigest.isEmpty()) {
+        check += m_setup.pinnedDigest == f.sha256
+                     ? QStringLiteral(".  Pinned SHA-256 matches.")
+                     : QStringLiteral(".  Pinned SHA-256 %1... does NOT match: the station will "
+                                      "not start.")
+                           .arg(m_setup.pinnedDigest.left(12));
+    }
+    m_check->setText(check);
+}
+
+QString StationWindow::benchSummary() const
+{
+    return m_counts->text();
+}
+
+void StationWindow::showBench()
+{
+    const bool running = m_station.running();
+    m_start->setEnabled(!running);
+    m_stop->setEnabled(running);
+    QString counts = QStringLiteral("%1 passed, %2 failed")
+                         .arg(m_station.passed())
+                         .arg(m_station.failed());
+    if (m_station.unitsPerHour() > 0)
+        counts += QStringLiteral(", %1 units per hour").arg(qRound(m_station.unitsPerHour()));
+    counts += running ? QStringLiteral("  (running)") : QStringLiteral("  (stopped)");
+    m_counts->setText(counts);
+    m_record->setText(QStringLiteral("Record: %1").arg(recordPath()));
+}
+
+void StationWindow::saveSetup()
+{
+    if (m_restoring)
+        return;
+    QString why;
+    if (!m_setup.save(&why))
+        m_notice->setText(why);
+}
+
+QString StationWindow::suggestedName() const
+{
+    for (int n = 1;; ++n) {
+        const QString name = QStringLiteral("Slot %1").arg(n);
+        bool used = false;
+        for (SlotTile* t : m_tiles)
+            used = used || t->name() == name;
+        if (!used)
+            return name;
+    }
+}
