@@ -23,19 +23,22 @@ using namespace Bench;
 
 namespace {
 
-// firmware-upload --station over the given ports.
+// firmware-upload --station over the given ports, or the station window.
 class StationProcess
 {
 public:
-    StationProcess(const QString& file, const QStringList& ports, const QStringList& extra = {})
+    StationProcess(const QString& file, const QStringList& ports, const QStringList& extra = {},
+                   bool window = false)
     {
-        QStringList arguments{file, "--station", "-q"};
+        QStringList arguments = window ? QStringList{file, "--start"}
+                                       : QStringList{file, "--station", "-q"};
         for (const QString& p : ports)
             arguments << "-p" << p;
         m_process.setProcessEnvironment(environment());
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.setStandardErrorFile(workFolder() + "/station.log", QIODevice::Append);
-        m_process.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), arguments + extra);
+        m_process.start(window ? QStringLiteral(STATION_PATH) : QStringLiteral(FIRMWARE_UPLOAD_PATH),
+                        arguments + extra);
         m_process.waitForStarted();
     }
     ~StationProcess()
@@ -50,8 +53,14 @@ private:
     QProcess m_process;
 };
 
-// The slowest slot's lines per second with `count` slots flashing at once.
-double slowestRate(const QString& file, int count)
+struct SlotsRun {
+    double slowest = 0; // lines per second
+    double cpuPercent = 0;
+};
+
+// The slowest slot's lines per second with `count` slots flashing at once,
+// and the station's CPU meanwhile.
+SlotsRun slotsRun(const QString& file, int count, bool window)
 {
     const int lines = lineCount(file);
     std::vector<std::unique_ptr<Unit>> units;
@@ -60,23 +69,32 @@ double slowestRate(const QString& file, int count)
         units.push_back(std::make_unique<Unit>(QStringList{"--prompt-interval", "100"}, false));
         ports << units.back()->device();
     }
-    StationProcess station(file, ports, {"--next-after", "600"});
+    // Each unit flashed once: the window's default quiet wait keeps a unit
+    // that prompts on from being flashed again, as --next-after does here.
+    StationProcess station(file, ports, window ? QStringList() : QStringList{"--next-after", "600"},
+                           window);
+    waitUntil([&] { return units.front()->received() >= 1; }, 20000);
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuStart = cpuSeconds(station.pid());
     const bool all = waitUntil(
         [&] {
             return std::all_of(units.begin(), units.end(),
                                [&](const auto& u) { return u->received() >= lines; });
         },
         lines * 100);
+    SlotsRun run;
+    run.cpuPercent = 100.0 * (cpuSeconds(station.pid()) - cpuStart) / (wall.elapsed() / 1000.0);
     if (!all)
         std::printf("  (not every slot finished its unit)\n");
-    double slowest = 0;
     for (const auto& unit : units) {
         const UploadFigures f = figuresOf(unit->timing());
-        if (slowest == 0 || f.linesPerSecond < slowest)
-            slowest = f.linesPerSecond;
+        if (run.slowest == 0 || f.linesPerSecond < run.slowest)
+            run.slowest = f.linesPerSecond;
     }
-    std::printf("  (%d slots at once: slowest %.1f lines/s)\n", count, slowest);
-    return slowest;
+    std::printf("  (%s, %d slots at once: slowest %.1f lines/s, CPU %.2f%%)\n",
+                window ? "window" : "command line", count, run.slowest, run.cpuPercent);
+    return run;
 }
 
 // Yardsticks for the same number of units in the same run: the plain
@@ -173,6 +191,39 @@ int recordLines(const QString& path)
     return lineCount(path);
 }
 
+// Resident memory after the first units and after `target` units.
+void soak(int target, bool window)
+{
+    std::printf("\nMemory over %d units, %s (4 slots, a unit placed every 0.3 s after each)\n",
+                target, window ? "the window" : "the command-line station");
+    const QString small = srecordFile("small.s19", 12, QStringLiteral(FIRMWARE_UPLOAD_PATH));
+    std::vector<std::unique_ptr<Unit>> units;
+    QStringList ports;
+    // The window's quiet wait is 2 s; the command line's is set shorter.
+    const QString away = window ? "2300" : "300";
+    for (int i = 0; i < 4; ++i) {
+        units.push_back(std::make_unique<Unit>(
+            QStringList{"--prompt-interval", "20", "--next-unit-after", away}, false));
+        ports << units.back()->device();
+    }
+    const QString record = workFolder() + (window ? "/windowsoak.jsonl" : "/soak.jsonl");
+    StationProcess station(small, ports,
+                           window ? QStringList{"--record", record}
+                                  : QStringList{"--next-after", "0.2", "--record", record},
+                           window);
+    waitUntil([&] { return recordLines(record) >= 4; }, 30000);
+    const double first = residentMiB(station.pid());
+    QElapsedTimer wall;
+    wall.start();
+    waitUntil([&] { return recordLines(record) >= target; }, target * 3000);
+    const double last = residentMiB(station.pid());
+    std::printf("  (%d units in %.0f s)\n", recordLines(record), wall.elapsed() / 1000.0);
+    row("resident after the first units", first, "MiB", "-", true);
+    row(qPrintable(QStringLiteral("same after %1 units").arg(recordLines(record))), last, "MiB",
+        "-", true);
+    row("difference", last - first, "MiB", "<= 2", last - first <= 2);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -183,8 +234,9 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription("Speed, CPU and memory of the production station.");
     parser.addHelpOption();
     parser.addOption({"quick", "Shorter idle readings and a 200-unit soak."});
-    parser.addOption({"only", "Run only these parts: slots, idle, summary, soak.", "PARTS",
-                      "slots,idle,summary,soak"});
+    parser.addOption({"only", "Run only these parts: slots, idle, summary, window, soak, "
+                              "windowsoak.",
+                      "PARTS", "slots,idle,summary,window,soak,windowsoak"});
     parser.process(app);
     const bool quick = parser.isSet("quick");
     const QStringList parts = parser.value("only").split(',');
@@ -196,8 +248,8 @@ int main(int argc, char* argv[])
 
     if (parts.contains("slots")) {
         std::printf("\nSlots flashing at once (%d lines each)\n", lineCount(file));
-        const double one = slowestRate(file, 1);
-        const double sixteen = slowestRate(file, 16);
+        const double one = slotsRun(file, 1, false).slowest;
+        const double sixteen = slotsRun(file, 16, false).slowest;
         row("lines per second, one slot", one, "", "-", true);
         row("same, slowest of sixteen at once", sixteen, "", "-", true);
         row("ratio", sixteen / one, "", ">= 0.95", sixteen / one >= 0.95);
@@ -225,31 +277,25 @@ int main(int argc, char* argv[])
         std::printf("\nRecord summary\n");
         row("--summary of 100,000 record lines", seconds, "s", "< 1", seconds < 1);
     }
-    if (parts.contains("soak")) {
-        const int target = quick ? 200 : 1000;
-        std::printf("\nMemory over %d units (4 slots, a unit placed every 0.3 s after each)\n",
-                    target);
-        const QString small = srecordFile("small.s19", 12, QStringLiteral(FIRMWARE_UPLOAD_PATH));
-        std::vector<std::unique_ptr<Unit>> units;
-        QStringList ports;
-        for (int i = 0; i < 4; ++i) {
-            units.push_back(std::make_unique<Unit>(
-                QStringList{"--prompt-interval", "20", "--next-unit-after", "300"}, false));
-            ports << units.back()->device();
+    if (parts.contains("window")) {
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+            std::printf("\nThe window: no X server; run bench/run.sh\n");
+        } else {
+            std::printf("\nThe station window beside the command-line station, sixteen slots\n");
+            const SlotsRun cli = slotsRun(file, 16, false);
+            const SlotsRun window = slotsRun(file, 16, true);
+            row("slowest slot, window", window.slowest, "", "-", true);
+            row("ratio to the command-line station", window.slowest / cli.slowest, "", ">= 0.95",
+                window.slowest / cli.slowest >= 0.95);
+            row("CPU, window", window.cpuPercent, "%", "-", true);
+            row("ratio to the command-line station", window.cpuPercent / cli.cpuPercent, "",
+                "<= 1.5", window.cpuPercent / cli.cpuPercent <= 1.5);
         }
-        const QString record = work.path() + "/soak.jsonl";
-        StationProcess station(small, ports, {"--next-after", "0.2", "--record", record});
-        waitUntil([&] { return recordLines(record) >= 4; }, 20000);
-        const double first = residentMiB(station.pid());
-        QElapsedTimer wall;
-        wall.start();
-        waitUntil([&] { return recordLines(record) >= target; }, target * 2000);
-        const double last = residentMiB(station.pid());
-        std::printf("  (%d units in %.0f s)\n", recordLines(record), wall.elapsed() / 1000.0);
-        row("resident after the first units", first, "MiB", "-", true);
-        row(qPrintable(QStringLiteral("same after %1 units").arg(recordLines(record))), last, "MiB",
-            "-", true);
-        row("difference", last - first, "MiB", "<= 2", last - first <= 2);
     }
+    const int soakUnits = quick ? 200 : 1000;
+    if (parts.contains("soak"))
+        soak(soakUnits, false);
+    if (parts.contains("windowsoak") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        soak(soakUnits / 2, true);
     return 0;
 }

@@ -42,6 +42,7 @@ private slots:
 
     void windowEndsCleanly_data();
     void windowEndsCleanly();
+    void stationEndsCleanly();
     void permissionAdvice_data();
     void permissionAdvice();
 };
@@ -82,6 +83,34 @@ void ReliabilityTest::windowEndsCleanly()
         QCOMPARE(loader.exitCode(), 0);
     }
     QVERIFY(portIsFree(device)); // no lock left for the next program or user
+}
+
+// The station window on SIGTERM mid-upload: the unit recorded as
+// interrupted, the port released, exit status 0.
+void ReliabilityTest::stationEndsCleanly()
+{
+    XSession x;
+    if (!x.start())
+        QSKIP("needs Xvfb, openbox, xprop and xdotool (scripts/test.sh installs them)");
+    VirtualUnit unit;
+    const QString device = unit.start(0, {"--prompt-interval", "50"});
+    const QString firmware = tempFolder() + "/station.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 2000), firmware));
+    const QString record = tempFolder() + "/station.jsonl";
+    QProcess station;
+    station.setProcessEnvironment(x.environment());
+    station.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    station.start(QStringLiteral(STATION_PATH),
+                  {"--start", "-p", device, "--record", record, firmware});
+    QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 10; }, 15000));
+    ::kill(pid_t(station.processId()), SIGTERM);
+    QVERIFY(station.waitForFinished(2000));
+    QCOMPARE(station.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(station.exitCode(), 0);
+    QVERIFY(portIsFree(device));
+    QFile f(record);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.readAll().contains("\"result\":\"interrupted\""));
 }
 
 void ReliabilityTest::permissionAdvice_data()

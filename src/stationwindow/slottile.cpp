@@ -197,6 +197,7 @@ SlotTile::Look SlotTile::lookOf() const
 
 void SlotTile::refresh()
 {
+    const Look was = m_look;
     m_look = lookOf();
     const UploadProgress& p = m_slot->progress();
     const bool flashing = m_look == Look::Flashing;
@@ -233,7 +234,9 @@ void SlotTile::refresh()
     }
     m_detail->setText(detail);
     m_counts->setText(QStringLiteral("%1 passed, %2 failed").arg(m_slot->passed()).arg(m_slot->failed()));
-    paintLook();
+    // Colours and icon only when they change: a new palette costs a repaint of everything.
+    if (m_look != was || !m_painted)
+        paintLook();
 
     const QString name = spoken();
     if (accessibleName() != name) {
@@ -271,6 +274,7 @@ void SlotTile::paintLook()
         label->setPalette(p);
     }
     m_icon->setPixmap(iconOf(m_look, c.text, 40, devicePixelRatioF()));
+    m_painted = true;
 }
 
 // Stable names are long: the middle gives way, the tool tip has it all.

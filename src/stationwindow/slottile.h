@@ -51,6 +51,7 @@ private:
     StationSlot* m_slot;
     QString m_name;
     Look m_look = Look::Stopped;
+    bool m_painted = false;
     QLabel* m_title = nullptr;
     QLabel* m_device = nullptr;
     QLabel* m_icon = nullptr;
