@@ -30,14 +30,15 @@ public:
     StationProcess(const QString& file, const QStringList& ports, const QStringList& extra = {},
                    bool window = false)
     {
-        QStringList arguments = window ? QStringList{file, "--start"}
-                                       : QStringList{file, "--station", "-q"};
+        QStringList arguments =
+            window ? QStringList{file, "--start"} : QStringList{file, "--station", "-q"};
         for (const QString& p : ports)
             arguments << "-p" << p;
         m_process.setProcessEnvironment(environment());
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.setStandardErrorFile(workFolder() + "/station.log", QIODevice::Append);
-        m_process.start(window ? QStringLiteral(STATION_PATH) : QStringLiteral(FIRMWARE_UPLOAD_PATH),
+        m_process.start(window ? QStringLiteral(STATION_PATH)
+                               : QStringLiteral(FIRMWARE_UPLOAD_PATH),
                         arguments + extra);
         m_process.waitForStarted();
     }
@@ -107,7 +108,8 @@ double yardstick(const QString& file, int count, bool minimal)
     QStringList ports;
     for (int i = 0; i < count; ++i) {
         units.push_back(std::make_unique<Unit>(
-            QStringList{minimal ? "--prompt-only-before-upload" : "--prompt-interval", minimal ? "" : "100"}
+            QStringList{minimal ? "--prompt-only-before-upload" : "--prompt-interval",
+                        minimal ? "" : "100"}
                 .filter(QRegularExpression(".+")),
             false));
         ports << units.back()->device();
@@ -234,8 +236,9 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription("Speed, CPU and memory of the production station.");
     parser.addHelpOption();
     parser.addOption({"quick", "Shorter idle readings and a 200-unit soak."});
-    parser.addOption({"only", "Run only these parts: slots, idle, summary, window, soak, "
-                              "windowsoak.",
+    parser.addOption({"only",
+                      "Run only these parts: slots, idle, summary, window, soak, "
+                      "windowsoak.",
                       "PARTS", "slots,idle,summary,window,soak,windowsoak"});
     parser.process(app);
     const bool quick = parser.isSet("quick");

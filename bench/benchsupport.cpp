@@ -104,11 +104,11 @@ Unit::Unit(const QStringList& options, bool linked)
     QDir().mkpath(m_folder);
     m_process.setProcessEnvironment(environment());
     const QStringList link = linked ? QStringList{"--link", "1"} : QStringList{};
-    m_process.start(QStringLiteral(VIRTUAL_UNIT_PATH),
-                    link +
-                        QStringList{"--log", m_folder + "/received.log", "--timing",
-                                    m_folder + "/timing.log"} +
-                        options);
+    m_process.start(
+        QStringLiteral(VIRTUAL_UNIT_PATH),
+        link +
+            QStringList{"--log", m_folder + "/received.log", "--timing", m_folder + "/timing.log"} +
+            options);
     m_process.waitForReadyRead(5000);
     m_device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
 }
@@ -199,6 +199,5 @@ void row(const char* what, double value, const char* unit, const QString& target
     std::printf("  %-46s %9.2f %-6s target %-14s %s\n", what, value, unit, qPrintable(target),
                 met ? "met" : "NOT MET");
 }
-
 
 } // namespace Bench

@@ -5,9 +5,9 @@
 #include "coresupport.h"
 #include "upload/firmwarecheck.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -164,11 +164,11 @@ void CliTest::runs_data()
                                << 10.0;
     QTest::newRow("busy port") << "sound" << QStringList() << QStringList{"--lock"} << 4 << "in use"
                                << 10.0;
-    QTest::newRow("no such port") << "sound" << QStringList()
-                                  << QStringList{"-p", "/dev/no-such-tty"} << 4
-                                  << "does not exist. Check that the adaptor is plugged in and that "
-                                     "--port names it"
-                                  << 10.0;
+    QTest::newRow("no such port")
+        << "sound" << QStringList() << QStringList{"-p", "/dev/no-such-tty"} << 4
+        << "does not exist. Check that the adaptor is plugged in and that "
+           "--port names it"
+        << 10.0;
     QTest::newRow("report into a folder that cannot be written")
         << "sound" << QStringList() << QStringList{"--report", "/no-such-folder/run.json"} << 2
         << "the report /no-such-folder/run.json cannot be written" << 10.0;
@@ -179,8 +179,9 @@ void CliTest::runs_data()
         << "sound" << QStringList() << QStringList{"--address-range", "0-FF"} << 3
         << "sound.s19:18: data at 0100-010F lies outside the address range 0000-00FF" << 10.0;
     QTest::newRow("station with a record that cannot be written")
-        << "sound" << QStringList() << QStringList{"--station", "--record", "/no-such-folder/u.jsonl"}
-        << 2 << "the record /no-such-folder/u.jsonl cannot be written" << 10.0;
+        << "sound" << QStringList()
+        << QStringList{"--station", "--record", "/no-such-folder/u.jsonl"} << 2
+        << "the record /no-such-folder/u.jsonl cannot be written" << 10.0;
     QTest::newRow("check names the data and the digest")
         << "sound" << QStringList() << QStringList{"--check"} << 0 << "sound.s19: sha256 " << 10.0;
     QTest::newRow("usage") << "sound" << QStringList() << QStringList{"-t", "soon"} << 2
@@ -317,7 +318,8 @@ void CliTest::portsListedAndExamined()
     doctor.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"--doctor", "-p", "1"});
     QVERIFY(doctor.waitForFinished(10000));
     const QString said = QString::fromLocal8Bit(doctor.readAllStandardOutput());
-    QVERIFY2(said.contains(QStringLiteral("1: opened and closed with 38400,N,8,1")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("1: opened and closed with 38400,N,8,1")),
+             qPrintable(said));
     QVERIFY2(said.contains(QStringLiteral("Com2 is pinned to /dev/ttyUSB77, which does not exist")),
              qPrintable(said));
     // Nothing was left locked.
@@ -334,15 +336,15 @@ void CliTest::stationUntilCtrlC()
     const QString link = tempFolder() + "/usb-Tarvel_IR_adaptor-if00-port0";
     const QString record = tempFolder() + "/units.jsonl";
     VirtualUnit unit;
-    const Run run = upload({path, "--station", "-p", link, "--record", record, "-q"},
-                           [&](QProcess& p) {
-                               pump(1500);
-                               const QString device = unit.start(0, {"--prompt-interval", "50"});
-                               QVERIFY(QFile::link(device, link));
-                               QVERIFY(waitFor([&] { return QFile(record).size() > 0; }, 10000));
-                               pump(500);
-                               ::kill(pid_t(p.processId()), SIGINT);
-                           });
+    const Run run =
+        upload({path, "--station", "-p", link, "--record", record, "-q"}, [&](QProcess& p) {
+            pump(1500);
+            const QString device = unit.start(0, {"--prompt-interval", "50"});
+            QVERIFY(QFile::link(device, link));
+            QVERIFY(waitFor([&] { return QFile(record).size() > 0; }, 10000));
+            pump(500);
+            ::kill(pid_t(p.processId()), SIGINT);
+        });
     QCOMPARE(run.exitCode, 130);
     QVERIFY2(run.errors.contains(link + ": waiting for the adaptor: " + link + " does not exist"),
              qPrintable(run.errors));

@@ -62,7 +62,8 @@ void DesktopTest::keysAfterAShortUpload()
         QSKIP("needs Xvfb, openbox, xprop and xdotool (scripts/test.sh installs them)");
     VirtualUnit unit;
     // Unplugged while the first line waits for its answer.
-    const QStringList quiet = meanwhile == "unplug" ? QStringList{"--silent-after", "0"} : QStringList();
+    const QStringList quiet =
+        meanwhile == "unplug" ? QStringList{"--silent-after", "0"} : QStringList();
     QVERIFY(!unit.start(1, QStringList{"--prompt-interval", "50"} + quiet).isEmpty());
 
     for (int round = 1; round <= rounds; ++round) {

@@ -2,12 +2,12 @@
 // real serial control: every line must reach the unit byte for byte, in
 // order, and every line the unit rejects must be sent again.
 
-#include "terminal/frmterminal.h"
-#include "ui/terminaltext.h"
-#include "testsupport.h"
-#include "ui/formtimer.h"
 #include "terminal/firmwareupload.h"
 #include "terminal/frmcancelsend.h"
+#include "terminal/frmterminal.h"
+#include "testsupport.h"
+#include "ui/formtimer.h"
+#include "ui/terminaltext.h"
 #include "upload/transcript.h"
 
 #include <QPushButton>

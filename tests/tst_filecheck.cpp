@@ -45,7 +45,8 @@ std::optional<QSet<int>> judge(const QString& path, bool intel)
     QStringList arguments{path};
     if (intel)
         arguments << "-Intel";
-    arguments << "-o" << "/dev/null";
+    arguments << "-o"
+              << "/dev/null";
     p.start("srec_cat", arguments);
     if (!p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit)
         return std::nullopt;
@@ -106,8 +107,8 @@ void FileCheckTest::agreesWithSrecord_data()
     QTest::newRow("S19") << QStringList{"-O", "srec"} << false;
     QTest::newRow("S28") << QStringList{"-O", "srec", "--change-addresses", "0x10000"} << false;
     QTest::newRow("S37") << QStringList{"-O", "srec", "--srec-forceS3"} << false;
-    QTest::newRow("Intel HEX")
-        << QStringList{"-O", "ihex", "--change-addresses", "0x10000"} << true;
+    QTest::newRow("Intel HEX") << QStringList{"-O", "ihex", "--change-addresses", "0x10000"}
+                               << true;
 }
 
 void FileCheckTest::agreesWithSrecord()
@@ -138,9 +139,14 @@ void FileCheckTest::agreesWithSrecord()
     const int first = intel ? 9 : 4 + 2 * (lines[data[0]][1] - '0' + 1); // first data digit
 
     // Each kind of damage, three times at places chosen by the seed.
-    const QStringList kinds = {"flipped data digit", "wrong checksum", "count too high",
-                               "short record",       "not hexadecimal", "unknown type",
-                               "different bytes written twice", "same bytes written twice",
+    const QStringList kinds = {"flipped data digit",
+                               "wrong checksum",
+                               "count too high",
+                               "short record",
+                               "not hexadecimal",
+                               "unknown type",
+                               "different bytes written twice",
+                               "same bytes written twice",
                                intel ? "end-of-file record in the middle" : "wrong S5 count"};
     int agreed = 0;
     for (const QString& kind : kinds) {
@@ -215,21 +221,24 @@ void FileCheckTest::findings_data()
     QTest::addColumn<QString>("covers");
     const QByteArray s1a = "S1130000285F245F2212226A000424290008237C2A\n"; // 0000-000F
     const QByteArray s1b = "S11300100002000800082629001853812341001813\n"; // 0010-001F
-    QTest::newRow("S5 counts the data records") << "S00600004844521B\n" + s1a + s1b + "S5030002FA\nS9030000FC\n"
-                                                << QString() << QStringList() << "0000-001F";
+    QTest::newRow("S5 counts the data records")
+        << "S00600004844521B\n" + s1a + s1b + "S5030002FA\nS9030000FC\n"
+        << QString() << QStringList() << "0000-001F";
     QTest::newRow("S5 count wrong")
-        << s1a + "S5030002FA\nS9030000FC\n" << QString()
-        << QStringList{"2: the record counts 2 data records, the file has 1"} << "0000-000F";
-    QTest::newRow("S6 count wrong") << s1a + s1b + "S604000003F8\nS9030000FC\n" << QString()
-                                    << QStringList{"3: the record counts 3 data records"}
-                                    << "0000-001F";
+        << s1a + "S5030002FA\nS9030000FC\n"
+        << QString() << QStringList{"2: the record counts 2 data records, the file has 1"}
+        << "0000-000F";
+    QTest::newRow("S6 count wrong")
+        << s1a + s1b + "S604000003F8\nS9030000FC\n"
+        << QString() << QStringList{"3: the record counts 3 data records"} << "0000-001F";
     QTest::newRow("data outside the range")
-        << s1a + s1b + "S9030000FC\n" << "0-0F"
-        << QStringList{"2: data at 0010-001F lies outside the address range 0000-000F"}
+        << s1a + s1b + "S9030000FC\n"
+        << "0-0F" << QStringList{"2: data at 0010-001F lies outside the address range 0000-000F"}
         << "0000-001F";
     QTest::newRow("a different byte written twice")
-        << s1a + "S1130000295F245F2212226A000424290008237C29\nS9030000FC\n" << QString()
-        << QStringList{"2: writes 29 to address 0000, where line 1 wrote 28"} << "0000-000F";
+        << s1a + "S1130000295F245F2212226A000424290008237C29\nS9030000FC\n"
+        << QString() << QStringList{"2: writes 29 to address 0000, where line 1 wrote 28"}
+        << "0000-000F";
     QTest::newRow("Intel HEX with an extended address")
         << QByteArray(":020000040001F9\n:0400000001020304F2\n:00000001FF\n") << QString()
         << QStringList() << "010000-010003";

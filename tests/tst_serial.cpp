@@ -16,9 +16,9 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/stat.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -610,7 +610,8 @@ void SerialTest::doctorFindings()
     linkComPort(1, pty.slavePath());
     if (trouble == "dangling pin")
         linkComPort(2, QStringLiteral("/dev/ttyUSB77"));
-    const QString lock = QStringLiteral("/run/lock/LCK..") + pty.slavePath().mid(5).replace('/', '_');
+    const QString lock =
+        QStringLiteral("/run/lock/LCK..") + pty.slavePath().mid(5).replace('/', '_');
     if (trouble == "stale lock") {
         if (!QFileInfo(QStringLiteral("/run/lock")).isWritable())
             QSKIP("/run/lock cannot be written here");

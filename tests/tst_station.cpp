@@ -84,12 +84,11 @@ void StationTest::unitsComeAndGo_data()
         << "late" << QStringList() << 1 << QStringList{"pass"} << QString();
     QTest::newRow("a unit that keeps prompting after it passed")
         << "stays" << QStringList() << 1 << QStringList{"pass"} << QString();
-    QTest::newRow("two units in a row")
-        << "two" << QStringList{"--next-unit-after", "1200"} << 2 << QStringList{"pass", "pass"}
-        << QString();
+    QTest::newRow("two units in a row") << "two" << QStringList{"--next-unit-after", "1200"} << 2
+                                        << QStringList{"pass", "pass"} << QString();
     QTest::newRow("adaptor unplugged mid-upload, then back")
-        << "unplug" << QStringList{"--next-unit-after", "1200"} << 2
-        << QStringList{"fail", "pass"} << "adaptor unplugged";
+        << "unplug" << QStringList{"--next-unit-after", "1200"} << 2 << QStringList{"fail", "pass"}
+        << "adaptor unplugged";
     QTest::newRow("many resends") << "resends" << QStringList{"--reject-rate", "0.3", "--seed", "7"}
                                   << 1 << QStringList{"pass"} << QString();
     QTest::newRow("the file replaced on disk after the first unit")
@@ -131,8 +130,8 @@ void StationTest::unitsComeAndGo()
         QVERIFY(adaptor.plugIn(unit));
     station.start();
     if (story == "late") {
-        QVERIFY(waitFor([&] { return slot->state() == StationSlot::State::WaitingForAdaptor; },
-                        1000));
+        QVERIFY(
+            waitFor([&] { return slot->state() == StationSlot::State::WaitingForAdaptor; }, 1000));
         QVERIFY(slot->reason().contains("does not exist"));
         pump(2500); // the slot looks every second, and says so once
         QCOMPARE(reasons.count(slot->reason()), 1);
@@ -206,7 +205,8 @@ void StationTest::unitsComeAndGo()
         QCOMPARE(r["resend_percent"].toDouble(),
                  qRound(10000.0 * r["resends"].toInt() / r["lines"].toInt()) / 100.0);
         QVERIFY(r["worst_line"]["resends"].toInt() >= 1);
-        QCOMPARE(r["warning"].toString(), QStringLiteral("many resends: clean and align the adaptor"));
+        QCOMPARE(r["warning"].toString(),
+                 QStringLiteral("many resends: clean and align the adaptor"));
     }
     if (story == "interrupt")
         QCOMPARE(got.first()["lines_sent"].toInt(), adaptor.unit.receivedLines().size());

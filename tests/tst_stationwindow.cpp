@@ -138,7 +138,8 @@ void StationWindowTest::adaptorUnpluggedShowsOnItsTileAlone()
     QVERIFY(waitFor([&] { return a.unit.receivedLines().size() >= 50; }, 10000));
     a.unplug();
     QVERIFY(waitFor([&] { return gone->look() == SlotTile::Look::PlugIn; }, 3000));
-    QVERIFY2(gone->spoken().startsWith("Bench B1: plug in the adaptor"), qPrintable(gone->spoken()));
+    QVERIFY2(gone->spoken().startsWith("Bench B1: plug in the adaptor"),
+             qPrintable(gone->spoken()));
     QCOMPARE(gone->slot()->failed(), 1);
     QCOMPARE(gone->slot()->lastUnit().reason, QStringLiteral("adaptor unplugged"));
     QCOMPARE(stays->look(), SlotTile::Look::Flashing);
@@ -189,7 +190,8 @@ void StationWindowTest::slotsRestoredAfterARestart()
     // The pinned digest came back too, and stops the start.
     ScriptedBoxes boxes;
     QVERIFY(!again.start());
-    QVERIFY2(boxes.texts().value(0).contains("not the build meant"), qPrintable(boxes.texts().value(0)));
+    QVERIFY2(boxes.texts().value(0).contains("not the build meant"),
+             qPrintable(boxes.texts().value(0)));
     QVERIFY(again.setPinnedDigest(QString()));
     // A device that is not there is a slot waiting for its adaptor.
     QVERIFY(again.start());

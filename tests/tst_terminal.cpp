@@ -5,13 +5,13 @@
 #include "serial/applicationtitle.h"
 #include "serial/portsettingsstore.h"
 #include "terminal/clickableimage.h"
+#include "terminal/firmwareupload.h"
 #include "terminal/frmterminal.h"
 #include "terminal/keyedstatusbar.h"
-#include "ui/terminaltext.h"
 #include "testsupport.h"
 #include "ui/commondialog.h"
 #include "ui/formtimer.h"
-#include "terminal/firmwareupload.h"
+#include "ui/terminaltext.h"
 #include "upload/transcript.h"
 
 #include <QComboBox>

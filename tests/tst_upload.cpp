@@ -1,13 +1,13 @@
 // The upload start, the handshake and the cancel dialog, with the test
 // playing the unit on a pseudo-terminal.
 
-#include "terminal/frmterminal.h"
-#include "terminal/keyedstatusbar.h"
-#include "ui/terminaltext.h"
-#include "testsupport.h"
-#include "ui/formtimer.h"
 #include "terminal/firmwareupload.h"
 #include "terminal/frmcancelsend.h"
+#include "terminal/frmterminal.h"
+#include "terminal/keyedstatusbar.h"
+#include "testsupport.h"
+#include "ui/formtimer.h"
+#include "ui/terminaltext.h"
 #include "upload/transcript.h"
 
 #include <QFile>

@@ -76,7 +76,8 @@ int listPorts(bool json)
         return 0;
     }
     if (ports.isEmpty()) {
-        out(QStringLiteral("No serial ports: plug in the adaptor, or see firmware-upload --doctor."));
+        out(QStringLiteral(
+            "No serial ports: plug in the adaptor, or see firmware-upload --doctor."));
         return 0;
     }
     for (const PortEntry& e : ports) {

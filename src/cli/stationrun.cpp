@@ -66,7 +66,9 @@ void StationRun::onUnit(StationSlot* slot, const UnitRecord& r)
                    .arg(r.seconds, 0, 'f', 1)
                    .arg(r.seconds > 0 ? r.linesSent / r.seconds : 0.0, 0, 'f', 1);
         if (r.resends > 0)
-            line += QStringLiteral(", %1 sent again (%2%)").arg(r.resends).arg(r.resendPercent(), 0, 'f', 1);
+            line += QStringLiteral(", %1 sent again (%2%)")
+                        .arg(r.resends)
+                        .arg(r.resendPercent(), 0, 'f', 1);
         if (!r.warning.isEmpty())
             line += QStringLiteral(": ") + r.warning;
     } else if (r.result == QLatin1String("fail")) {
@@ -124,8 +126,8 @@ QString StationRun::progressLine(const StationSlot* slot) const
         if (p.linesSent > 0)
             text += QStringLiteral("  %1% resent").arg(100.0 * p.resends / p.linesSent, 0, 'f', 1);
         if (rate > 0)
-            text += QStringLiteral("  %1 left").arg(
-                ProgressLines::minutes((p.totalLines - p.linesSent) / rate));
+            text += QStringLiteral("  %1 left")
+                        .arg(ProgressLines::minutes((p.totalLines - p.linesSent) / rate));
     } else if (!slot->reason().isEmpty()) {
         text += QStringLiteral(": ") + slot->reason();
     }

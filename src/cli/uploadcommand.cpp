@@ -3,12 +3,12 @@
 #include "../platform/terminationsignals.h"
 #include "../serial/applicationtitle.h"
 #include "../serial/portsettingsstore.h"
+#include "../station/station.h"
 #include "../upload/firmwarefile.h"
+#include "../upload/transcript.h"
 #include "portcommands.h"
 #include "progresslines.h"
 #include "stationrun.h"
-#include "../station/station.h"
-#include "../upload/transcript.h"
 #include "version.h"
 
 #include <QCommandLineParser>
@@ -112,12 +112,14 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
         "record", "Append one JSON line per unit to FILE, each on the disk before the next.",
         "FILE");
     const QCommandLineOption nextAfter(
-        "next-after", "--station: a new unit counts after SEC seconds without a sound from the "
-                      "slot (default 2).",
+        "next-after",
+        "--station: a new unit counts after SEC seconds without a sound from the "
+        "slot (default 2).",
         "SEC", "2");
     const QCommandLineOption warnResends(
-        "warn-resends", "--station: warn of a unit sent more than PERCENT of its lines again "
-                        "(default 10).",
+        "warn-resends",
+        "--station: warn of a unit sent more than PERCENT of its lines again "
+        "(default 10).",
         "PERCENT", "10");
     const QCommandLineOption stationName("station-name",
                                          "--station: the name in the record (default: the host "
@@ -126,9 +128,10 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
     const QCommandLineOption summary(
         "summary", "Print pass and fail counts per station, slot and file from a record FILE.",
         "FILE");
-    parser.addOptions({port, settings, handshaking, timeout, maxResends, report, log, check, force,
-                       repeat, quiet, verbose, addressRange, sha256, listPorts, json, doctor,
-                       station, record, nextAfter, warnResends, stationName, summary});
+    parser.addOptions({port,         settings,  handshaking, timeout,     maxResends, report,
+                       log,          check,     force,       repeat,      quiet,      verbose,
+                       addressRange, sha256,    listPorts,   json,        doctor,     station,
+                       record,       nextAfter, warnResends, stationName, summary});
     const QCommandLineOption help = parser.addHelpOption();
     // Not addVersionOption(): its -v is --verbose here.
     const QCommandLineOption version("version", "Displays version information.");
@@ -212,8 +215,8 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
     s->slot.warnResendsPercent = parser.value(warnResends).toDouble(&ok);
     if (!ok || s->slot.warnResendsPercent < 0)
         return usage(QStringLiteral("--warn-resends takes a percentage"));
-    s->slot.stationName = parser.isSet(stationName) ? parser.value(stationName)
-                                                    : QSysInfo::machineHostName();
+    s->slot.stationName =
+        parser.isSet(stationName) ? parser.value(stationName) : QSysInfo::machineHostName();
 
     // The window's saved Properties, where the command line says nothing.
     const QString app = applicationTitle();
@@ -301,7 +304,8 @@ int UploadCommand::checkFile()
     }
     if (s.check || s.verbose) {
         if (check.records())
-            say(QStringLiteral("%1: data %2").arg(name, FirmwareCheck::describeRanges(check.ranges)));
+            say(QStringLiteral("%1: data %2")
+                    .arg(name, FirmwareCheck::describeRanges(check.ranges)));
         say(QStringLiteral("%1: sha256 %2").arg(name, firmware->sha256));
     }
     return s.check ? int(Success) : -1;
@@ -563,12 +567,13 @@ void UploadCommand::writeReport()
     const QJsonObject report{
         {"program", "firmware-upload"},
         {"version", LOADER_VERSION},
-        {"file", QJsonObject{{"path", QFileInfo(s.file).absoluteFilePath()},
-                             {"sha256", s.firmware.sha256},
-                             {"lines", s.options.facts.lines},
-                             {"srecords", s.firmware.check.format == FirmwareCheck::Format::SRecords},
-                             {"format", s.firmware.check.formatName()},
-                             {"passedCheck", s.firmware.check.passed()}}},
+        {"file",
+         QJsonObject{{"path", QFileInfo(s.file).absoluteFilePath()},
+                     {"sha256", s.firmware.sha256},
+                     {"lines", s.options.facts.lines},
+                     {"srecords", s.firmware.check.format == FirmwareCheck::Format::SRecords},
+                     {"format", s.firmware.check.formatName()},
+                     {"passedCheck", s.firmware.check.passed()}}},
         {"settings", QJsonObject{{"settings", s.options.settings},
                                  {"handshaking", s.options.handshaking},
                                  {"timeoutSeconds", s.options.timeoutSeconds},

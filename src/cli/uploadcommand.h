@@ -4,9 +4,9 @@
 #include "uploadjob.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QHash>
 #include <QObject>
+#include <QSaveFile>
 #include <QStringList>
 #include <QTimer>
 #include <memory>

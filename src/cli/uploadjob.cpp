@@ -102,8 +102,8 @@ void UploadJob::beginUpload()
     ++m_units;
     if (!m_atLineStart)
         showTraffic(QStringLiteral("\r\n"));
-    m_upload.start({m_options.file, m_options.facts, m_options.timeoutSeconds,
-                    m_options.maximumRejections});
+    m_upload.start(
+        {m_options.file, m_options.facts, m_options.timeoutSeconds, m_options.maximumRejections});
 }
 
 void UploadJob::onUploadFinished(const UnitUpload::Outcome& o)

@@ -79,7 +79,7 @@ private:
     bool m_awaiting = false; // the port is open and no unit is being sent
     bool m_finished = false;
     QVector<Outcome> m_outcomes;
-    QTimer m_silence; // no prompt at all
+    QTimer m_silence;          // no prompt at all
     bool m_atLineStart = true; // of the transcript
     int m_units = 0;
 };

@@ -79,8 +79,9 @@ bool isUsbAdaptor(const PortEntry& e)
 
 QString label(const PortEntry& e)
 {
-    return e.comNumbers.isEmpty() ? e.device
-                                  : QStringLiteral("%1 (Com%2)").arg(e.device).arg(e.comNumbers.first());
+    return e.comNumbers.isEmpty()
+               ? e.device
+               : QStringLiteral("%1 (Com%2)").arg(e.device).arg(e.comNumbers.first());
 }
 
 } // namespace
@@ -158,9 +159,9 @@ QVector<Finding> examine(const QVector<PortEntry>& ports, const System& system)
 
     // Links and pin files that lead nowhere, whichever ports were asked about.
     static const QRegularExpression pin(QStringLiteral("^com([0-9]+)$"));
-    const auto pins = QDir(PortResolver::linksFolder())
-                          .entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot,
-                                         QDir::Name);
+    const auto pins =
+        QDir(PortResolver::linksFolder())
+            .entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& file : pins) {
         const QRegularExpressionMatch m = pin.match(file.fileName());
         if (!m.hasMatch())
@@ -186,13 +187,14 @@ QVector<Finding> examine(const QVector<PortEntry>& ports, const System& system)
         QStringList rules;
         for (const QString& ids : adaptorIds.isEmpty() ? QStringList{QString()} : adaptorIds)
             rules << PortDiagnosis::udevRule(ids, QStringLiteral("ENV{ID_MM_DEVICE_IGNORE}=\"1\""));
-        findings << Finding{QStringLiteral("ModemManager"),
-                            QStringLiteral("is running; it probes new serial adaptors and takes "
-                                           "their first seconds. Tell it to leave the adaptor "
-                                           "alone with a udev rule in %1: %2, then run \"sudo "
-                                           "udevadm control --reload && sudo udevadm trigger\" "
-                                           "(or stop it: sudo systemctl stop ModemManager).")
-                                .arg(PortDiagnosis::udevRuleFile(), rules.join(QStringLiteral("; ")))};
+        findings << Finding{
+            QStringLiteral("ModemManager"),
+            QStringLiteral("is running; it probes new serial adaptors and takes "
+                           "their first seconds. Tell it to leave the adaptor "
+                           "alone with a udev rule in %1: %2, then run \"sudo "
+                           "udevadm control --reload && sudo udevadm trigger\" "
+                           "(or stop it: sudo systemctl stop ModemManager).")
+                .arg(PortDiagnosis::udevRuleFile(), rules.join(QStringLiteral("; ")))};
     }
     if (system.brlttyInstalled()) {
         findings << Finding{QStringLiteral("brltty"),

@@ -194,8 +194,8 @@ Status MSComm::setPortOpen(bool open)
 Status MSComm::Output(const QByteArray& bytes)
 {
     if (!PortOpen()) {
-        return Status::failure(PortDiagnosis::notOpen(QStringLiteral("Com%1").arg(m_commPort),
-                                                      m_advice));
+        return Status::failure(
+            PortDiagnosis::notOpen(QStringLiteral("Com%1").arg(m_commPort), m_advice));
     }
     if (bytes.isEmpty())
         return Status::ok();
@@ -336,15 +336,16 @@ Status MSComm::openDevice()
         : holdsDevice()         ? PortResolver::Resolution{m_heldName, QStringLiteral("held")}
                                 : PortResolver::resolve(m_commPort);
     if (!where.known()) {
-        return Status::failure(PortDiagnosis::noDeviceKnown(
-            m_commPort, PortResolver::linkPath(m_commPort), m_advice));
+        return Status::failure(
+            PortDiagnosis::noDeviceKnown(m_commPort, PortResolver::linkPath(m_commPort), m_advice));
     }
     // Opened and locked as the device node itself, so that every program
     // that names one adaptor differently (a link, a by-id name) sees the lock.
     const QString real = PortResolver::realDevice(where.device);
     const QString shown = holdsDevice() && !QFileInfo::exists(real) ? m_heldDevice : real;
-    const QString label =
-        m_devicePath.isEmpty() ? QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(shown) : m_devicePath;
+    const QString label = m_devicePath.isEmpty()
+                              ? QStringLiteral("Com%1 (%2)").arg(m_commPort).arg(shown)
+                              : m_devicePath;
     // A device that is not there costs a look, not a lock file made and
     // removed again (a station looks for a missing adaptor every second).
     if (!QFileInfo::exists(real))

@@ -182,11 +182,10 @@ QString lockedOrForbidden(const QString& label, const DeviceAccess& access, Port
             .arg(label, access.staleLock, then(advice));
     }
     if (access.holderPid > 0) {
-        const QString who = access.holderCommand.isEmpty()
-                                ? QStringLiteral("process %1").arg(access.holderPid)
-                                : QStringLiteral("%1 (process %2)")
-                                      .arg(access.holderCommand)
-                                      .arg(access.holderPid);
+        const QString who =
+            access.holderCommand.isEmpty()
+                ? QStringLiteral("process %1").arg(access.holderPid)
+                : QStringLiteral("%1 (process %2)").arg(access.holderCommand).arg(access.holderPid);
         return QStringLiteral("%1 is in use by another program, %2. Close it, %3.")
             .arg(label, who, then(advice));
     }
@@ -198,9 +197,9 @@ QString lockedOrForbidden(const QString& label, const DeviceAccess& access, Port
 
 QString lost(const QString& where, bool gone, PortAdvice advice)
 {
-    const QString fact =
-        QStringLiteral("%1 was disconnected (%2).")
-            .arg(where, gone ? QStringLiteral("the device node is gone") : QStringLiteral("hang-up"));
+    const QString fact = QStringLiteral("%1 was disconnected (%2).")
+                             .arg(where, gone ? QStringLiteral("the device node is gone")
+                                              : QStringLiteral("hang-up"));
     switch (advice) {
     case PortAdvice::Window:
         return fact + QStringLiteral(" Plug the adaptor in again, then open the port.");
@@ -244,7 +243,8 @@ QString udevRule(const QString& usbIds, const QString& assignments)
     if (ids.size() != 2)
         ids = QStringList{QStringLiteral("<vendor id from lsusb>"),
                           QStringLiteral("<product id from lsusb>")};
-    return QStringLiteral("SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\", %3")
+    return QStringLiteral(
+               "SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\", %3")
         .arg(ids[0], ids[1], assignments);
 }
 

@@ -30,8 +30,8 @@ struct DeviceAccess {
     int probeErrno = 0; // of a plain open of the device; 0 when it succeeded
     QString owner;      // of the device node
     QString group;
-    uint mode = 0;     // its permission bits
-    QString staleLock; // a lock file of a program that has ended, if one is there
+    uint mode = 0;        // its permission bits
+    QString staleLock;    // a lock file of a program that has ended, if one is there
     qint64 holderPid = 0; // the live process a lock file names, if any
     QString holderCommand;
     QString usbIds; // "0403:6001" for a USB adaptor the system lists

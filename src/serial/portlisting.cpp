@@ -21,8 +21,8 @@ QMap<QString, QStringList> stableNames(const QString& kind)
 {
     QMap<QString, QStringList> names;
     const QDir folder(QStringLiteral("/dev/serial/") + kind);
-    const auto links = folder.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot,
-                                            QDir::Name);
+    const auto links =
+        folder.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& link : links)
         names[link.canonicalFilePath()] << link.absoluteFilePath();
     return names;
@@ -64,9 +64,10 @@ void fill(PortEntry& entry, const QMap<QString, QStringList>& byId,
     }
     const LockFile lock = findLockFile(entry.device);
     if (lock.pid > 0 && !lock.stale && lock.pid != ::getpid()) {
-        entry.access = lock.command.isEmpty()
-                           ? QStringLiteral("in use by process %1").arg(lock.pid)
-                           : QStringLiteral("in use by %1 (process %2)").arg(lock.command).arg(lock.pid);
+        entry.access =
+            lock.command.isEmpty()
+                ? QStringLiteral("in use by process %1").arg(lock.pid)
+                : QStringLiteral("in use by %1 (process %2)").arg(lock.command).arg(lock.pid);
     } else if (lock.stale) {
         entry.access = QStringLiteral("free, but a stale lock file is left: %1").arg(lock.path);
     }

@@ -10,10 +10,10 @@
 // file names, with what an operator needs to tell them apart. Looking at
 // them opens and locks nothing.
 struct PortEntry {
-    QString device;            // the device node, every link followed
-    QList<int> comNumbers;     // Com n, as the loader numbers them
-    QStringList pinnedBy;      // the link or pin file of each pinned Com n
-    QStringList byId, byPath;  // its stable names under /dev/serial
+    QString device;           // the device node, every link followed
+    QList<int> comNumbers;    // Com n, as the loader numbers them
+    QStringList pinnedBy;     // the link or pin file of each pinned Com n
+    QStringList byId, byPath; // its stable names under /dev/serial
     QString description, manufacturer, serialNumber;
     std::optional<quint16> vendorId, productId;
     bool listedBySystem = false;

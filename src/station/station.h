@@ -27,8 +27,7 @@ public:
 
     // The file every unit gets; its digest now is the one every later unit
     // must match. `pinned`, when given, must match from the start.
-    [[nodiscard]] bool setFirmware(const FirmwareFile& file, const QString& pinned,
-                                   QString* error);
+    [[nodiscard]] bool setFirmware(const FirmwareFile& file, const QString& pinned, QString* error);
     const FirmwareFile& firmwareFile() const { return m_firmware; }
     bool hasFirmware() const { return !m_firmware.path.isEmpty(); }
 

@@ -106,8 +106,8 @@ private:
     UnitUpload m_upload;
     State m_state = State::Stopped;
     QString m_reason;
-    QTimer m_retry;   // looking for the adaptor
-    QTimer m_quiet;   // the unit taken away
+    QTimer m_retry; // looking for the adaptor
+    QTimer m_quiet; // the unit taken away
     bool m_stopAfterUnit = false;
     QDateTime m_unitStarted;
     UnitRecord m_last;

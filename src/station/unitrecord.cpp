@@ -223,7 +223,8 @@ bool RecordSummary::read(const QString& path, RecordSummary* summary, QString* e
         block = block.mid(start) + more;
         start = 0;
         qsizetype end;
-        while ((end = block.indexOf('\n', start)) >= 0 || (more.isEmpty() && start < block.size())) {
+        while ((end = block.indexOf('\n', start)) >= 0 ||
+               (more.isEmpty() && start < block.size())) {
             if (end < 0)
                 end = block.size();
             const QByteArray line =

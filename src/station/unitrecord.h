@@ -21,8 +21,8 @@ struct UnitRecord {
     int lines = 0;
     QDateTime started, ended;
     double seconds = 0;
-    QString result; // "pass", "fail" or "interrupted"
-    QString reason; // why it failed, or was interrupted
+    QString result;  // "pass", "fail" or "interrupted"
+    QString reason;  // why it failed, or was interrupted
     QString warning; // a unit that passed, but asks for attention
     int linesSent = 0;
     int resends = 0;

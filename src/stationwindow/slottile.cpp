@@ -233,7 +233,8 @@ void SlotTile::refresh()
         detail = QStringLiteral("last unit: %1").arg(m_slot->lastUnit().result.toUpper());
     }
     m_detail->setText(detail);
-    m_counts->setText(QStringLiteral("%1 passed, %2 failed").arg(m_slot->passed()).arg(m_slot->failed()));
+    m_counts->setText(
+        QStringLiteral("%1 passed, %2 failed").arg(m_slot->passed()).arg(m_slot->failed()));
     // Colours and icon only when they change: a new palette costs a repaint of everything.
     if (m_look != was || !m_painted)
         paintLook();
@@ -241,7 +242,8 @@ void SlotTile::refresh()
     const QString name = spoken();
     if (accessibleName() != name) {
         setAccessibleName(name);
-        setAccessibleDescription(m_counts->text() + (detail.isEmpty() ? QString() : QStringLiteral(". ") + detail));
+        setAccessibleDescription(m_counts->text() +
+                                 (detail.isEmpty() ? QString() : QStringLiteral(". ") + detail));
         QAccessibleEvent event(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&event);
     }
@@ -254,7 +256,8 @@ QString SlotTile::spoken() const
         const UploadProgress& p = m_slot->progress();
         text += QStringLiteral(", %1 of %2 lines").arg(p.linesSent).arg(p.totalLines);
         if (p.linesSent > 0)
-            text += QStringLiteral(", %1 percent resent").arg(qRound(100.0 * p.resends / p.linesSent));
+            text +=
+                QStringLiteral(", %1 percent resent").arg(qRound(100.0 * p.resends / p.linesSent));
     } else if (m_look == Look::Fail && !m_slot->lastUnit().reason.isEmpty()) {
         text += QStringLiteral(", ") + m_slot->lastUnit().reason;
     }
@@ -266,7 +269,8 @@ void SlotTile::paintLook()
     const Colours c = coloursOf(m_look);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, c.background);
-    palette.setColor(QPalette::WindowText, hasFocus() ? palette.color(QPalette::Highlight) : c.text);
+    palette.setColor(QPalette::WindowText,
+                     hasFocus() ? palette.color(QPalette::Highlight) : c.text);
     setPalette(palette);
     for (QLabel* label : {m_title, m_device, m_state, m_detail, m_counts}) {
         QPalette p = label->palette();

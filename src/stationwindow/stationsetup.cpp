@@ -60,7 +60,8 @@ bool StationSetup::save(QString* error) const
     store.endGroup();
     store.sync();
     if (store.status() != QSettings::NoError) {
-        *error = QStringLiteral("The station's settings could not be saved to %1.").arg(storePath());
+        *error =
+            QStringLiteral("The station's settings could not be saved to %1.").arg(storePath());
         return false;
     }
     return true;

@@ -179,8 +179,7 @@ void StationWindow::buildMenus()
 
     QMenu* bench = menuBar()->addMenu(tr("&Station"));
     bench->addAction(tr("&Start"), QKeySequence(Qt::Key_F5), this, &StationWindow::start);
-    bench->addAction(tr("S&top"), QKeySequence(Qt::SHIFT | Qt::Key_F5), this,
-                     &StationWindow::stop);
+    bench->addAction(tr("S&top"), QKeySequence(Qt::SHIFT | Qt::Key_F5), this, &StationWindow::stop);
 
     QMenu* records = menuBar()->addMenu(tr("&Records"));
     records->addAction(tr("&Choose Record File..."), this, &StationWindow::chooseRecord);
@@ -213,8 +212,8 @@ bool StationWindow::setPinnedDigest(const QString& digest)
 {
     const QString d = digest.trimmed().toLower();
     if (!d.isEmpty() && !FirmwareFile::isDigest(d)) {
-        MessageBoxes::show(QStringLiteral("\"%1\" is no SHA-256: it has 64 hexadecimal digits.")
-                               .arg(elided(d)));
+        MessageBoxes::show(
+            QStringLiteral("\"%1\" is no SHA-256: it has 64 hexadecimal digits.").arg(elided(d)));
         return false;
     }
     m_setup.pinnedDigest = d;
@@ -316,11 +315,10 @@ bool StationWindow::start()
         return false;
     const FirmwareCheck& check = m_firmware->check;
     if (!check.passed()) {
-        const QString first = check.problems.isEmpty()
-                                  ? QString()
-                                  : QStringLiteral(" (line %1: %2)")
-                                        .arg(check.problems.first().line)
-                                        .arg(check.problems.first().text);
+        const QString first = check.problems.isEmpty() ? QString()
+                                                       : QStringLiteral(" (line %1: %2)")
+                                                             .arg(check.problems.first().line)
+                                                             .arg(check.problems.first().text);
         if (MessageBoxes::choose(QStringLiteral("%1 fails its check: %2 problems%3. Send it to "
                                                 "every unit anyway?")
                                      .arg(QFileInfo(m_firmware->path).fileName())
@@ -435,10 +433,10 @@ void StationWindow::chooseFirmware()
 void StationWindow::pinDigest()
 {
     bool ok = false;
-    const QString digest = QInputDialog::getText(
-        this, tr("Pin SHA-256"),
-        tr("The SHA-256 every unit's file must have (empty: none pinned):"), QLineEdit::Normal,
-        m_setup.pinnedDigest, &ok);
+    const QString digest =
+        QInputDialog::getText(this, tr("Pin SHA-256"),
+                              tr("The SHA-256 every unit's file must have (empty: none pinned):"),
+                              QLineEdit::Normal, m_setup.pinnedDigest, &ok);
     if (ok)
         setPinnedDigest(digest);
 }
@@ -508,9 +506,8 @@ void StationWindow::openTranscript(SlotTile* tile)
         return;
     if (m_transcript)
         m_transcript->close();
-    m_transcript = new TranscriptDialog(
-        tr("%1 - %2").arg(tile->name(), tile->slot()->name()),
-        m_transcripts.value(tile->slot()), this);
+    m_transcript = new TranscriptDialog(tr("%1 - %2").arg(tile->name(), tile->slot()->name()),
+                                        m_transcripts.value(tile->slot()), this);
     m_transcriptSlot = tile->slot();
     m_transcript->show();
 }
@@ -621,9 +618,8 @@ void StationWindow::showBench()
     const bool running = m_station.running();
     m_start->setEnabled(!running);
     m_stop->setEnabled(running);
-    QString counts = QStringLiteral("%1 passed, %2 failed")
-                         .arg(m_station.passed())
-                         .arg(m_station.failed());
+    QString counts =
+        QStringLiteral("%1 passed, %2 failed").arg(m_station.passed()).arg(m_station.failed());
     if (m_station.unitsPerHour() > 0)
         counts += QStringLiteral(", %1 units per hour").arg(qRound(m_station.unitsPerHour()));
     counts += running ? QStringLiteral("  (running)") : QStringLiteral("  (stopped)");

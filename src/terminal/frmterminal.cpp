@@ -9,11 +9,11 @@
 #include "../ui/formtimer.h"
 #include "../ui/icons.h"
 #include "../ui/messageboxes.h"
-#include "../ui/twips.h"
-#include "firmwareupload.h"
-#include "clickableimage.h"
-#include "keyedstatusbar.h"
 #include "../ui/terminaltext.h"
+#include "../ui/twips.h"
+#include "clickableimage.h"
+#include "firmwareupload.h"
+#include "keyedstatusbar.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -79,8 +79,13 @@ int chooseReal(const MessageBoxes::Request& request, int escapeIndex)
 int MessageBoxes::choose(const QString& text, const QStringList& choices, int defaultIndex,
                          int escapeIndex)
 {
-    Request request{QCoreApplication::applicationName(), text, Icon::Question, Buttons::Ok,
-                    alwaysOnTopShowing(), choices, defaultIndex};
+    Request request{QCoreApplication::applicationName(),
+                    text,
+                    Icon::Question,
+                    Buttons::Ok,
+                    alwaysOnTopShowing(),
+                    choices,
+                    defaultIndex};
     ++openBoxes();
     const int chosen =
         choiceHandler() ? choiceHandler()(request) : chooseReal(request, escapeIndex);
@@ -95,8 +100,8 @@ void MessageBoxes::setChoiceHandler(ChoiceHandler h)
 
 MessageBoxes::Answer MessageBoxes::show(const QString& text, Icon icon, Buttons buttons)
 {
-    const Request request{QCoreApplication::applicationName(), text, icon, buttons,
-                          alwaysOnTopShowing(), {}, 0};
+    const Request request{
+        QCoreApplication::applicationName(), text, icon, buttons, alwaysOnTopShowing(), {}, 0};
     ++openBoxes();
     const Answer answer = handler() ? handler()(request) : showReal(request);
     --openBoxes();

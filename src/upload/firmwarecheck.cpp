@@ -365,18 +365,17 @@ std::optional<FirmwareCheck> FirmwareCheck::of(const QString& path, QString* err
             if (record.data.isEmpty())
                 break;
             const quint64 last = record.address + quint64(record.data.size()) - 1;
-            if (options.allowed && (record.address < options.allowed->low ||
-                                    last > options.allowed->high)) {
+            if (options.allowed &&
+                (record.address < options.allowed->low || last > options.allowed->high)) {
                 const int digits = digitsFor(qMax(last, options.allowed->high));
-                problem(number, QStringLiteral("data at %1-%2 lies outside the address range "
-                                               "%3-%4")
-                                    .arg(hexAddress(record.address, digits),
-                                         hexAddress(last, digits),
-                                         hexAddress(options.allowed->low, digits),
-                                         hexAddress(options.allowed->high, digits)));
+                problem(number,
+                        QStringLiteral("data at %1-%2 lies outside the address range "
+                                       "%3-%4")
+                            .arg(hexAddress(record.address, digits), hexAddress(last, digits),
+                                 hexAddress(options.allowed->low, digits),
+                                 hexAddress(options.allowed->high, digits)));
             }
-            segments.append(
-                {record.address, int(record.data.size()), number, int(written.size())});
+            segments.append({record.address, int(record.data.size()), number, int(written.size())});
             written.append(record.data);
             break;
         }
@@ -436,11 +435,11 @@ std::optional<FirmwareCheck> FirmwareCheck::of(const QString& path, QString* err
             if (same) {
                 ++check.noteCount;
                 if (check.notes.size() < MaximumListed) {
-                    check.notes.append({second.line,
-                                        QStringLiteral("writes again what line %1 wrote at %2-%3")
-                                            .arg(first.line)
-                                            .arg(hexAddress(low, digits),
-                                                 hexAddress(high - 1, digits))});
+                    check.notes.append(
+                        {second.line,
+                         QStringLiteral("writes again what line %1 wrote at %2-%3")
+                             .arg(first.line)
+                             .arg(hexAddress(low, digits), hexAddress(high - 1, digits))});
                 }
             }
         }

@@ -4,9 +4,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
-std::optional<FirmwareFile> FirmwareFile::read(const QString& path,
-                                               const FirmwareCheck::Options& options,
-                                               QString* error)
+std::optional<FirmwareFile>
+FirmwareFile::read(const QString& path, const FirmwareCheck::Options& options, QString* error)
 {
     FirmwareFile file;
     file.path = path;

@@ -106,8 +106,8 @@ void UnitUpload::finish(Result result, const QString& error)
     m_answer.stop();
     m_silence.stop();
     m_pacing.stop();
-    const Outcome outcome{result,           error,       m_progress.linesSent, m_progress.resends,
-                          elapsed(),        m_worstLine, m_worstCount};
+    const Outcome outcome{result,    error,       m_progress.linesSent, m_progress.resends,
+                          elapsed(), m_worstLine, m_worstCount};
     m_clock.invalidate();
     emit finished(outcome);
 }

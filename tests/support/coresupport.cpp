@@ -271,8 +271,8 @@ bool XSession::start()
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             return false;
     }
-    m_server.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-screen", "0", "1024x768x24",
-                                            "-nolisten", "tcp"});
+    m_server.start(QStringLiteral("Xvfb"),
+                   {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
     if (!m_server.waitForReadyRead(10000))
         return false;
     m_display = QStringLiteral(":") + QString::fromLatin1(m_server.readLine()).trimmed();
@@ -286,14 +286,13 @@ bool XSession::start()
     QElapsedTimer waited;
     waited.start();
     const auto ready = [this] {
-            if (m_windowManager.state() == QProcess::NotRunning)
-                m_windowManager.start(QStringLiteral("openbox"), {});
-            QProcess xprop;
-            xprop.setProcessEnvironment(environment());
-            xprop.start(QStringLiteral("xprop"),
-                        {"-root", "-notype", "_NET_SUPPORTING_WM_CHECK"});
-            xprop.waitForFinished(5000);
-            return xprop.readAllStandardOutput().contains("window id");
+        if (m_windowManager.state() == QProcess::NotRunning)
+            m_windowManager.start(QStringLiteral("openbox"), {});
+        QProcess xprop;
+        xprop.setProcessEnvironment(environment());
+        xprop.start(QStringLiteral("xprop"), {"-root", "-notype", "_NET_SUPPORTING_WM_CHECK"});
+        xprop.waitForFinished(5000);
+        return xprop.readAllStandardOutput().contains("window id");
     };
     while (!ready()) {
         if (waited.elapsed() > 10000)
@@ -350,8 +349,8 @@ bool XSession::startLoader(QProcess& loader, const QString& program) const
     loader.setProcessEnvironment(environment());
     loader.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     loader.start(program, {});
-    const QString window = xdotool(
-        {"search", "--sync", "--onlyvisible", "--name", "^Tarvel Labs Firmware Loader$"});
+    const QString window =
+        xdotool({"search", "--sync", "--onlyvisible", "--name", "^Tarvel Labs Firmware Loader$"});
     if (window.isEmpty())
         return false;
     xdotool({"windowactivate", "--sync", window});
@@ -416,8 +415,8 @@ bool makeRecordFile(const QByteArray& bytes, const QString& path, const QStringL
     out.write(bytes);
     out.close();
     const int status = QProcess::execute(
-        QStringLiteral("objcopy"),
-        QStringList{QStringLiteral("-I"), QStringLiteral("binary")} + objcopy + QStringList{binary, path});
+        QStringLiteral("objcopy"), QStringList{QStringLiteral("-I"), QStringLiteral("binary")} +
+                                       objcopy + QStringList{binary, path});
     QFile::remove(binary);
     return status == 0 && QFile::exists(path);
 }
