@@ -144,14 +144,8 @@ QVector<Finding> examine(const QVector<PortEntry>& ports, const System& system)
             }
             continue;
         }
-        const LockFile lock = findLockFile(e.device);
-        if (lock.pid > 0 && lock.pid != ::getpid()) {
-            if (lock.stale)
-                access.staleLock = lock.path;
-            else {
-                access.holderPid = lock.pid;
-                access.holderCommand = lock.command;
-            }
+        noteLockHolder(&access, findLockFile(e.device));
+        if (!access.staleLock.isEmpty() || access.holderPid > 0) {
             findings << Finding{label(e), PortDiagnosis::lockedOrForbidden(
                                               label(e), access, PortAdvice::CommandLine)};
         }

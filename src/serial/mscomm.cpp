@@ -348,8 +348,10 @@ Status MSComm::openDevice()
                               : m_devicePath;
     // A device that is not there costs a look, not a lock file made and
     // removed again (a station looks for a missing adaptor every second).
+#ifdef Q_OS_UNIX
     if (!QFileInfo::exists(real))
         return Status::failure(PortDiagnosis::missing(label, m_advice));
+#endif
     m_port.setPortName(real);
     // Qt's lock file removes a stale one itself where the folder allows; one
     // it cannot remove is named in the failure, with the command to remove it.
@@ -386,12 +388,11 @@ Status MSComm::openDevice()
         const int e = errno;
         closeDevice();
         if (e == EWOULDBLOCK) {
+            // Held by a live process's flock: a lock file of one may name it.
             DeviceAccess access;
             const LockFile lock = findLockFile(real);
-            if (!lock.stale && lock.pid != ::getpid()) {
-                access.holderPid = lock.pid;
-                access.holderCommand = lock.command;
-            }
+            if (!lock.stale)
+                noteLockHolder(&access, lock);
             return Status::failure(PortDiagnosis::lockedOrForbidden(label, access, m_advice));
         }
         return Status::failure(QStringLiteral("%1 could not be locked: %2.")

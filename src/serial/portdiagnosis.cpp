@@ -76,6 +76,21 @@ DeviceAccess inspectOwnership(const QString& device)
     return access;
 }
 
+void noteLockHolder(DeviceAccess* access, const LockFile& lock)
+{
+#ifdef Q_OS_UNIX
+    if (lock.stale) {
+        access->staleLock = lock.path;
+    } else if (lock.pid > 0 && lock.pid != ::getpid()) {
+        access->holderPid = lock.pid;
+        access->holderCommand = lock.command;
+    }
+#else
+    Q_UNUSED(access);
+    Q_UNUSED(lock);
+#endif
+}
+
 DeviceAccess inspectDevice(const QString& device)
 {
     DeviceAccess access = inspectOwnership(device);
@@ -84,13 +99,7 @@ DeviceAccess inspectDevice(const QString& device)
     access.probeErrno = fd < 0 ? errno : 0;
     if (fd >= 0)
         ::close(fd);
-    const LockFile lock = findLockFile(device);
-    if (lock.stale)
-        access.staleLock = lock.path;
-    else if (lock.pid > 0 && lock.pid != ::getpid()) {
-        access.holderPid = lock.pid;
-        access.holderCommand = lock.command;
-    }
+    noteLockHolder(&access, findLockFile(device));
 #else
     Q_UNUSED(device);
 #endif

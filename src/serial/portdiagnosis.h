@@ -36,6 +36,9 @@ struct DeviceAccess {
     QString holderCommand;
     QString usbIds; // "0403:6001" for a USB adaptor the system lists
 };
+// What a lock file says of who holds the device: a stale lock, or a live
+// process other than this one.
+void noteLockHolder(DeviceAccess* access, const LockFile& lock);
 // Opens the device once, without locking it, to learn why it cannot be used.
 DeviceAccess inspectDevice(const QString& device);
 // Only what can be seen without opening it: owner, group, mode.

@@ -115,6 +115,11 @@ StationWindow::~StationWindow()
 {
     m_refresh.stop();
     disconnect(&m_station, nullptr, this, nullptr);
+    // The tiles read their slots until they are gone, and the slots go with
+    // the station before the window's children would.
+    delete m_transcript;
+    qDeleteAll(m_tiles);
+    m_tiles.clear();
 }
 
 QWidget* StationWindow::buildBench()
