@@ -285,8 +285,17 @@ int main(int argc, char* argv[])
             std::printf("\nThe window: no X server; run bench/run.sh\n");
         } else {
             std::printf("\nThe station window beside the command-line station, sixteen slots\n");
-            const SlotsRun cli = slotsRun(file, 16, false);
-            const SlotsRun window = slotsRun(file, 16, true);
+            // CPU readings of one run swing by a third on this machine: two
+            // rounds, taken in turn, and the mean of each side.
+            SlotsRun cli, window;
+            for (int round = 0; round < 2; ++round) {
+                const SlotsRun c = slotsRun(file, 16, false);
+                const SlotsRun w = slotsRun(file, 16, true);
+                cli.slowest += c.slowest / 2;
+                cli.cpuPercent += c.cpuPercent / 2;
+                window.slowest += w.slowest / 2;
+                window.cpuPercent += w.cpuPercent / 2;
+            }
             row("slowest slot, window", window.slowest, "", "-", true);
             row("ratio to the command-line station", window.slowest / cli.slowest, "", ">= 0.95",
                 window.slowest / cli.slowest >= 0.95);

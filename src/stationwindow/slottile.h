@@ -4,7 +4,7 @@
 #include <QString>
 
 class QLabel;
-class QProgressBar;
+class LinesBar;
 class StationSlot;
 
 // One slot of the bench, readable from a step away: its name and device,
@@ -52,11 +52,12 @@ private:
     QString m_name;
     Look m_look = Look::Stopped;
     bool m_painted = false;
+    QString m_deviceShown; // what the device line was last elided for
     QLabel* m_title = nullptr;
     QLabel* m_device = nullptr;
     QLabel* m_icon = nullptr;
     QLabel* m_state = nullptr;
-    QProgressBar* m_progress = nullptr;
+    LinesBar* m_progress = nullptr;
     QLabel* m_detail = nullptr;
     QLabel* m_counts = nullptr;
 };

@@ -597,11 +597,16 @@ void StationWindow::showFirmware()
         if (f.check.records())
             check += QStringLiteral("; data %1").arg(FirmwareCheck::describeRanges(f.check.ranges));
     } else {
-        check = QStringLiteral("Fails its check: %1 problems").arg(f.check.problemCount);
-        if (!f.check.problems.isEmpty())
-            check += QStringLiteral(", line %1: %2")
-                         .arg(f.check.problems.first().line)
-                         .arg(f.check.problems.first().text);
+        check = f.check.problemCount == 1
+                    ? QStringLiteral("Fails its check: 1 problem")
+                    : QStringLiteral("Fails its check: %1 problems").arg(f.check.problemCount);
+        if (!f.check.problems.isEmpty()) {
+            // A problem of the whole file (no end record) has no line.
+            const auto& first = f.check.problems.first();
+            check += first.line > 0
+                         ? QStringLiteral(", line %1: %2").arg(first.line).arg(first.text)
+                         : QStringLiteral(", %1").arg(first.text);
+        }
     }
     if (!m_setup.pinnedDigest.isEmpty()) {
         check += m_setup.pinnedDigest == f.sha256

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Takes docs/station.png: a bench of four slots in mixed states (flashing,
+# passed, adaptor missing, failed), on a private X server with openbox.
+#   scripts/station-screenshot.sh [OUTPUT]     (needs a build: scripts/run.sh)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+out=$(realpath -m "${1:-$root/docs/station.png}")
+for tool in Xvfb openbox xdotool import srec_cat; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing (apt-get install xvfb openbox xdotool imagemagick srecord)" >&2; exit 1; }
+done
+
+work=$(mktemp -d /tmp/station-bench.XXXXXX)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export HOME=$work XDG_CONFIG_HOME=$work/.config XDG_DATA_HOME=$work/.local/share
+mkdir -p "$XDG_CONFIG_HOME" "$work/by-id"
+
+firmware=$work/unit-4.2.s19
+srec_cat -generate 0x0318 0x0334 -random -generate 0x0338 0x039C -random \
+    -generate 0x03A0 0x1290 -random -generate 0x2000 0x2017 -random \
+    -generate 0x2020 0x22C8 -random -generate 0x22D0 0x2950 -random \
+    -o "$firmware" -Motorola -Output_Block_Size 16 -execution-start-address 0
+
+# One unit per slot, each behaving as its tile should show it.
+unit() {
+    local name=$1
+    shift
+    "$build/tools/firmware-loader-virtual-unit" "$@" >"$work/$name.device" &
+    pids+=($!)
+    while [ ! -s "$work/$name.device" ]; do sleep 0.1; done
+    ln -s "$(head -1 "$work/$name.device")" "$work/by-id/usb-FTDI_FT232R_USB_UART_$name-if00-port0"
+}
+unit A10K3XQ2 --prompt-interval 50 --baud 2400          # slow: still flashing
+unit A10K3XQ7 --prompt-interval 50 --next-unit-after 600000 # passes, then quiet
+unit A10K4B11 --prompt-interval 50 --silent-after 20    # goes silent: fails
+missing=$work/by-id/usb-FTDI_FT232R_USB_UART_A10K3XQ9-if00-port0
+
+cat >"$XDG_CONFIG_HOME/Tarvel Labs Firmware Station.conf" <<CONF
+[Station]
+Firmware=$firmware
+Record=$work/units.jsonl
+Slots\\size=4
+Slots\\1\\Port=$work/by-id/usb-FTDI_FT232R_USB_UART_A10K3XQ2-if00-port0
+Slots\\1\\Name=Bench A1
+Slots\\2\\Port=$work/by-id/usb-FTDI_FT232R_USB_UART_A10K3XQ7-if00-port0
+Slots\\2\\Name=Bench A2
+Slots\\3\\Port=$missing
+Slots\\3\\Name=Bench B1
+Slots\\4\\Port=$work/by-id/usb-FTDI_FT232R_USB_UART_A10K4B11-if00-port0
+Slots\\4\\Name=Bench B2
+CONF
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1003x705x24 -nolisten tcp &
+pids+=($!)
+export DISPLAY=$display
+sleep 1
+openbox &
+pids+=($!)
+sleep 1
+"$build/src/firmware-station" --start &
+pids+=($!)
+xdotool search --sync --name "Tarvel Labs Firmware Station" >/dev/null
+# The silent unit fails 10 s after its last answer; the slow one is still going.
+sleep 17
+xdotool search --name "Tarvel Labs Firmware Station" windowmove 0 0 windowsize 1000 680
+sleep 1
+import -window root "$out"
+echo "$out"
