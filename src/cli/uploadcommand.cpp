@@ -285,9 +285,7 @@ int UploadCommand::checkFile()
 
     if (!check.passed()) {
         const bool binary = firmware->facts.longestLine > FirmwareStream::MaximumLineLength;
-        const QString problems = check.problemCount == 1
-                                     ? QStringLiteral("1 problem")
-                                     : QStringLiteral("%1 problems").arg(check.problemCount);
+        const QString problems = check.problemCountText();
         if (!s.force || binary) {
             const QString hint =
                 s.check || binary ? QString() : QStringLiteral("; --force sends it anyway");

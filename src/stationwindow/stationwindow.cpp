@@ -320,16 +320,10 @@ bool StationWindow::start()
         return false;
     const FirmwareCheck& check = m_firmware->check;
     if (!check.passed()) {
-        const QString first = check.problems.isEmpty() ? QString()
-                                                       : QStringLiteral(" (line %1: %2)")
-                                                             .arg(check.problems.first().line)
-                                                             .arg(check.problems.first().text);
-        if (MessageBoxes::choose(QStringLiteral("%1 fails its check: %2 problems%3. Send it to "
-                                                "every unit anyway?")
-                                     .arg(QFileInfo(m_firmware->path).fileName())
-                                     .arg(check.problemCount)
-                                     .arg(first),
-                                 {tr("Send anyway"), tr("Do not start")}, 1, 1) != 0)
+        if (MessageBoxes::choose(
+                QStringLiteral("%1 fails its check (%2). Send it to every unit anyway?")
+                    .arg(QFileInfo(m_firmware->path).fileName(), check.firstProblemText()),
+                {tr("Send anyway"), tr("Do not start")}, 1, 1) != 0)
             return false;
     }
     QString why;
@@ -597,16 +591,7 @@ void StationWindow::showFirmware()
         if (f.check.records())
             check += QStringLiteral("; data %1").arg(FirmwareCheck::describeRanges(f.check.ranges));
     } else {
-        check = f.check.problemCount == 1
-                    ? QStringLiteral("Fails its check: 1 problem")
-                    : QStringLiteral("Fails its check: %1 problems").arg(f.check.problemCount);
-        if (!f.check.problems.isEmpty()) {
-            // A problem of the whole file (no end record) has no line.
-            const auto& first = f.check.problems.first();
-            check += first.line > 0
-                         ? QStringLiteral(", line %1: %2").arg(first.line).arg(first.text)
-                         : QStringLiteral(", %1").arg(first.text);
-        }
+        check = QStringLiteral("Fails its check: %1").arg(f.check.firstProblemText());
     }
     if (!m_setup.pinnedDigest.isEmpty()) {
         check += m_setup.pinnedDigest == f.sha256

@@ -133,6 +133,25 @@ QString FirmwareCheck::formatName() const
     return QStringLiteral("text lines");
 }
 
+QString FirmwareCheck::problemCountText() const
+{
+    return problemCount == 1 ? QStringLiteral("1 problem")
+                             : QStringLiteral("%1 problems").arg(problemCount);
+}
+
+QString FirmwareCheck::firstProblemText() const
+{
+    if (problems.isEmpty())
+        return problemCountText();
+    // A problem of the whole file (no end record) has no line.
+    const Problem& first = problems.first();
+    return first.line > 0 ? QStringLiteral("%1, line %2: %3")
+                                .arg(problemCountText())
+                                .arg(first.line)
+                                .arg(first.text)
+                          : QStringLiteral("%1: %2").arg(problemCountText(), first.text);
+}
+
 QString FirmwareCheck::describeRanges(const QVector<Range>& ranges)
 {
     if (ranges.isEmpty())

@@ -43,6 +43,9 @@ struct FirmwareCheck {
     bool passed() const { return problemCount == 0; }
     bool records() const { return format != Format::Text; }
     QString formatName() const;
+    // "1 problem" or "3 problems", and with the first: ", line 7: ..."
+    QString problemCountText() const;
+    QString firstProblemText() const;
     // "0318-0333, 0338-039B", as wide as the highest address needs.
     static QString describeRanges(const QVector<Range>& ranges);
     // "LOW-HIGH" in hexadecimal; nothing when it is not one.
