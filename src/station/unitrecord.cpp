@@ -264,6 +264,9 @@ QString RecordSummary::toText() const
                  .arg(total.fail, 6)
                  .arg(total.interrupted, 11);
     if (unreadable > 0)
-        lines << QStringLiteral("%1 lines are no record and were left out.").arg(unreadable);
+        lines
+            << (unreadable == 1
+                    ? QStringLiteral("1 line is no record and was left out.")
+                    : QStringLiteral("%1 lines are no record and were left out.").arg(unreadable));
     return lines.join(QLatin1Char('\n'));
 }

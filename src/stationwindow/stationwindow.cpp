@@ -35,6 +35,11 @@ const QString firmwareFilter = QStringLiteral(
     "Firmware Files (*.s19 *.s28 *.s37 *.srec *.mot *.hex)|*.s19;*.s28;*.s37;*.srec;*.mot;*.hex|"
     "Text Files (*.TXT)|*.txt|All Files (*.*)|*.*");
 
+QString unitsUnderWay(int n)
+{
+    return n == 1 ? QStringLiteral("1 unit is") : QStringLiteral("%1 units are").arg(n);
+}
+
 } // namespace
 
 StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
@@ -353,9 +358,9 @@ void StationWindow::stop()
         return;
     if (m_station.uploadsUnderWay() > 0) {
         const int choice = MessageBoxes::choose(
-            QStringLiteral("%1 units are being flashed. Let them finish, or cancel them (they "
-                           "are recorded as interrupted)?")
-                .arg(m_station.uploadsUnderWay()),
+            QStringLiteral("%1 being flashed. Let them finish, or cancel them (they are "
+                           "recorded as interrupted)?")
+                .arg(unitsUnderWay(m_station.uploadsUnderWay())),
             {tr("Let them finish"), tr("Cancel them"), tr("Keep running")}, 0, 2);
         if (choice == 1)
             m_station.interrupt();
@@ -394,9 +399,9 @@ void StationWindow::closeEvent(QCloseEvent* event)
     }
     event->ignore();
     if (m_station.uploadsUnderWay() > 0 &&
-        MessageBoxes::choose(QStringLiteral("%1 units are being flashed. Cancel them and quit? "
-                                            "They are recorded as interrupted.")
-                                 .arg(m_station.uploadsUnderWay()),
+        MessageBoxes::choose(QStringLiteral("%1 being flashed. Cancel them and quit? They are "
+                                            "recorded as interrupted.")
+                                 .arg(unitsUnderWay(m_station.uploadsUnderWay())),
                              {tr("Cancel them and quit"), tr("Keep running")}, 1, 1) != 0)
         return;
     endWithoutQuestions();
