@@ -88,6 +88,7 @@ private slots:
     void fourPortsAtOnce();
     void portsListedAndExamined();
     void stationUntilCtrlC();
+    void stationEndsOnAReplacedFile();
     void interruptReleasesThePort();
 };
 
@@ -353,6 +354,28 @@ void CliTest::stationUntilCtrlC()
     const int fd = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY);
     QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
     ::close(fd);
+}
+
+// Another build put in the file's place ends the run with exit code 3 once
+// the next unit comes, whatever the file or its folder is called.
+void CliTest::stationEndsOnAReplacedFile()
+{
+    QVERIFY(QDir().mkpath(tempFolder() + "/records"));
+    const QString path = srecords("records/record.s19", 20);
+    const QString record = tempFolder() + "/replaced.jsonl";
+    VirtualUnit unit;
+    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "400"});
+    const Run run =
+        upload({path, "--station", "-p", device, "--next-after", "0.2", "--record", record, "-q"},
+               [&](QProcess&) {
+                   QVERIFY(waitFor([&] { return QFile(record).size() > 0; }, 10000));
+                   QFile f(path);
+                   QVERIFY(f.open(QIODevice::Append));
+                   f.write("S5030001FB\n");
+               });
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.errors.contains("changed on disk"), qPrintable(run.errors));
+    QVERIFY2(run.errors.contains("1 passed, 0 failed"), qPrintable(run.errors));
 }
 
 CORE_TEST_MAIN(CliTest)

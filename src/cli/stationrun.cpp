@@ -91,7 +91,7 @@ void StationRun::onRefused(const QString& why)
 {
     say(QStringLiteral("firmware-upload: %1").arg(why));
     // Nothing more can happen here: the run ends once uploads under way are done.
-    m_ownCode = why.contains(QLatin1String("record")) ? 2 : 3;
+    m_ownCode = m_station.newUnitsStoppedByRecord() ? 2 : 3;
     m_station.stopAfterUploads();
 }
 

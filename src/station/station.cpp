@@ -17,8 +17,10 @@ bool Station::setFirmware(const FirmwareFile& file, const QString& pinned, QStri
         return false;
     }
     m_firmware = file;
-    if (!m_running)
+    if (!m_running) {
         m_refusal.clear();
+        m_refusedByRecord = false;
+    }
     return true;
 }
 
@@ -145,14 +147,15 @@ void Station::unitDone(StationSlot* slot, const UnitRecord& record)
         ++m_failed;
     QString error;
     if (m_record.isOpen() && !m_record.append(record, &error))
-        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error));
+        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error), true);
     emit unitRecorded(slot, record);
 }
 
-void Station::refuseNewUnits(const QString& why)
+void Station::refuseNewUnits(const QString& why, bool byRecord)
 {
     if (!m_refusal.isEmpty())
         return;
     m_refusal = why;
+    m_refusedByRecord = byRecord;
     emit newUnitsRefused(why);
 }

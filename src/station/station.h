@@ -51,6 +51,8 @@ public:
 
     // Why new units are refused, once they are; empty while they are not.
     QString newUnitsStopped() const { return m_refusal; }
+    // The record could not be written: no unit may go unrecorded.
+    bool newUnitsStoppedByRecord() const { return m_refusedByRecord; }
     int passed() const { return m_passed; }
     int failed() const { return m_failed; }
     // Units per hour since the start, once there is a unit to count.
@@ -72,7 +74,7 @@ private:
     bool mayStartUnit(QString* why) override;
     void unitDone(StationSlot* slot, const UnitRecord& record) override;
 
-    void refuseNewUnits(const QString& why);
+    void refuseNewUnits(const QString& why, bool byRecord = false);
     void onSlotStopped();
 
     SlotHost::Settings m_settings;
@@ -82,6 +84,7 @@ private:
     bool m_running = false;
     bool m_stopping = false;
     QString m_refusal;
+    bool m_refusedByRecord = false;
     int m_passed = 0;
     int m_failed = 0;
     QElapsedTimer m_since;
