@@ -13,6 +13,7 @@ namespace {
 constexpr int RetryMs = 1000;
 
 const QString unplugged = QStringLiteral("adaptor unplugged");
+const QString removeTheUnit = QStringLiteral("remove the unit");
 
 } // namespace
 
@@ -38,6 +39,11 @@ StationSlot::StationSlot(const QString& port, SlotHost& host, QObject* parent)
     connect(&m_upload, &UnitUpload::traffic, this, &StationSlot::traffic);
     connect(&m_upload, &UnitUpload::progressed, this, &StationSlot::progressed);
     connect(&m_upload, &UnitUpload::finished, this, &StationSlot::onUploadFinished);
+}
+
+bool StationSlot::unitStillPrompting() const
+{
+    return m_state == State::WaitingForRemoval && m_reason == removeTheUnit;
 }
 
 QString StationSlot::stateName(State state)
@@ -113,7 +119,7 @@ void StationSlot::onComm()
         // Still there: the next unit counts only after a quiet while.
         m_quiet.start();
         if (data.contains('+'))
-            say(QStringLiteral("remove the unit"));
+            say(removeTheUnit);
         return;
     case State::Stopped:
     case State::WaitingForAdaptor:

@@ -65,6 +65,8 @@ public:
     static QString stateName(State state);
     // Why the slot waits, or what the operator should do; empty when nothing.
     QString reason() const { return m_reason; }
+    // After its result, the unit is still in front of the adaptor, prompting.
+    bool unitStillPrompting() const;
     const UploadProgress& progress() const { return m_upload.progress(); }
     double elapsed() const { return m_upload.elapsed(); }
     int passed() const { return m_passed; }

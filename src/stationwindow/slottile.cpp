@@ -236,7 +236,7 @@ SlotTile::Look SlotTile::lookOf() const
     case StationSlot::State::Flashing:
         return Look::Flashing;
     case StationSlot::State::WaitingForRemoval:
-        if (m_slot->reason() == QLatin1String("remove the unit"))
+        if (m_slot->unitStillPrompting())
             return Look::RemoveUnit;
         return m_slot->lastUnit().result == QLatin1String("pass") ? Look::Pass : Look::Fail;
     }
