@@ -1,4 +1,5 @@
 #include "platform/eventloop.h"
+#include "platform/helpbeforedisplay.h"
 #include "platform/terminationsignals.h"
 #include "serial/applicationtitle.h"
 #include "terminal/frmterminal.h"
@@ -27,18 +28,7 @@ void describe(QCommandLineParser& parser)
 
 int main(int argc, char* argv[])
 {
-    // --help and --version are answered before any window or display.
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray a(argv[i]);
-        if (a == "-h" || a == "--help" || a == "--help-all" || a == "-v" || a == "--version") {
-            QCoreApplication app(argc, argv);
-            app.setApplicationVersion(QStringLiteral(LOADER_VERSION));
-            QCommandLineParser parser;
-            describe(parser);
-            parser.process(app);
-            return 0;
-        }
-    }
+    answerHelpBeforeDisplay(argc, argv, describe);
 
     preferQtEventLoop();
     QApplication app(argc, argv);

@@ -1,4 +1,5 @@
 #include "platform/eventloop.h"
+#include "platform/helpbeforedisplay.h"
 #include "platform/terminationsignals.h"
 #include "stationwindow/slottile.h"
 #include "stationwindow/stationwindow.h"
@@ -38,19 +39,10 @@ void describe(QCommandLineParser& parser, const Options& o)
 
 int main(int argc, char* argv[])
 {
-    // --help and --version are answered before any window or display.
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray a(argv[i]);
-        if (a == "-h" || a == "--help" || a == "--help-all" || a == "-v" || a == "--version") {
-            QCoreApplication app(argc, argv);
-            app.setApplicationVersion(QStringLiteral(LOADER_VERSION));
-            QCommandLineParser parser;
-            const Options options;
-            describe(parser, options);
-            parser.process(app);
-            return 0;
-        }
-    }
+    answerHelpBeforeDisplay(argc, argv, [](QCommandLineParser& parser) {
+        const Options options;
+        describe(parser, options);
+    });
 
     preferQtEventLoop();
     QApplication app(argc, argv);
