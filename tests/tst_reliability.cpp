@@ -22,13 +22,10 @@ QString lockFileOf(const QString& device)
     return QStringLiteral("/run/lock/LCK..") + device.mid(5).replace('/', '_');
 }
 
-bool portIsFree(const QString& device)
+// Neither a lock on the device nor a lock file left.
+bool portReleased(const QString& device)
 {
-    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-    const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return free && !QFile::exists(lockFileOf(device));
+    return portIsFree(device) && !QFile::exists(lockFileOf(device));
 }
 
 } // namespace
@@ -69,7 +66,7 @@ void ReliabilityTest::windowEndsCleanly()
 
     QProcess loader;
     QVERIFY(x.startLoader(loader, QStringLiteral(LOADER_PATH)));
-    QVERIFY(waitFor([&] { return !portIsFree(device); }, 5000));
+    QVERIFY(waitFor([&] { return !portReleased(device); }, 5000));
     QVERIFY(x.loadFirmwareByKeys(firmware));
     QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 5; }, 30000));
 
@@ -82,7 +79,7 @@ void ReliabilityTest::windowEndsCleanly()
         QCOMPARE(loader.exitStatus(), QProcess::NormalExit);
         QCOMPARE(loader.exitCode(), 0);
     }
-    QVERIFY(portIsFree(device)); // no lock left for the next program or user
+    QVERIFY(portReleased(device)); // no lock left for the next program or user
 }
 
 // The station window on SIGTERM mid-upload: the unit recorded as
@@ -107,7 +104,7 @@ void ReliabilityTest::stationEndsCleanly()
     QVERIFY(station.waitForFinished(2000));
     QCOMPARE(station.exitStatus(), QProcess::NormalExit);
     QCOMPARE(station.exitCode(), 0);
-    QVERIFY(portIsFree(device));
+    QVERIFY(portReleased(device));
     QFile f(record);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QVERIFY(f.readAll().contains("\"result\":\"interrupted\""));

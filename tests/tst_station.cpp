@@ -6,57 +6,10 @@
 #include "station/station.h"
 
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 using namespace TestSupport;
-
-namespace {
-
-// An adaptor with a unit in front of it, plugged in under a stable name.
-struct Adaptor {
-    QString name; // the link a slot is given
-    VirtualUnit unit;
-    QString device;
-
-    explicit Adaptor(const QString& link) : name(link) {}
-    bool plugIn(const QStringList& options)
-    {
-        device = unit.start(0, QStringList{"--prompt-interval", "50"} + options);
-        return !device.isEmpty() && QFile::link(device, name);
-    }
-    void unplug()
-    {
-        QFile::remove(name);
-        unit.stop();
-    }
-};
-
-QVector<QJsonObject> records(const QString& path)
-{
-    QVector<QJsonObject> all;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return all;
-    while (!f.atEnd())
-        all << QJsonDocument::fromJson(f.readLine()).object();
-    return all;
-}
-
-bool portIsFree(const QString& device)
-{
-    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-    const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return free;
-}
-
-} // namespace
 
 class StationTest : public QObject
 {

@@ -9,7 +9,6 @@
 
 #include <QAccessible>
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <cstdlib>
@@ -18,34 +17,6 @@
 using namespace TestSupport;
 
 namespace {
-
-// An adaptor with a unit in front of it, plugged in under a stable name.
-struct Adaptor {
-    QString name;
-    VirtualUnit unit;
-    explicit Adaptor(const QString& link) : name(link) {}
-    bool plugIn(const QStringList& options)
-    {
-        const QString device = unit.start(0, QStringList{"--prompt-interval", "50"} + options);
-        return !device.isEmpty() && QFile::link(device, name);
-    }
-    void unplug()
-    {
-        QFile::remove(name);
-        unit.stop();
-    }
-};
-
-QVector<QJsonObject> records(const QString& path)
-{
-    QVector<QJsonObject> all;
-    QFile f(path);
-    if (f.open(QIODevice::ReadOnly)) {
-        while (!f.atEnd())
-            all << QJsonDocument::fromJson(f.readLine()).object();
-    }
-    return all;
-}
 
 XSession& xSession()
 {

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -419,6 +421,55 @@ bool makeRecordFile(const QByteArray& bytes, const QString& path, const QStringL
                                        objcopy + QStringList{binary, path});
     QFile::remove(binary);
     return status == 0 && QFile::exists(path);
+}
+
+bool Adaptor::plugIn(const QStringList& options)
+{
+    device = unit.start(0, QStringList{"--prompt-interval", "50"} + options);
+    return !device.isEmpty() && QFile::link(device, name);
+}
+
+void Adaptor::unplug()
+{
+    QFile::remove(name);
+    unit.stop();
+}
+
+QVector<QJsonObject> records(const QString& path)
+{
+    QVector<QJsonObject> all;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return all;
+    while (!f.atEnd())
+        all << QJsonDocument::fromJson(f.readLine()).object();
+    return all;
+}
+
+bool portIsFree(const QString& device)
+{
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    const bool free = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return free;
+}
+
+QString problemsDiffer(const FirmwareCheck& check, const QStringList& expected)
+{
+    QStringList got;
+    for (const FirmwareCheck::Problem& p : check.problems)
+        got << QStringLiteral("%1: %2").arg(p.line).arg(p.text);
+    if (got.size() != expected.size())
+        return QStringLiteral("%1 problems, %2 expected:\n%3")
+            .arg(got.size())
+            .arg(expected.size())
+            .arg(got.join(QLatin1Char('\n')));
+    for (int i = 0; i < got.size(); ++i) {
+        if (!got[i].startsWith(expected[i]))
+            return QStringLiteral("\"%1\" does not start with \"%2\"").arg(got[i], expected[i]);
+    }
+    return QString();
 }
 
 } // namespace TestSupport

@@ -4,9 +4,11 @@
 // simulated unit, files to send. Nothing here needs widgets.
 
 #include "serial/mscomm.h"
+#include "upload/firmwarecheck.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -78,6 +80,29 @@ private:
     QProcess m_process;
     QString m_folder;
 };
+
+// An adaptor with a unit in front of it, plugged in under a stable name
+// (a link, as under /dev/serial/by-id) that comes and goes.
+struct Adaptor {
+    QString name; // the link a slot is given
+    VirtualUnit unit;
+    QString device;
+
+    explicit Adaptor(const QString& link) : name(link) {}
+    // The unit prompting every 50 ms, with `options` beside.
+    bool plugIn(const QStringList& options);
+    void unplug();
+};
+
+// The JSON objects of a record file, a line each.
+QVector<QJsonObject> records(const QString& path);
+
+// Empty when the check found exactly the problems expected, in order, each
+// given as the start of "line: text"; otherwise what differs.
+QString problemsDiffer(const FirmwareCheck& check, const QStringList& expected);
+
+// Nobody holds the device open with a lock.
+bool portIsFree(const QString& device);
 
 // A private X server with a real window manager (openbox), and xdotool to
 // drive the programs on it, as an operator would with the keyboard.
