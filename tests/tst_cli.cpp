@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <QStandardPaths>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -90,6 +91,8 @@ private slots:
     void stationUntilCtrlC();
     void stationEndsOnAReplacedFile();
     void interruptReleasesThePort();
+    void recordOnAFullDisk();
+    void oneDeviceByTwoNames();
 };
 
 void CliTest::fileCheck_data()
@@ -148,8 +151,13 @@ void CliTest::runs_data()
         << 10.0;
     QTest::newRow("check alone sends nothing")
         << "sound" << QStringList() << QStringList{"--check"} << 0 << "passes its check" << 10.0;
-    QTest::newRow("final record rejected") << "badlast" << QStringList() << QStringList{"--force"}
-                                           << 1 << "the unit rejected the final record" << 30.0;
+    // The final record is sent again after a "+", as any line is.
+    QTest::newRow("final record rejected")
+        << "badlast" << QStringList() << QStringList{"--force", "--max-resends", "4"} << 1
+        << "failed at line 30 of 30: The unit rejected line 30 4 times" << 30.0;
+    QTest::newRow("a '+' to the final record, then '*'")
+        << "sound" << QStringList{"--reject-line", "30"} << QStringList() << 0
+        << "done, 30 lines in" << 30.0;
     QTest::newRow("silent unit") << "sound" << QStringList{"--silent-after", "3"}
                                  << QStringList{"-t", "2"} << 1 << "the unit was silent for 2 s"
                                  << 2.0 + 1.0 + 1.5;
@@ -220,10 +228,15 @@ void CliTest::runs()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.seconds <= withinSeconds, qPrintable(QString::number(run.seconds)));
     const QVector<QByteArray> received = simulated.receivedLines();
-    if (exitCode == 0 && !extra.contains(QStringLiteral("--check"))) {
+    if (QTest::currentDataTag() == QLatin1String("a '+' to the final record, then '*'")) {
+        QCOMPARE(received, fileLines(path) << fileLines(path).last());
+        QVERIFY2(run.errors.contains("1 sent again"), qPrintable(run.errors));
+    } else if (exitCode == 0 && !extra.contains(QStringLiteral("--check"))) {
         QCOMPARE(received, fileLines(path)); // byte for byte, in order
     } else if (QTest::currentDataTag() == QLatin1String("a line rejected for ever")) {
         QCOMPARE(received.count(fileLines(path)[10]), 3);
+    } else if (QTest::currentDataTag() == QLatin1String("final record rejected")) {
+        QCOMPARE(received.count(fileLines(path).last()), 4);
     } else if (exitCode != 1) {
         QVERIFY(received.isEmpty());
     }
@@ -372,6 +385,70 @@ void CliTest::stationEndsOnAReplacedFile()
     QCOMPARE(run.exitCode, 3);
     QVERIFY2(run.errors.contains("changed on disk"), qPrintable(run.errors));
     QVERIFY2(run.errors.contains("1 passed, 0 failed"), qPrintable(run.errors));
+}
+
+// A record on a small filesystem that fills up: the line that does not fit
+// is taken back whole and printed on standard error, new units stop, and
+// the file holds whole lines only, one for every unit but the last.
+void CliTest::recordOnAFullDisk()
+{
+    if (QStandardPaths::findExecutable("unshare").isEmpty() || ::geteuid() != 0)
+        QSKIP("needs unshare and root for a tmpfs of its own");
+    const QString path = srecords("full.s19", 20);
+    const QString small = tempFolder() + "/small";
+    QVERIFY(QDir().mkpath(small));
+    const QString copy = tempFolder() + "/full-copy.jsonl";
+    VirtualUnit unit;
+    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "300"});
+    // The filesystem exists in the station's mount namespace only; its
+    // record is copied out once the station has ended.
+    const QString script = QStringLiteral(
+        "mount -t tmpfs -o size=8k tmpfs \"$1\" || exit 99; shift; out=\"$1\"; shift; "
+        "\"$@\"; code=$?; cp \"$(dirname \"$out\")/small/units.jsonl\" \"$out\"; exit $code");
+    QProcess p;
+    p.start("unshare",
+            {"-m", "sh", "-c", script, "sh", small, copy, FIRMWARE_UPLOAD_PATH, path, "--station",
+             "-p", device, "--next-after", "0.2", "--record", small + "/units.jsonl", "-q"});
+    QVERIFY(p.waitForFinished(60000));
+    const QString errors = QString::fromLocal8Bit(p.readAllStandardError());
+    if (p.exitCode() == 99)
+        QSKIP("no tmpfs could be mounted here");
+    QCOMPARE(p.exitCode(), 2);
+    QVERIFY2(errors.contains("could not be written: the disk is full"), qPrintable(errors));
+    QFile record(copy);
+    QVERIFY(record.open(QIODevice::ReadOnly));
+    const QByteArray text = record.readAll();
+    QVERIFY(text.endsWith('\n'));
+    const QVector<QJsonObject> kept = records(copy);
+    QCOMPARE(kept.size(), text.count('\n'));
+    // The unit whose line did not fit: printed whole.
+    QJsonObject printed;
+    for (const QString& line : errors.split('\n')) {
+        if (line.startsWith('{'))
+            printed = QJsonDocument::fromJson(line.toUtf8()).object();
+    }
+    QCOMPARE(printed["result"].toString(), QStringLiteral("pass"));
+    QCOMPARE(printed["lines_sent"].toInt(), 22);
+    QVERIFY2(errors.contains(QStringLiteral("%1 passed, 0 failed").arg(kept.size() + 1)),
+             qPrintable(errors));
+}
+
+// A link and its device are one adaptor: refused at the start.
+void CliTest::oneDeviceByTwoNames()
+{
+    Pty pty;
+    const QString link = tempFolder() + "/usb-Tarvel_IR-twice";
+    QVERIFY(QFile::link(pty.slavePath(), link));
+    linkComPort(1, pty.slavePath());
+    const QString path = srecords("twice.s19", 4);
+    for (const QStringList& ports :
+         {QStringList{"-p", pty.slavePath(), "-p", "1"}, QStringList{"-p", link, "-p", "1"}}) {
+        const Run run = upload(QStringList{path, "--station", "-q"} + ports);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.errors.contains(QStringLiteral("%1 and Com1 are the same device (%2)")
+                                         .arg(ports[1], pty.slavePath())),
+                 qPrintable(run.errors));
+    }
 }
 
 CORE_TEST_MAIN(CliTest)

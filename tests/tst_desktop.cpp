@@ -44,8 +44,9 @@ void DesktopTest::keysAfterAShortUpload_data()
     QTest::newRow("one S1 record, five times")
         << QByteArray("S1130000285F245F2212226A000424290008237C2A\n") << QString() << 5 << false;
     QTest::newRow("an empty file") << QByteArray() << QString() << 1 << true;
+    // Sent as it was read, without a box.
     QTest::newRow("the file deleted once chosen")
-        << QByteArray("S00600004844521B\nS9030000FC\n") << "delete" << 1 << true;
+        << QByteArray("S00600004844521B\nS9030000FC\n") << "delete" << 1 << false;
     // The upload then waits for the port, with the cancel dialog up.
     QTest::newRow("the port lost after the first line")
         << QByteArray("S00600004844521B\nS9030000FC\n") << "unplug" << 1 << true;

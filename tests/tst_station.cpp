@@ -48,7 +48,16 @@ void StationTest::unitsComeAndGo_data()
         << "replaced" << QStringList{"--next-unit-after", "1200"} << 1 << QStringList{"pass"}
         << QString();
     QTest::newRow("interrupted mid-upload")
-        << "interrupt" << QStringList() << 1 << QStringList{"interrupted"} << QString();
+        << "interrupt" << QStringList() << 1 << QStringList{"interrupted"} << "SIGTERM";
+    // The final record (line 32) answered "+": sent again, then taken.
+    QTest::newRow("a '+' to the final record")
+        << "final" << QStringList{"--reject-line", "32"} << 1 << QStringList{"pass"} << QString();
+    QTest::newRow("a unit taken away at line 100, the next one placed")
+        << "away" << QStringList{"--leave-after", "100:1500"} << 2 << QStringList{"fail", "pass"}
+        << "the unit went away at line 101 of 402";
+    QTest::newRow("the file replaced on disk mid-upload")
+        << "swapped" << QStringList{"--next-unit-after", "1200"} << 1 << QStringList{"pass"}
+        << QString();
 }
 
 void StationTest::unitsComeAndGo()
@@ -59,9 +68,11 @@ void StationTest::unitsComeAndGo()
     QFETCH(QStringList, results);
     QFETCH(QString, reason);
 
-    const bool longFile = story == "unplug" || story == "interrupt";
+    const bool longFile =
+        story == "unplug" || story == "interrupt" || story == "away" || story == "swapped";
     const QString firmware = tempFolder() + "/fw.s19";
     QVERIFY(makeSrecordFile(realBinaryBytes(16 * (longFile ? 400 : 30)), firmware));
+    const QVector<QByteArray> sent = fileLines(firmware);
     const QString recordPath = tempFolder() + "/" + story + ".jsonl";
     Station station;
     SlotHost::Settings settings;
@@ -98,11 +109,32 @@ void StationTest::unitsComeAndGo()
         return waitFor([&] { return station.passed() + station.failed() >= n; }, 20000);
     };
 
-    if (story == "unplug" || story == "interrupt") {
+    if (story == "swapped") {
+        // Another build of the same length, put in place at line 40.
+        QVERIFY(waitFor([&] { return adaptor.unit.receivedLines().size() >= 40; }, 10000));
+        QFile f(firmware);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray other = f.readAll();
+        other.replace("S1", "S2");
+        QVERIFY(f.seek(0) && f.write(other) == other.size());
+        f.close();
+        QVERIFY(recorded(1));
+        QVERIFY(refused.count() == 1 || refused.wait(5000));
+        QVERIFY(refused.first().first().toString().contains("changed on disk"));
+        pump(500);
+        QCOMPARE(adaptor.unit.receivedLines(), sent); // the old build, exact
+    } else if (story == "away") {
+        QVERIFY(recorded(2));
+        pump(300);
+        // The second unit has the whole file from its first line.
+        const QVector<QByteArray> got = adaptor.unit.receivedLines();
+        QCOMPARE(got.mid(0, 100), sent.mid(0, 100));
+        QCOMPARE(got.mid(100), sent);
+    } else if (story == "unplug" || story == "interrupt") {
         QVERIFY(waitFor([&] { return adaptor.unit.receivedLines().size() >= 40; }, 10000));
         if (story == "interrupt") {
             QSignalSpy stopped(&station, &Station::stopped);
-            station.interrupt();
+            station.interrupt("SIGTERM");
             QVERIFY(stopped.count() == 1 || stopped.wait(2000));
             QVERIFY(portIsFree(adaptor.device)); // released at once
         } else {
@@ -167,6 +199,13 @@ void StationTest::unitsComeAndGo()
     }
     if (story == "interrupt")
         QCOMPARE(got.first()["lines_sent"].toInt(), adaptor.unit.receivedLines().size());
+    if (story == "final") {
+        QCOMPARE(got.first()["resends"].toInt(), 1);
+        QCOMPARE(got.first()["worst_line"]["line"].toInt(), 32);
+        QCOMPARE(adaptor.unit.receivedLines().mid(31), (QVector<QByteArray>{sent[31], sent[31]}));
+    }
+    if (story == "away")
+        QCOMPARE(got.first()["lines_sent"].toInt(), 101);
 }
 
 // A record that cannot be written stops the station before any unit.

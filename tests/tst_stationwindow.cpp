@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <cstdlib>
 #include <memory>
 
@@ -56,6 +57,15 @@ void StationWindowTest::twoSlotsTwoUnitsEach()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     SlotTile* first = window.addSlot(a.name, "Bench A1");
     SlotTile* second = window.addSlot(b.name, "Bench A2");
+    {
+        // The device behind a slot's link is that slot's adaptor.
+        ScriptedBoxes boxes;
+        QVERIFY(!window.addSlot(a.device, "Bench A3"));
+        QVERIFY2(
+            boxes.texts().value(0).contains(a.name + " and " + a.device + " are the same device"),
+            qPrintable(boxes.texts().value(0)));
+        QCOMPARE(window.tiles().size(), 2);
+    }
     QVERIFY(window.openFirmware(firmware));
     window.setRecordPath(record);
     QVERIFY(window.start());
@@ -70,6 +80,7 @@ void StationWindowTest::twoSlotsTwoUnitsEach()
             if (r["slot"].toString() == tile->slot()->port()) {
                 ++units;
                 QCOMPARE(r["result"].toString(), QStringLiteral("pass"));
+                QCOMPARE(r["station"].toString(), QSysInfo::machineHostName());
             }
         }
         QCOMPARE(units, 2);
@@ -133,6 +144,7 @@ void StationWindowTest::adaptorUnpluggedShowsOnItsTileAlone()
     QCOMPARE(boxes.requests.size(), 1);
     QVERIFY(waitFor([&] { return !window.station().running(); }, 3000));
     QCOMPARE(stays->slot()->lastUnit().result, QStringLiteral("interrupted"));
+    QCOMPARE(stays->slot()->lastUnit().reason, QStringLiteral("the station was stopped"));
 }
 
 void StationWindowTest::slotsRestoredAfterARestart()

@@ -4,6 +4,7 @@
 
 #include "unitprotocol.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -48,7 +50,10 @@ struct Options {
     double noiseRate = 0;
     long baud = 0;
     double frameGapMs = 30;
-    double awayAfterEndMs = 0; // a production line: the unit taken away, the next one placed
+    double awayAfterEndMs = 0;     // a production line: the unit taken away, the next one placed
+    std::vector<long> rejectLines; // answered "+" once, by their number as received
+    long leaveAfter = -1;          // taken away mid-upload after this line...
+    double leaveForMs = 0;         // ...and the next unit placed this much later
     std::string logPath;
     std::string answersPath;
     std::string timingPath;
@@ -73,6 +78,9 @@ void usage(std::FILE* to)
         "  --next-unit-after MS  after an end record (S7-S9, :00000001FF) say nothing for MS,\n"
         "                        then prompt as a new unit (0: prompt on, as one that\n"
         "                        restarted; the default)\n"
+        "  --reject-line N       answer '+' to the N-th line received (repeatable)\n"
+        "  --leave-after N:MS    after answering the N-th line the unit is taken away:\n"
+        "                        it hears and says nothing for MS, then prompts as a new unit\n"
         "  --log FILE            every received line, exact bytes, one per line\n"
         "  --answers FILE        the answer to each received line, one per line\n"
         "  --timing FILE         per line, monotonic ms: first byte in, last byte in,\n"
@@ -118,7 +126,18 @@ bool parse(int argc, char** argv, Options* o)
             o->frameGapMs = std::atof(value("--frame-gap"));
         else if (a == "--next-unit-after")
             o->awayAfterEndMs = std::atof(value("--next-unit-after"));
-        else if (a == "--log")
+        else if (a == "--reject-line")
+            o->rejectLines.push_back(std::atol(value("--reject-line")));
+        else if (a == "--leave-after") {
+            const std::string v = value("--leave-after");
+            const std::size_t colon = v.find(':');
+            if (colon == std::string::npos) {
+                std::fputs("firmware-loader-virtual-unit: --leave-after takes N:MS\n", stderr);
+                return false;
+            }
+            o->leaveAfter = std::atol(v.substr(0, colon).c_str());
+            o->leaveForMs = std::atof(v.substr(colon + 1).c_str());
+        } else if (a == "--log")
             o->logPath = value("--log");
         else if (a == "--answers")
             o->answersPath = value("--answers");
@@ -262,6 +281,9 @@ int main(int argc, char** argv)
         if (ready > 0 && (p.revents & POLLIN)) {
             char buffer[4096];
             const ssize_t n = ::read(master, buffer, sizeof buffer);
+            // No unit in front of the adaptor: what comes reaches nobody.
+            if (n > 0 && nowMs() < awayUntil)
+                continue;
             if (n > 0) {
                 if (framer.empty())
                     lineStartMs = nowMs();
@@ -282,6 +304,9 @@ int main(int argc, char** argv)
                 const bool good = !unit::looksLikeSrecord(*line) || unit::srecordValid(*line);
                 answer = good ? "*" : "+";
                 if (good && chance(random) < options.rejectRate)
+                    answer = "+";
+                else if (std::find(options.rejectLines.begin(), options.rejectLines.end(),
+                                   received) != options.rejectLines.end())
                     answer = "+";
                 else if (good && chance(random) < options.burstRate)
                     answer = options.burst;
@@ -311,6 +336,10 @@ int main(int argc, char** argv)
             nextPrompt = nowMs() + options.promptIntervalMs;
             if (options.awayAfterEndMs > 0 && unit::isEndRecord(*line)) {
                 awayUntil = nowMs() + options.awayAfterEndMs;
+                nextPrompt = awayUntil;
+            }
+            if (received == options.leaveAfter) {
+                awayUntil = nowMs() + options.leaveForMs;
                 nextPrompt = awayUntil;
             }
         }

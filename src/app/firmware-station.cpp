@@ -69,8 +69,9 @@ int main(int argc, char* argv[])
         QCoreApplication::exit(0);
     });
     TerminationSignals endings;
-    QObject::connect(&endings, &TerminationSignals::received, &window,
-                     &StationWindow::endWithoutQuestions);
+    QObject::connect(&endings, &TerminationSignals::received, &window, [&window](int signal) {
+        window.endWithoutQuestions(TerminationSignals::name(signal));
+    });
     for (const QString& port : parser.values(options.port))
         window.addSlot(port, QString());
     if (parser.isSet(options.record))

@@ -1,5 +1,6 @@
 #include "stationrun.h"
 
+#include "../platform/terminationsignals.h"
 #include "../station/station.h"
 
 #include <csignal>
@@ -33,7 +34,7 @@ void StationRun::interrupt(int signalNumber)
     if (m_signal)
         return;
     m_signal = signalNumber;
-    m_station.interrupt();
+    m_station.interrupt(TerminationSignals::name(signalNumber));
 }
 
 void StationRun::say(const QString& text)

@@ -2,6 +2,7 @@
 
 #include "../platform/terminationsignals.h"
 #include "../serial/applicationtitle.h"
+#include "../serial/portresolver.h"
 #include "../serial/portsettingsstore.h"
 #include "../station/station.h"
 #include "../upload/firmwarefile.h"
@@ -199,6 +200,9 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
         return usage(QStringLiteral("no port given (--port)"));
     if (s->ports.removeDuplicates() > 0)
         return usage(QStringLiteral("a port is given twice"));
+    // One adaptor by two names would only find itself in use.
+    if (const QString same = PortResolver::sameDevice(s->ports); !same.isEmpty())
+        return usage(same);
     if (s->doctor && s->ports.size() > 1)
         return usage(QStringLiteral("--doctor looks at one port at a time"));
 
@@ -270,8 +274,7 @@ int UploadCommand::checkFile()
             sayAt(p, QStringLiteral("note: "));
     }
 
-    s.options.file = s.file;
-    s.options.facts = firmware->facts;
+    s.options.image = *firmware;
     if (firmware->facts.lines == 0) {
         say(QStringLiteral("%1: the file is empty: there is no line to send").arg(name));
         return FileError;
@@ -451,7 +454,7 @@ void UploadCommand::onTraffic(UploadJob* job, const QString& text)
 
 void UploadCommand::onUnitFinished(UploadJob* job, const UploadJob::Outcome& o)
 {
-    const int total = m_settings->options.facts.lines;
+    const int total = m_settings->options.image.facts.lines;
     QString line;
     switch (o.result) {
     case UploadJob::Result::Done:
@@ -568,7 +571,7 @@ void UploadCommand::writeReport()
         {"file",
          QJsonObject{{"path", QFileInfo(s.file).absoluteFilePath()},
                      {"sha256", s.firmware.sha256},
-                     {"lines", s.options.facts.lines},
+                     {"lines", s.options.image.facts.lines},
                      {"srecords", s.firmware.check.format == FirmwareCheck::Format::SRecords},
                      {"format", s.firmware.check.formatName()},
                      {"passedCheck", s.firmware.check.passed()}}},

@@ -102,8 +102,11 @@ void UploadJob::beginUpload()
     ++m_units;
     if (!m_atLineStart)
         showTraffic(QStringLiteral("\r\n"));
-    m_upload.start(
-        {m_options.file, m_options.facts, m_options.timeoutSeconds, m_options.maximumRejections});
+    UnitUpload::Options unit;
+    unit.image = m_options.image;
+    unit.timeoutSeconds = m_options.timeoutSeconds;
+    unit.maximumRejections = m_options.maximumRejections;
+    m_upload.start(unit);
 }
 
 void UploadJob::onUploadFinished(const UnitUpload::Outcome& o)

@@ -18,8 +18,7 @@ class UploadJob : public QObject
 
 public:
     struct Options {
-        QString file;
-        FirmwareStream::Facts facts;
+        FirmwareImage image;
         QString settings; // "38400,N,8,1"
         int handshaking = 0;
         int timeoutSeconds = 10;

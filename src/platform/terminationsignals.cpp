@@ -50,3 +50,17 @@ TerminationSignals::~TerminationSignals()
     ::close(pipeEnds[1]);
     pipeEnds[0] = pipeEnds[1] = -1;
 }
+
+QString TerminationSignals::name(int signalNumber)
+{
+    switch (signalNumber) {
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    default:
+        return QStringLiteral("signal %1").arg(signalNumber);
+    }
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class QSocketNotifier;
 
@@ -14,6 +15,9 @@ class TerminationSignals : public QObject
 public:
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
+
+    // "SIGTERM", for what a record says stopped a unit.
+    static QString name(int signalNumber);
 
 signals:
     void received(int signalNumber);

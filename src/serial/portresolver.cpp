@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QStandardPaths>
 
@@ -100,6 +102,26 @@ QString PortResolver::realDevice(const QString& path)
 {
     const QString real = QFileInfo(path).canonicalFilePath();
     return real.isEmpty() ? path : real;
+}
+
+QString PortResolver::sameDevice(const QStringList& ports)
+{
+    static const QRegularExpression number(QStringLiteral("^[0-9]+$"));
+    QHash<QString, QString> seen; // device -> the port as given
+    for (const QString& port : ports) {
+        const bool isNumber = number.match(port).hasMatch();
+        const QString path = isNumber ? resolve(port.toInt()).device : port;
+        if (path.isEmpty() || !QFileInfo::exists(path))
+            continue;
+        const QString device = realDevice(path);
+        const QString shown = isNumber ? QStringLiteral("Com%1").arg(port) : port;
+        if (seen.contains(device)) {
+            return QStringLiteral("%1 and %2 are the same device (%3)")
+                .arg(seen.value(device), shown, device);
+        }
+        seen.insert(device, shown);
+    }
+    return QString();
 }
 
 QString PortResolver::pinnedDevice(const QByteArray& contents)

@@ -31,6 +31,11 @@ public:
     // itself when it leads nowhere (so a failure can still name it).
     static QString realDevice(const QString& path);
 
+    // When two of `ports` (Com numbers or paths, as given) lead to one
+    // device: "/dev/pts/3 and Com1 are the same device". Empty when each
+    // is a device of its own, or cannot be told yet (not there).
+    static QString sameDevice(const QStringList& ports);
+
     // The device a pin file names: its first line, without blanks.
     static QString pinnedDevice(const QByteArray& contents);
 

@@ -1,5 +1,7 @@
 #include "station.h"
 
+#include <cstdio>
+
 Station::Station(QObject* parent) : QObject(parent) {}
 
 Station::~Station()
@@ -80,13 +82,13 @@ void Station::stopAfterUploads()
     onSlotStopped();
 }
 
-void Station::interrupt()
+void Station::interrupt(const QString& why)
 {
     if (!m_running)
         return;
     m_stopping = true;
     for (StationSlot* slot : m_slots)
-        slot->interrupt();
+        slot->interrupt(why);
     onSlotStopped();
 }
 
@@ -146,8 +148,14 @@ void Station::unitDone(StationSlot* slot, const UnitRecord& record)
     else if (record.result == QLatin1String("fail"))
         ++m_failed;
     QString error;
-    if (m_record.isOpen() && !m_record.append(record, &error))
+    const QByteArray line = record.toJsonLine();
+    if (m_record.isOpen() && !m_record.appendLine(line, &error)) {
+        // Standard error, and so the journal, keeps what the disk could not.
+        std::fprintf(stderr, "%s; the unit's record, whole:\n%s", qPrintable(error),
+                     line.constData());
+        std::fflush(stderr);
         refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error), true);
+    }
     emit unitRecorded(slot, record);
 }
 

@@ -45,8 +45,9 @@ public:
     bool running() const { return m_running; }
     // Lets uploads under way finish, then closes every port.
     void stopAfterUploads();
-    // Cancels uploads under way (recorded as interrupted), closes every port.
-    void interrupt();
+    // Cancels uploads under way (recorded as interrupted, `why` their
+    // reason: "the station was stopped", "SIGTERM"), closes every port.
+    void interrupt(const QString& why);
     int uploadsUnderWay() const;
 
     // Why new units are refused, once they are; empty while they are not.

@@ -139,7 +139,13 @@ void StationSlot::beginUnit()
     m_unitStarted = QDateTime::currentDateTime();
     enter(State::Flashing);
     emit traffic(QStringLiteral("+"));
-    m_upload.start({file.path, file.facts, s.timeoutSeconds, s.maximumRejections});
+    UnitUpload::Options unit;
+    unit.image = file; // the bytes read at the start, which the file on disk still has
+    unit.timeoutSeconds = s.timeoutSeconds;
+    unit.maximumRejections = s.maximumRejections;
+    // A unit quiet for as long as it takes to call the next one new has left.
+    unit.awaySeconds = s.nextAfterSeconds;
+    m_upload.start(unit);
 }
 
 void StationSlot::onUploadFinished(const UnitUpload::Outcome& o)
@@ -189,6 +195,11 @@ void StationSlot::onUploadFinished(const UnitUpload::Outcome& o)
         tryOpen();
         return;
     }
+    if (o.away) {
+        // It has been quiet long enough already: the next prompt is a new unit.
+        enter(State::WaitingForUnit, r.reason);
+        return;
+    }
     enter(State::WaitingForRemoval, r.warning.isEmpty() ? r.reason : r.warning);
     m_quiet.start(int(s.nextAfterSeconds * 1000));
 }
@@ -216,10 +227,10 @@ void StationSlot::finishAndStop()
     closePort();
 }
 
-void StationSlot::interrupt()
+void StationSlot::interrupt(const QString& why)
 {
     if (m_state == State::Flashing) {
-        m_upload.stop(UnitUpload::Result::Interrupted);
+        m_upload.stop(UnitUpload::Result::Interrupted, why);
         return;
     }
     closePort();

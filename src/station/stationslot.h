@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QSysInfo>
 #include <QTimer>
 
 struct FirmwareFile;
@@ -17,7 +18,7 @@ class SlotHost
 {
 public:
     struct Settings {
-        QString stationName;
+        QString stationName = QSysInfo::machineHostName(); // the bench in the record
         QString settings = QStringLiteral("38400,N,8,1");
         int handshaking = 0;
         int timeoutSeconds = 10;
@@ -78,8 +79,9 @@ public:
     void start();
     // Lets an upload under way finish, then closes the port.
     void finishAndStop();
-    // Cancels an upload under way (recorded as interrupted), closes the port.
-    void interrupt();
+    // Cancels an upload under way (recorded as interrupted, `why` its
+    // reason), closes the port.
+    void interrupt(const QString& why);
 
 signals:
     // The state or the reason changed.

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +23,18 @@ QString isoTime(const QDateTime& t)
 QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+bool syncFolderOf(const QByteArray& path)
+{
+    const int slash = int(path.lastIndexOf('/'));
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : path.left(slash);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
 }
 
 // The fields a summary needs, from one record line.
@@ -143,10 +156,21 @@ bool RecordFile::open(const QString& path, QString* error)
 {
     close();
     m_path = path;
-    m_fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
-                  0644);
+    const QByteArray name = QFile::encodeName(path);
+    const int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+    m_fd = ::open(name.constData(), flags | O_EXCL, 0644);
+    const bool created = m_fd >= 0;
+    if (!created && errno == EEXIST)
+        m_fd = ::open(name.constData(), flags, 0644);
     if (m_fd < 0) {
         *error = QStringLiteral("the record %1 cannot be written: %2").arg(path, systemError());
+        return false;
+    }
+    // A new file's name is in its folder; a power cut must not lose it.
+    if (created && !syncFolderOf(name)) {
+        *error = QStringLiteral("the record %1 could not be saved to the disk: %2")
+                     .arg(path, systemError());
+        close();
         return false;
     }
     return true;
@@ -154,24 +178,36 @@ bool RecordFile::open(const QString& path, QString* error)
 
 bool RecordFile::append(const UnitRecord& record, QString* error)
 {
+    return appendLine(record.toJsonLine(), error);
+}
+
+bool RecordFile::appendLine(const QByteArray& line, QString* error)
+{
     if (m_fd < 0) {
         *error = QStringLiteral("the record %1 is not open").arg(m_path);
         return false;
     }
+    struct stat before {
+    };
+    if (::fstat(m_fd, &before) != 0) {
+        *error =
+            QStringLiteral("the record %1 could not be written: %2").arg(m_path, systemError());
+        return false;
+    }
     // One write: appended whole, never interleaved with another station's.
-    const QByteArray line = record.toJsonLine();
     const ssize_t n = ::write(m_fd, line.constData(), size_t(line.size()));
-    if (n != line.size()) {
-        *error = QStringLiteral("the record %1 could not be written: %2")
-                     .arg(m_path, n < 0 ? systemError() : QStringLiteral("the disk is full"));
-        return false;
-    }
-    if (::fsync(m_fd) != 0) {
-        *error = QStringLiteral("the record %1 could not be saved to the disk: %2")
-                     .arg(m_path, systemError());
-        return false;
-    }
-    return true;
+    QString why;
+    if (n != line.size())
+        why = n < 0 ? systemError() : QStringLiteral("the disk is full");
+    else if (::fsync(m_fd) != 0)
+        why = systemError();
+    if (why.isEmpty())
+        return true;
+    // Whole lines only: what part of the line went out is taken back.
+    if (::ftruncate(m_fd, before.st_size) == 0)
+        (void)::fsync(m_fd);
+    *error = QStringLiteral("the record %1 could not be written: %2").arg(m_path, why);
+    return false;
 }
 
 void RecordFile::close()

@@ -36,7 +36,9 @@ struct UnitRecord {
 
 // The record file: opened for appending, one write per unit, each flushed
 // to the disk before the slot goes on, so that a crash or a power cut
-// leaves whole lines only and two stations may append to one local file.
+// leaves whole lines only and two stations may append to one local file. A
+// write that falls short (a full disk) is taken back, so the file still
+// holds whole lines only.
 class RecordFile
 {
 public:
@@ -45,6 +47,8 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     QString path() const { return m_path; }
     [[nodiscard]] bool append(const UnitRecord& record, QString* error);
+    // One line, its LF included.
+    [[nodiscard]] bool appendLine(const QByteArray& line, QString* error);
     void close();
 
 private:

@@ -1,5 +1,6 @@
 #include "stationwindow.h"
 
+#include "../serial/portresolver.h"
 #include "../serial/status.h"
 #include "../ui/commondialog.h"
 #include "../ui/icons.h"
@@ -246,9 +247,20 @@ QString StationWindow::recordPath() const
 
 SlotTile* StationWindow::addSlot(const QString& port, const QString& name)
 {
+    QStringList ports;
     for (SlotTile* t : qAsConst(m_tiles)) {
         if (t->slot()->port() == port)
             return t;
+        ports << t->slot()->port();
+    }
+    // One adaptor under two names would only find itself in use.
+    if (const QString same = PortResolver::sameDevice(ports << port); !same.isEmpty()) {
+        const QString why = QStringLiteral("%1: each adaptor has one slot.").arg(same);
+        if (m_restoring)
+            m_notice->setText(why);
+        else
+            MessageBoxes::show(why);
+        return nullptr;
     }
     StationSlot* slot = m_station.addSlot(port);
     auto* tile = new SlotTile(slot, name.isEmpty() ? suggestedName() : name, m_grid);
@@ -363,7 +375,7 @@ void StationWindow::stop()
                 .arg(unitsUnderWay(m_station.uploadsUnderWay())),
             {tr("Let them finish"), tr("Cancel them"), tr("Keep running")}, 0, 2);
         if (choice == 1)
-            m_station.interrupt();
+            m_station.interrupt(QStringLiteral("the station was stopped"));
         else if (choice == 0)
             m_station.stopAfterUploads();
     } else {
@@ -372,11 +384,11 @@ void StationWindow::stop()
     showBench();
 }
 
-void StationWindow::endWithoutQuestions()
+void StationWindow::endWithoutQuestions(const QString& why)
 {
     m_quitting = true;
     if (m_station.running())
-        m_station.interrupt();
+        m_station.interrupt(why);
     else
         emit ended();
 }
@@ -404,7 +416,7 @@ void StationWindow::closeEvent(QCloseEvent* event)
                                  .arg(unitsUnderWay(m_station.uploadsUnderWay())),
                              {tr("Cancel them and quit"), tr("Keep running")}, 1, 1) != 0)
         return;
-    endWithoutQuestions();
+    endWithoutQuestions(QStringLiteral("the station window was closed"));
 }
 
 void StationWindow::chooseFirmware()
@@ -484,7 +496,8 @@ void StationWindow::addSlotByDialog()
 {
     AddSlotDialog dialog(suggestedName(), this);
     if (dialog.exec() == QDialog::Accepted)
-        addSlot(dialog.port(), dialog.name())->setFocus();
+        if (SlotTile* tile = addSlot(dialog.port(), dialog.name()))
+            tile->setFocus();
 }
 
 void StationWindow::renameCurrent()

@@ -43,8 +43,8 @@ public:
     bool start();
     void stop();
     // A logout, shutdown or Ctrl+C: uploads under way are cancelled and
-    // recorded as interrupted, the ports released, then ended().
-    void endWithoutQuestions();
+    // recorded as interrupted for `why`, the ports released, then ended().
+    void endWithoutQuestions(const QString& why);
     QString firmwareSummary() const;
     QString benchSummary() const;
     // The last few thousand lines a slot's unit traffic left.

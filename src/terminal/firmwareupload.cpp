@@ -81,20 +81,22 @@ void FirmwareUpload::Start()
     }
 
     // Can it be read, and is it line text at all? Nothing is sent otherwise.
+    // What is read now is what is sent, whatever happens to the file.
     QString why;
-    const std::optional<FirmwareStream::Facts> facts = FirmwareStream::examine(path, &why);
-    if (!facts) {
+    const std::optional<FirmwareImage> image = FirmwareImage::read(path, &why);
+    if (!image) {
         MessageBoxes::show(why);
         giveUp();
         return;
     }
-    if (facts->longestLine > FirmwareStream::MaximumLineLength) {
+    const FirmwareImage::Facts& facts = image->facts;
+    if (facts.longestLine > FirmwareStream::MaximumLineLength) {
         MessageBoxes::show(QStringLiteral("Line %1 of %2 is %3 bytes long, so %2 does not look "
                                           "like a firmware text file. Choose the firmware's "
                                           "S-record or text file.")
-                               .arg(facts->longestLineNumber)
+                               .arg(facts.longestLineNumber)
                                .arg(path)
-                               .arg(facts->longestLine));
+                               .arg(facts.longestLine));
         giveUp();
         return;
     }
@@ -107,14 +109,14 @@ void FirmwareUpload::Start()
     frmCancelSend& cancel = dialog();
     cancel.Label1->setText(QStringLiteral("Loading Firmware File - ") + path);
     cancel.Label1->setToolTip(path);
-    cancel.setProgress(UploadProgress{0, facts->lines, 0});
+    cancel.setProgress(UploadProgress{0, facts.lines, 0});
     m_sinceProgress.invalidate(); // the first line shows at once
     cancel.showActive();
 
     // The port the upload is reopened on, whatever Com n comes to mean.
     m_window.port().holdDevice();
     m_window.port().setAdvice(PortAdvice::Upload);
-    const Status failure = m_engine.sendFirstLine(path, *facts);
+    const Status failure = m_engine.sendFirstLine(*image);
     if (failure.failed())
         MessageBoxes::show(failure.description());
 }

@@ -2,6 +2,7 @@
 
 #include "firmwarestream.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QStringList>
 #include <algorithm>
@@ -262,6 +263,21 @@ std::optional<FirmwareCheck> FirmwareCheck::of(const QString& path, QString* err
         *error = QStringLiteral("%1 could not be opened: %2.").arg(path, file.errorString());
         return std::nullopt;
     }
+    return of(file, path, error, options);
+}
+
+FirmwareCheck FirmwareCheck::of(const QByteArray& bytes, const Options& options)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QString never;
+    return *of(buffer, QString(), &never, options);
+}
+
+std::optional<FirmwareCheck> FirmwareCheck::of(QIODevice& file, const QString& path, QString* error,
+                                               const Options& options)
+{
     FirmwareCheck check;
     // The first problems by line are listed. They mostly come in line order,
     // so keeping the lowest few at a time bounds the memory a bad file takes.

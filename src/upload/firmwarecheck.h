@@ -4,6 +4,8 @@
 #include <QVector>
 #include <optional>
 
+class QIODevice;
+
 // What can be told about a firmware file before anything is sent.
 //
 // Motorola S-records (S0 to S9): each record's length, hexadecimal digits
@@ -54,7 +56,13 @@ struct FirmwareCheck {
     // Nothing when the file cannot be read; `error` then says why.
     static std::optional<FirmwareCheck> of(const QString& path, QString* error,
                                            const Options& options = {});
+    // The same of bytes already read, such as a firmware image.
+    static FirmwareCheck of(const QByteArray& bytes, const Options& options = {});
     // One record, without its line ending; empty when it is sound.
     static QString checkRecord(const QByteArray& record);
     static QString checkIntelRecord(const QByteArray& record);
+
+private:
+    static std::optional<FirmwareCheck> of(QIODevice& file, const QString& path, QString* error,
+                                           const Options& options);
 };

@@ -7,17 +7,14 @@
 std::optional<FirmwareFile>
 FirmwareFile::read(const QString& path, const FirmwareCheck::Options& options, QString* error)
 {
-    FirmwareFile file;
-    file.path = path;
-    const auto check = FirmwareCheck::of(path, error, options);
-    if (!check)
-        return std::nullopt;
-    file.check = *check;
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    const auto facts = FirmwareStream::examine(path, error, &hash);
-    if (!facts)
+    auto image = FirmwareImage::read(path, error, &hash);
+    if (!image)
         return std::nullopt;
-    file.facts = *facts;
+    FirmwareFile file;
+    static_cast<FirmwareImage&>(file) = std::move(*image);
+    // The check, the lines and the digest are all of the one read.
+    file.check = FirmwareCheck::of(file.bytes, options);
     file.sha256 = QString::fromLatin1(hash.result().toHex());
     return file;
 }

@@ -7,12 +7,10 @@
 #include <optional>
 
 // A firmware file as a production run knows it before the first line: its
-// check, its lines, and its SHA-256 for the records.
-struct FirmwareFile {
-    QString path;
+// bytes as read once, their check, and their SHA-256 for the records.
+struct FirmwareFile : FirmwareImage {
     FirmwareCheck check;
-    FirmwareStream::Facts facts;
-    QString sha256; // lower-case hexadecimal
+    QString sha256; // lower-case hexadecimal, of `bytes`
 
     // Nothing when the file cannot be read; `error` then says why.
     static std::optional<FirmwareFile> read(const QString& path,

@@ -1,26 +1,22 @@
 #include "firmwarestream.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <limits>
 
-std::optional<FirmwareStream::Facts> FirmwareStream::examine(const QString& path, QString* error,
-                                                             QCryptographicHash* hash)
+std::optional<FirmwareImage> FirmwareImage::read(const QString& path, QString* error,
+                                                 QCryptographicHash* hash)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("%1 could not be opened: %2.").arg(path, file.errorString());
         return std::nullopt;
     }
-    Facts facts;
-    qint64 lineLength = 0; // bytes of the current line so far, CR included
-    bool lastWasCr = false;
-    auto endLine = [&](qint64 length) {
-        ++facts.lines;
-        if (length > facts.longestLine) {
-            facts.longestLine = int(qMin<qint64>(length, std::numeric_limits<int>::max()));
-            facts.longestLineNumber = facts.lines;
-        }
-    };
+    // Read to its end, not to the size it had: a file that grows meanwhile
+    // is taken as far as it went, and no further than the maximum.
+    QByteArray bytes;
+    if (file.size() > 0 && file.size() <= MaximumSize)
+        bytes.reserve(qsizetype(file.size()));
     char buffer[1 << 16];
     for (;;) {
         const qint64 n = file.read(buffer, sizeof buffer);
@@ -30,95 +26,102 @@ std::optional<FirmwareStream::Facts> FirmwareStream::examine(const QString& path
         }
         if (n == 0)
             break;
-        if (hash)
-            hash->addData(QByteArrayView(buffer, n));
-        facts.size += n;
-        for (qint64 i = 0; i < n; ++i) {
-            if (buffer[i] == '\n') {
-                endLine(lastWasCr ? lineLength - 1 : lineLength);
-                lineLength = 0;
-                lastWasCr = false;
-            } else {
-                ++lineLength;
-                lastWasCr = buffer[i] == '\r';
-            }
+        if (bytes.size() + n > MaximumSize) {
+            *error = QStringLiteral("%1 is larger than %2 MB, so it is no firmware text file. "
+                                    "Choose the firmware's S-record or text file.")
+                         .arg(path)
+                         .arg(MaximumSize >> 20);
+            return std::nullopt;
         }
+        bytes.append(buffer, qsizetype(n));
     }
-    if (lineLength > 0)
-        endLine(lineLength);
+    if (hash)
+        hash->addData(bytes);
+    FirmwareImage image;
+    image.path = path;
+    image.facts = examine(bytes);
+    image.bytes = std::move(bytes);
+    return image;
+}
+
+FirmwareImage::Facts FirmwareImage::examine(const QByteArray& bytes)
+{
+    Facts facts;
+    facts.size = bytes.size();
+    auto endLine = [&](qint64 length) {
+        ++facts.lines;
+        if (length > facts.longestLine) {
+            facts.longestLine = int(qMin<qint64>(length, std::numeric_limits<int>::max()));
+            facts.longestLineNumber = facts.lines;
+        }
+    };
+    const char* data = bytes.constData();
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            break;
+        const bool cr = end > start && data[end - 1] == '\r';
+        endLine(end - start - (cr ? 1 : 0));
+        start = end + 1;
+    }
+    if (start < bytes.size())
+        endLine(bytes.size() - start);
     return facts;
 }
 
-qint64 FirmwareStream::readRawLine(QFile& file, QByteArray& buffer)
+qint64 FirmwareStream::readRawLine(QIODevice& file, QByteArray& buffer)
 {
-    // Bounded, so a file replaced by a binary one cannot fill the memory.
+    // Bounded, so a binary file cannot fill the memory.
     if (buffer.size() < MaximumLineLength + 4)
         buffer.resize(MaximumLineLength + 4);
     return file.readLine(buffer.data(), MaximumLineLength + 4);
 }
 
-Status FirmwareStream::open(const QString& path, qint64 expectedSize)
+void FirmwareStream::open(const FirmwareImage& image)
 {
-    close();
-    m_file.setFileName(path);
-    m_expectedSize = expectedSize;
-    if (!m_file.open(QIODevice::ReadOnly)) {
-        return Status::failure(
-            QStringLiteral("%1 could not be opened: %2.").arg(path, m_file.errorString()));
-    }
-    return Status::ok();
+    m_bytes = image.bytes;
+    m_name = image.path;
+    m_position = 0;
+    m_linesRead = 0;
+    m_open = true;
 }
 
 void FirmwareStream::close()
 {
-    if (m_file.isOpen())
-        m_file.close();
+    m_open = false;
+    m_bytes = QByteArray();
+    m_position = 0;
     m_linesRead = 0;
 }
 
 Status FirmwareStream::readLine(QByteArray* line)
 {
-    if (!m_file.isOpen())
+    if (!m_open)
         return Status::failure(QStringLiteral("No firmware file is open."));
     const int number = m_linesRead + 1;
-    if (m_file.atEnd()) {
+    if (atEnd()) {
         if (m_linesRead == 0) {
             return Status::failure(
-                QStringLiteral("%1 is empty: there is no line to send.").arg(m_file.fileName()));
+                QStringLiteral("%1 is empty: there is no line to send.").arg(m_name));
         }
-        return Status::failure(
-            QStringLiteral("%1 has no more lines to send.").arg(m_file.fileName()));
+        return Status::failure(QStringLiteral("%1 has no more lines to send.").arg(m_name));
     }
-    const qint64 n = readRawLine(m_file, m_buffer);
-    QByteArray bytes(m_buffer.constData(), qMax<qint64>(0, n));
-    if (n <= 0) {
-        return Status::failure(QStringLiteral("Reading line %1 of %2 failed: %3.")
-                                   .arg(number)
-                                   .arg(m_file.fileName(), m_file.errorString()));
-    }
-    const bool complete = bytes.endsWith('\n');
-    if (complete) {
-        bytes.chop(1);
-        if (bytes.endsWith('\r'))
-            bytes.chop(1);
-    }
-    if (bytes.size() > MaximumLineLength) {
+    qsizetype end = m_bytes.indexOf('\n', m_position);
+    const qsizetype next = end < 0 ? m_bytes.size() : end + 1;
+    if (end < 0)
+        end = m_bytes.size();
+    else if (end > m_position && m_bytes.at(end - 1) == '\r')
+        --end;
+    if (end - m_position > MaximumLineLength) {
         return Status::failure(QStringLiteral("Line %1 of %2 is longer than %3 bytes: the file "
                                               "does not look like a firmware text file.")
                                    .arg(number)
-                                   .arg(m_file.fileName())
+                                   .arg(m_name)
                                    .arg(MaximumLineLength));
     }
-    if (m_expectedSize >= 0 && m_file.atEnd() && m_file.pos() < m_expectedSize) {
-        return Status::failure(QStringLiteral("%1 ended at line %2, after %3 of its %4 bytes: the "
-                                              "file was changed while it was being sent. Send it "
-                                              "again once it is complete.")
-                                   .arg(m_file.fileName())
-                                   .arg(number)
-                                   .arg(m_file.pos())
-                                   .arg(m_expectedSize));
-    }
-    *line = bytes;
+    *line = m_bytes.mid(m_position, end - m_position);
+    m_position = next;
     ++m_linesRead;
     return Status::ok();
 }

@@ -1,6 +1,7 @@
 #include "unitupload.h"
 
 #include "../serial/mscomm.h"
+#include "transcript.h"
 
 namespace {
 
@@ -16,16 +17,26 @@ UnitUpload::UnitUpload(MSComm& port, QObject* parent)
     m_pacing.setSingleShot(true);
     m_pacing.setInterval(10);
     m_pacing.setTimerType(Qt::PreciseTimer);
-    connect(&m_pacing, &QTimer::timeout, this, [this] { m_engine.pacingTick(); });
-    m_silence.setSingleShot(true);
-    connect(&m_silence, &QTimer::timeout, this, [this] {
-        finish(Result::Failed,
-               QStringLiteral("the unit was silent for %1 s").arg(m_silence.interval() / 1000));
+    connect(&m_pacing, &QTimer::timeout, this, [this] {
+        if (m_state == State::ResendingLast)
+            resendLast();
+        else
+            m_engine.pacingTick();
     });
+    m_silence.setSingleShot(true);
+    connect(&m_silence, &QTimer::timeout, this, &UnitUpload::unitQuiet);
     m_answer.setSingleShot(true);
     m_answer.setInterval(AnswerWaitMs);
     connect(&m_answer, &QTimer::timeout, this, [this] { finish(Result::Done); });
     connect(&m_port, &MSComm::transmitSettled, this, [this](bool delivered, const QString& why) {
+        if (m_state == State::AwaitingAnswer) {
+            // The last line, sent again, has left: its answer is awaited from now.
+            if (!delivered)
+                finish(Result::Failed, why);
+            else
+                m_answer.start();
+            return;
+        }
         if (m_state != State::Uploading)
             return;
         // Our own sending is not the unit's silence.
@@ -42,18 +53,38 @@ double UnitUpload::elapsed() const
 void UnitUpload::start(const Options& options)
 {
     m_state = State::Uploading;
+    m_maximumRejections = options.maximumRejections;
     m_engine.setMaximumRejections(options.maximumRejections);
-    m_silence.setInterval(options.timeoutSeconds * 1000);
-    m_progress = UploadProgress{0, options.facts.lines, 0};
+    m_timeoutSeconds = options.timeoutSeconds;
+    m_awaySeconds = options.awaySeconds;
+    const double quiet =
+        m_awaySeconds > 0 ? qMin<double>(m_awaySeconds, m_timeoutSeconds) : m_timeoutSeconds;
+    m_silence.setInterval(int(quiet * 1000));
+    m_progress = UploadProgress{0, options.image.facts.lines, 0};
     m_resentLine = m_resentCount = m_worstLine = m_worstCount = 0;
+    m_lastRejections = 0;
     m_clock.start();
     m_silence.start();
     m_engine.choose();
-    const Status status = m_engine.sendFirstLine(options.file, options.facts);
+    const Status status = m_engine.sendFirstLine(options.image);
     // A first line that never left is sent again at the unit's next prompt;
     // one that cannot be read has ended the upload already.
     if (status.failed() && m_state == State::Uploading && !m_engine.live())
         finish(Result::Failed, status.description());
+}
+
+void UnitUpload::unitQuiet()
+{
+    // The shorter wait applies: a unit taken away, or one that stays silent.
+    if (m_awaySeconds > 0 && m_awaySeconds <= m_timeoutSeconds) {
+        finish(Result::Failed,
+               QStringLiteral("the unit went away at line %1 of %2")
+                   .arg(m_progress.linesSent)
+                   .arg(m_progress.totalLines),
+               true);
+        return;
+    }
+    finish(Result::Failed, QStringLiteral("the unit was silent for %1 s").arg(m_timeoutSeconds));
 }
 
 void UnitUpload::received(const QByteArray& data)
@@ -66,14 +97,54 @@ void UnitUpload::received(const QByteArray& data)
         m_engine.HandshakeStep(last);
         return;
     }
-    if (m_state != State::AwaitingAnswer)
-        return;
-    if (last == '+' || last == '*')
-        showTraffic(QString(QChar(last)));
-    if (last == '+')
-        finish(Result::Failed, QStringLiteral("the unit rejected the final record"));
-    else if (last == '*')
+    if ((m_state == State::AwaitingAnswer || m_state == State::ResendingLast) &&
+        (last == '+' || last == '*'))
+        answerToLast(last);
+}
+
+void UnitUpload::answerToLast(int reply)
+{
+    showTraffic(QString(QChar(reply)));
+    if (reply == '*') {
         finish(Result::Done);
+        return;
+    }
+    // A "+" asks for the last line again, as for any other line.
+    if (m_state == State::ResendingLast)
+        return; // already on its way after the pacing
+    m_answer.stop();
+    if (++m_lastRejections >= m_maximumRejections) {
+        finish(Result::Failed,
+               QStringLiteral("The unit rejected line %1 %2 times; giving up on it.")
+                   .arg(m_progress.linesSent)
+                   .arg(m_lastRejections));
+        return;
+    }
+    m_state = State::ResendingLast;
+    m_pacing.start();
+}
+
+void UnitUpload::resendLast()
+{
+    const QByteArray& line = m_engine.sCurrentLine;
+    showTraffic(Transcript::fromBytes(line) + QStringLiteral("\r\n"));
+    countResend();
+    m_state = State::AwaitingAnswer;
+    const Status sent = m_port.Output(line);
+    if (sent.failed()) {
+        finish(Result::Failed, sent.description());
+        return;
+    }
+    // The answer wait starts once the line has left.
+    if (!m_port.outputPending())
+        m_answer.start();
+}
+
+void UnitUpload::countResend()
+{
+    UploadProgress p = m_progress;
+    ++p.resends;
+    progress(p);
 }
 
 void UnitUpload::stop(Result result, const QString& error)
@@ -97,7 +168,7 @@ void UnitUpload::ended(const UploadOutcome& outcome)
     }
 }
 
-void UnitUpload::finish(Result result, const QString& error)
+void UnitUpload::finish(Result result, const QString& error, bool away)
 {
     if (m_state == State::Idle)
         return;
@@ -107,7 +178,7 @@ void UnitUpload::finish(Result result, const QString& error)
     m_silence.stop();
     m_pacing.stop();
     const Outcome outcome{result,    error,       m_progress.linesSent, m_progress.resends,
-                          elapsed(), m_worstLine, m_worstCount};
+                          elapsed(), m_worstLine, m_worstCount,         away};
     m_clock.invalidate();
     emit finished(outcome);
 }

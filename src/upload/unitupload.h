@@ -19,10 +19,12 @@ class UnitUpload : public QObject, private UploadHost
 
 public:
     struct Options {
-        QString file;
-        FirmwareStream::Facts facts;
+        FirmwareImage image; // what the unit gets, every line of it
         int timeoutSeconds = 10;
         int maximumRejections = 20;
+        // A unit quiet this long mid-upload was taken away (0: never said).
+        // The shorter of this and the timeout applies.
+        double awaySeconds = 0;
     };
 
     enum class Result { Done, Failed, Interrupted };
@@ -34,6 +36,7 @@ public:
         double seconds = 0;
         int worstLine = 0; // the line sent again most often, and how often
         int worstLineResends = 0;
+        bool away = false; // the unit was taken away mid-upload
     };
 
     UnitUpload(MSComm& port, QObject* parent = nullptr);
@@ -46,7 +49,10 @@ public:
     void stop(Result result, const QString& error = QString());
 
     bool running() const { return m_state != State::Idle; }
-    bool awaitingAnswer() const { return m_state == State::AwaitingAnswer; }
+    bool awaitingAnswer() const
+    {
+        return m_state == State::AwaitingAnswer || m_state == State::ResendingLast;
+    }
     const UploadProgress& progress() const { return m_progress; }
     // Seconds since the upload began.
     double elapsed() const;
@@ -58,9 +64,15 @@ signals:
     void finished(const UnitUpload::Outcome& outcome);
 
 private:
-    enum class State { Idle, Uploading, AwaitingAnswer };
+    // After the last line: its answer is awaited, and a "+" sends it again
+    // after the pacing, as for any line.
+    enum class State { Idle, Uploading, AwaitingAnswer, ResendingLast };
 
-    void finish(Result result, const QString& error = QString());
+    void finish(Result result, const QString& error = QString(), bool away = false);
+    void unitQuiet();
+    void answerToLast(int reply);
+    void resendLast();
+    void countResend();
 
     // UploadHost
     void showTraffic(const QString& text) override;
@@ -83,7 +95,11 @@ private:
     QTimer m_silence;
     QTimer m_answer;
     QElapsedTimer m_clock;
-    int m_resentLine = 0; // the line the latest resends were of
+    int m_timeoutSeconds = 10;
+    double m_awaySeconds = 0;
+    int m_maximumRejections = 20;
+    int m_lastRejections = 0; // of the last line, in a row
+    int m_resentLine = 0;     // the line the latest resends were of
     int m_resentCount = 0;
     int m_worstLine = 0;
     int m_worstCount = 0;

@@ -23,22 +23,18 @@ void UploadEngine::giveUp()
     m_state = State::Idle;
 }
 
-Status UploadEngine::sendFirstLine(const QString& path, const FirmwareStream::Facts& facts)
+Status UploadEngine::sendFirstLine(const FirmwareImage& image)
 {
     bStopSending = false;
     m_reply = -1;
     m_rejections = 0;
     m_underWay = false;
     m_receiveOff = false;
-    m_progress = UploadProgress{0, facts.lines, 0};
+    m_progress = UploadProgress{0, image.facts.lines, 0};
 
-    // The first failure is the one that says what happened; later ones
-    // ("no file is open") only follow from it.
-    Status first = tsFirmware.open(path, facts.size);
-    const Status read = tsFirmware.readLine(&sCurrentLine);
-    if (first.isOk())
-        first = read;
-    if (read.failed()) {
+    tsFirmware.open(image);
+    Status first = tsFirmware.readLine(&sCurrentLine);
+    if (first.failed()) {
         // No line to send, so nothing will ever answer: over, as by Cancel.
         end(UploadOutcome::Kind::Cancelled);
         return first;

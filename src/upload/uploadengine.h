@@ -92,10 +92,10 @@ public:
     void choose();
     // The start ended without an upload (no file, or it cannot be read).
     void giveUp();
-    // Opens the file and sends its first line. `facts` come from
-    // FirmwareStream::examine(). Returns the first failure; when there is no
-    // first line the upload has already ended.
-    [[nodiscard]] Status sendFirstLine(const QString& path, const FirmwareStream::Facts& facts);
+    // Sends the image's first line; the rest follow from the same bytes.
+    // Returns the first failure; when there is no first line the upload has
+    // already ended.
+    [[nodiscard]] Status sendFirstLine(const FirmwareImage& image);
 
     // The last byte of one read from the port, or -1 when it gave none.
     void HandshakeStep(int received);

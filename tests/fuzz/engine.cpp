@@ -116,9 +116,9 @@ struct Harness : UploadHost {
         over = false;
         engine.choose();
         QString why;
-        const auto facts = FirmwareStream::examine(files.paths[which], &why);
-        check(facts.has_value());
-        (void)engine.sendFirstLine(files.paths[which], *facts);
+        const auto image = FirmwareImage::read(files.paths[which], &why);
+        check(image.has_value());
+        (void)engine.sendFirstLine(*image);
     }
 };
 
