@@ -16,7 +16,11 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace Bench;
@@ -61,7 +65,7 @@ struct SlotsRun {
 
 // The slowest slot's lines per second with `count` slots flashing at once,
 // and the station's CPU meanwhile.
-SlotsRun slotsRun(const QString& file, int count, bool window)
+SlotsRun slotsRun(const QString& file, int count, bool window, const QStringList& more = {})
 {
     const int lines = lineCount(file);
     std::vector<std::unique_ptr<Unit>> units;
@@ -72,7 +76,7 @@ SlotsRun slotsRun(const QString& file, int count, bool window)
     }
     // Each unit flashed once: the window's default quiet wait keeps a unit
     // that prompts on from being flashed again, as --next-after does here.
-    StationProcess station(file, ports, window ? QStringList() : QStringList{"--next-after", "600"},
+    StationProcess station(file, ports, window ? more : QStringList{"--next-after", "600"} + more,
                            window);
     waitUntil([&] { return units.front()->received() >= 1; }, 20000);
     QElapsedTimer wall;
@@ -96,6 +100,20 @@ SlotsRun slotsRun(const QString& file, int count, bool window)
     std::printf("  (%s, %d slots at once: slowest %.1f lines/s, CPU %.2f%%)\n",
                 window ? "window" : "command line", count, run.slowest, run.cpuPercent);
     return run;
+}
+
+// The median of paired rounds' ratios, `with` over `without`: readings on a
+// shared host swing by a third from one run to the next.
+double pairedRatio(const std::function<double()>& without, const std::function<double()>& with,
+                   int rounds)
+{
+    std::vector<double> ratios;
+    for (int round = 0; round < rounds; ++round) {
+        const double a = without();
+        ratios.push_back(with() / a);
+    }
+    std::sort(ratios.begin(), ratios.end());
+    return ratios[ratios.size() / 2];
 }
 
 // Yardsticks for the same number of units in the same run: the plain
@@ -237,9 +255,9 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     parser.addOption({"quick", "Shorter idle readings and a 200-unit soak."});
     parser.addOption({"only",
-                      "Run only these parts: slots, idle, summary, window, soak, "
-                      "windowsoak.",
-                      "PARTS", "slots,idle,summary,window,soak,windowsoak"});
+                      "Run only these parts: slots, serial, database, idle, summary, window, "
+                      "soak, windowsoak.",
+                      "PARTS", "slots,serial,database,idle,summary,window,soak,windowsoak"});
     parser.process(app);
     const bool quick = parser.isSet("quick");
     const QStringList parts = parser.value("only").split(',');
@@ -260,6 +278,56 @@ int main(int argc, char* argv[])
         std::printf("  yardsticks, same run: firmware-upload over 16 ports %.1f lines/s, 16 "
                     "minimal loaders (one process each) %.1f lines/s\n",
                     yardstick(file, 16, false), yardstick(file, 16, true));
+    }
+    if (parts.contains("serial")) {
+        std::printf("\nA serial number in every unit, 4 slots (%d lines each)\n", lineCount(file));
+        int n = 0;
+        const QString state = work.path() + "/bench.serial";
+        const double ratio =
+            pairedRatio([&] { return slotsRun(file, 4, false).slowest; },
+                        [&] {
+                            return slotsRun(file, 4, false,
+                                            {"--serial", "0x40E:4", "--serial-state",
+                                             state + QString::number(++n)})
+                                .slowest;
+                        },
+                        quick ? 1 : 3);
+        row("lines per second with --serial, ratio (median of paired rounds)", ratio, "", ">= 0.99",
+            ratio >= 0.99);
+    }
+    if (parts.contains("database")) {
+        // A server that takes the connection and never says a word: the
+        // worst a line could meet, if the database were on its path.
+        const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof at;
+        ::bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof at);
+        ::listen(silent, 64);
+        ::getsockname(silent, reinterpret_cast<sockaddr*>(&at), &size);
+        const QString url =
+            QStringLiteral("postgresql://bench@127.0.0.1:%1/factory").arg(ntohs(at.sin_port));
+        std::printf("\nA database that does not answer, 4 slots (%d lines each)\n",
+                    lineCount(file));
+        int n = 0;
+        const double ratio = pairedRatio(
+            [&] {
+                return slotsRun(
+                           file, 4, false,
+                           {"--record", work.path() + QStringLiteral("/plain%1.jsonl").arg(++n)})
+                    .slowest;
+            },
+            [&] {
+                return slotsRun(file, 4, false,
+                                {"--record", work.path() + QStringLiteral("/db%1.jsonl").arg(n),
+                                 "--database", url})
+                    .slowest;
+            },
+            quick ? 1 : 3);
+        row("lines per second with the database silent, ratio (median of paired rounds)", ratio, "",
+            ">= 0.98", ratio >= 0.98);
+        ::close(silent);
     }
     if (parts.contains("idle")) {
         const int seconds = quick ? 20 : 60;

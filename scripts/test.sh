@@ -11,7 +11,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 # The window tests drive the real program on a private X server with a
 # window manager; srecord judges the file check; the fuzz targets need
 # clang's libFuzzer.
-packages+=(xvfb xauth xdotool openbox x11-utils srecord clang libclang-rt-14-dev)
+# A real PostgreSQL server (in a folder of the test's own, on a Unix socket)
+# takes the forwarded records.
+packages+=(xvfb xauth xdotool openbox x11-utils srecord clang libclang-rt-14-dev postgresql)
 
 install_missing
 build_all

@@ -3,6 +3,7 @@
 // the units received.
 
 #include "coresupport.h"
+#include "station/unitnumbering.h"
 #include "upload/firmwarecheck.h"
 
 #include <QCryptographicHash>
@@ -92,6 +93,8 @@ private slots:
     void stationEndsOnAReplacedFile();
     void interruptReleasesThePort();
     void recordOnAFullDisk();
+    void serialNumberBurnedByAKill();
+    void gangGetsANumberEach();
     void oneDeviceByTwoNames();
 };
 
@@ -189,6 +192,16 @@ void CliTest::runs_data()
         << "the record /no-such-folder/u.jsonl cannot be written" << 10.0;
     QTest::newRow("check names the data and the digest")
         << "sound" << QStringList() << QStringList{"--check"} << 0 << "sound.s19: sha256 " << 10.0;
+    QTest::newRow("check names the lines a serial number changes")
+        << "sound" << QStringList()
+        << QStringList{"--check", "--serial", "0x1E:4:be", "--serial-start", "77"} << 0
+        << "sound.s19: serial number at 0x001E (4 bytes, be) patches lines 3, 4; the next is 77 "
+           "(0000004D)"
+        << 10.0;
+    QTest::newRow("a serial number outside the data")
+        << "sound" << QStringList()
+        << QStringList{"--serial", "0x8000:4", "--serial-state", "/tmp/never-written"} << 3
+        << "no data record of" << 10.0;
     QTest::newRow("usage") << "sound" << QStringList() << QStringList{"-t", "soon"} << 2
                            << "--timeout takes whole seconds" << 10.0;
 }
@@ -449,6 +462,74 @@ void CliTest::oneDeviceByTwoNames()
                                          .arg(ports[1], pty.slavePath())),
                  qPrintable(run.errors));
     }
+}
+
+// A station killed mid-unit has used up that unit's number: started again
+// on the same record and state, the next unit gets the next number, and the
+// record and the summary say which.
+void CliTest::serialNumberBurnedByAKill()
+{
+    const QString path = srecords("serial.s19", 300);
+    const QString record = tempFolder() + "/serial.jsonl";
+    QFile::remove(record);
+    QFile::remove(record + ".serial");
+    const QStringList station{path,      "--station",      "--record", record, "--serial",
+                              "0x40E:4", "--serial-start", "1000",     "-q"};
+    {
+        VirtualUnit unit;
+        const QString device = unit.start(0, {"--prompt-interval", "50"});
+        const Run killed = upload(station + QStringList{"-p", device}, [&](QProcess& p) {
+            QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 20; }, 10000));
+            ::kill(pid_t(p.processId()), SIGKILL);
+        });
+        QCOMPARE(killed.exitCode, -1);
+        QCOMPARE(records(record).size(), 0);
+    }
+    VirtualUnit unit;
+    const QString device = unit.start(0, {"--prompt-interval", "50"});
+    const Run again = upload(station + QStringList{"-p", device}, [&](QProcess& p) {
+        QVERIFY(waitFor([&] { return QFile(record).size() > 0; }, 20000));
+        ::kill(pid_t(p.processId()), SIGTERM);
+    });
+    QCOMPARE(again.exitCode, 143);
+    const QVector<QJsonObject> got = records(record);
+    QCOMPARE(got.size(), 1);
+    QCOMPARE(got[0]["result"].toString(), QStringLiteral("pass"));
+    QCOMPARE(got[0]["serial"]["number"].toInteger(), 1001);
+    QCOMPARE(got[0]["serial"]["address"].toString(), QStringLiteral("0x040E"));
+    QCOMPARE(got[0]["serial"]["bytes"].toString(), QStringLiteral("E9030000"));
+    QProcess summary;
+    summary.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"--summary", record});
+    QVERIFY(summary.waitForFinished(10000));
+    const QString text = QString::fromUtf8(summary.readAllStandardOutput());
+    QVERIFY2(text.contains(": 1001 to 1001, 1 used"), qPrintable(text));
+}
+
+// Units flashed at once each get a number of their own.
+void CliTest::gangGetsANumberEach()
+{
+    const QString path = srecords("gang.s19", 60);
+    const QString state = tempFolder() + "/gang.serial";
+    QFile::remove(state);
+    VirtualUnit units[3];
+    QStringList arguments{path, "--serial", "0x10:2:be", "--serial-state", state, "-q"};
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(!units[i].start(i + 1, {}).isEmpty());
+        arguments << "-p" << QString::number(i + 1);
+    }
+    const Run run = upload(arguments);
+    QCOMPARE(run.exitCode, 0);
+    pump(150);
+    QSet<QByteArray> numbers;
+    for (VirtualUnit& u : units) {
+        const QVector<QByteArray> got = u.receivedLines();
+        QCOMPARE(got.size(), 62);
+        numbers.insert(got[2].mid(8, 4)); // bytes 0x10 and 0x11, in the second data record
+    }
+    QCOMPARE(numbers, (QSet<QByteArray>{"0001", "0002", "0003"}));
+    QVERIFY2(run.errors.contains(", serial 3"), qPrintable(run.errors));
+    QString why;
+    QCOMPARE(UnitNumbering::readNextSerial(state, &why), std::optional<quint64>(4));
 }
 
 CORE_TEST_MAIN(CliTest)

@@ -3,6 +3,7 @@
 // what each slot does, and what the record says of every unit.
 
 #include "coresupport.h"
+#include "records/recordsummary.h"
 #include "station/station.h"
 
 #include <QFile>
@@ -241,8 +242,13 @@ void StationTest::summaryOfARecord()
     for (int i = 0; i < 12; ++i) {
         r.slot = i % 3 == 0 ? "A" : "B";
         r.result = i % 4 == 0 ? "fail" : "pass";
+        // Numbers 100 to 110, and 105 once more: two passes name one unit.
+        r.own.hasSerial = true;
+        r.own.serial = i == 11 ? 105 : 100 + quint64(i);
+        r.own.serialPatch = {0x40E, QByteArray(4, '\0')};
         text += r.toJsonLine();
     }
+    r.own = UnitValues();
     r.slot = QStringLiteral("B"); // the same slot, its name written with an escape
     text += r.toJsonLine().replace("\"slot\":\"B\"", "\"slot\":\"\\u0042\"");
     text += "{\"schema\":1,\"result\":\"pa"; // a line cut short
@@ -258,6 +264,9 @@ void StationTest::summaryOfARecord()
     QCOMPARE(s.total.fail, 3);
     QCOMPARE(s.unreadable, 2);
     QVERIFY(s.toText().contains("2 lines are no record"));
+    QVERIFY2(s.toText().contains("serial numbers of bbbbbbbbbbbb: 100 to 110, 11 used\n"
+                                 "  named by more than one pass: 105 (2 passes)"),
+             qPrintable(s.toText()));
 }
 
 CORE_TEST_MAIN(StationTest)

@@ -3,6 +3,7 @@
 // the record says, and what a restart brings back.
 
 #include "station/stationslot.h"
+#include "stationwindow/serialnumbersdialog.h"
 #include "stationwindow/slottile.h"
 #include "stationwindow/stationwindow.h"
 #include "testsupport.h"
@@ -10,6 +11,8 @@
 #include <QAccessible>
 #include <QFile>
 #include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <cstdlib>
@@ -41,6 +44,7 @@ private slots:
     void twoSlotsTwoUnitsEach();
     void adaptorUnpluggedShowsOnItsTileAlone();
     void slotsRestoredAfterARestart();
+    void serialNumbersOnTheTiles();
 };
 
 void StationWindowTest::twoSlotsTwoUnitsEach()
@@ -181,6 +185,54 @@ void StationWindowTest::slotsRestoredAfterARestart()
     pump(600);
     QCOMPARE(again.tiles()[0]->look(), SlotTile::Look::PlugIn);
     again.stop();
+}
+
+// Serial numbers kept under [Station] come back, go into each unit, and
+// show on its tile; the next number may be raised, never lowered.
+void StationWindowTest::serialNumbersOnTheTiles()
+{
+    const QString firmware = tempFolder() + "/numbered.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 40), firmware));
+    const QString record = tempFolder() + "/numbered.jsonl";
+    QFile::remove(record);
+    QFile::remove(record + ".serial");
+    Adaptor a(tempFolder() + "/usb-D1");
+    QVERIFY(a.plugIn({"--next-unit-after", "2500"}));
+    StationSetup setup;
+    setup.benchSlots = {{a.name, QStringLiteral("Bench D1")}};
+    setup.firmware = firmware;
+    setup.recordPath = record;
+    setup.serial = "0x1E:4:be";
+    setup.serialStart = 1000;
+    QString why;
+    QVERIFY(setup.save(&why));
+
+    StationWindow window;
+    window.show();
+    SlotTile* tile = window.tiles().value(0);
+    QVERIFY(tile);
+    QVERIFY(window.start());
+    QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 20000));
+    pump(600);
+    const QJsonObject first = records(record).first();
+    QCOMPARE(first["serial"]["number"].toInteger(), 1000);
+    QVERIFY2(tile->spoken().startsWith("Bench D1: pass, unit 1000"), qPrintable(tile->spoken()));
+    QCOMPARE(a.unit.receivedLines()[2].mid(8 + 2 * 14, 4), QByteArray("0000"));
+    QCOMPARE(a.unit.receivedLines()[3].mid(8, 4), QByteArray("03E8"));
+    window.stop();
+    QVERIFY(waitFor([&] { return !window.station().running(); }, 3000));
+
+    SerialNumbersDialog dialog(StationSetup::load(), record + ".serial");
+    auto* next = dialog.findChild<QLineEdit*>("next");
+    QCOMPARE(next->text(), QStringLiteral("1001"));
+    next->setText("999");
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(dialog.findChild<QLabel*>("error")->text().contains("never lowered below 1001"));
+    next->setText("5000");
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.raisedNext(), std::optional<quint64>(5000));
 }
 
 int main(int argc, char* argv[])

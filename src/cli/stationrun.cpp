@@ -15,6 +15,7 @@ StationRun::StationRun(Station& station, bool quiet, QObject* parent)
     connect(&m_station, &Station::unitRecorded, this, &StationRun::onUnit);
     connect(&m_station, &Station::newUnitsRefused, this, &StationRun::onRefused);
     connect(&m_station, &Station::stopped, this, &StationRun::onStopped);
+    connect(&m_station, &Station::databaseChanged, this, &StationRun::say);
 }
 
 void StationRun::start()
@@ -91,8 +92,20 @@ void StationRun::onUnit(StationSlot* slot, const UnitRecord& r)
 void StationRun::onRefused(const QString& why)
 {
     say(QStringLiteral("firmware-upload: %1").arg(why));
-    // Nothing more can happen here: the run ends once uploads under way are done.
-    m_ownCode = m_station.newUnitsStoppedByRecord() ? 2 : 3;
+    // Nothing more can happen here: the run ends once uploads under way are
+    // done. Numbers used up end a batch as it should end.
+    switch (m_station.stopReason()) {
+    case Station::Stop::RecordFailed:
+        m_ownCode = 2;
+        break;
+    case Station::Stop::FileChanged:
+        m_ownCode = 3;
+        break;
+    case Station::Stop::NumbersUsedUp:
+    case Station::Stop::None:
+        m_ownCode = 0;
+        break;
+    }
     m_station.stopAfterUploads();
 }
 

@@ -1,6 +1,9 @@
 #include "uploadcommand.h"
 
 #include "../platform/terminationsignals.h"
+#include "../records/recorddatabase.h"
+#include "../records/recordforwarder.h"
+#include "../records/recordsummary.h"
 #include "../serial/applicationtitle.h"
 #include "../serial/portresolver.h"
 #include "../serial/portsettingsstore.h"
@@ -19,6 +22,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSysInfo>
 #include <csignal>
@@ -47,13 +51,19 @@ struct UploadCommand::Settings {
     bool listPorts = false;
     bool json = false;
     bool doctor = false;
-    QString summaryPath;
+    QString summaryPath;   // a record file, or a database's URI
+    QDateTime since;       // --summary of a database: units ended since
+    QString stationFilter; // --summary: this station's units only
+    QString database;      // --database
+    bool forward = false;
+    QStringList records; // --forward
     bool station = false;
     QString recordPath;
     SlotHost::Settings slot; // --station: what each slot does
     FirmwareCheck::Options checkOptions;
     QString pinnedDigest; // --sha256, lower case
     FirmwareFile firmware;
+    UnitNumbering::Options numbering; // --serial, --unit-data
 };
 
 UploadCommand::UploadCommand(QObject* parent) : QObject(parent), m_settings(new Settings)
@@ -129,16 +139,64 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
     const QCommandLineOption summary(
         "summary", "Print pass and fail counts per station, slot and file from a record FILE.",
         "FILE");
-    parser.addOptions({port,         settings,  handshaking, timeout,     maxResends, report,
-                       log,          check,     force,       repeat,      quiet,      verbose,
-                       addressRange, sha256,    listPorts,   json,        doctor,     station,
-                       record,       nextAfter, warnResends, stationName, summary});
+    const QCommandLineOption serial(
+        "serial",
+        "Put a serial number of its own into every unit's image at ADDRESS (hexadecimal), SIZE "
+        "bytes, FORMAT le (default), be, bcd or ascii.",
+        "ADDRESS:SIZE[:FORMAT]");
+    const QCommandLineOption serialStart("serial-start",
+                                         "The first serial number, when the state has none "
+                                         "higher (default 1).",
+                                         "N", "1");
+    const QCommandLineOption serialStep("serial-step",
+                                        "Between one serial number and the next "
+                                        "(default 1).",
+                                        "K", "1");
+    const QCommandLineOption serialEnd("serial-end",
+                                       "The last serial number; new units stop after it.", "N");
+    const QCommandLineOption serialState(
+        "serial-state",
+        "Keep the next serial number and unit data line in FILE (default: the record's path "
+        "with .serial added).",
+        "FILE");
+    const QCommandLineOption unitData(
+        "unit-data",
+        "Put one line of FILE into each unit: up to 4 ADDRESS:HEXBYTES separated by spaces.",
+        "FILE");
+    const QCommandLineOption database(
+        "database",
+        "--station and --forward: forward every record line to PostgreSQL at URL, such as "
+        "postgresql://user@host/factory (the password from PGPASSWORD or ~/.pgpass).",
+        "URL");
+    const QCommandLineOption forward(
+        "forward", "Forward the lines of the record files given that the --database lacks, and "
+                   "exit.");
+    const QCommandLineOption since(
+        "since", "--summary of a database: units ended since DATE (such as 2026-12-08).", "DATE");
+    parser.addOptions({database, forward, since});
+    parser.addOptions({port,         settings,   handshaking, timeout,     maxResends, report,
+                       log,          check,      force,       repeat,      quiet,      verbose,
+                       addressRange, sha256,     listPorts,   json,        doctor,     station,
+                       record,       nextAfter,  warnResends, stationName, summary,    serial,
+                       serialStart,  serialStep, serialEnd,   serialState, unitData});
     const QCommandLineOption help = parser.addHelpOption();
     // Not addVersionOption(): its -v is --verbose here.
     const QCommandLineOption version("version", "Displays version information.");
     parser.addOption(version);
 
-    if (!parser.parse(arguments)) {
+    // With --summary, --station NAME counts that station's units, as
+    // --station-name NAME does.
+    QStringList words = arguments;
+    if (words.contains(QStringLiteral("--summary")) ||
+        !words.filter(QRegularExpression(QStringLiteral("^--summary="))).isEmpty()) {
+        for (int i = 1; i < words.size(); ++i) {
+            if (words[i] == QLatin1String("--station") && i + 1 < words.size())
+                words[i] = QStringLiteral("--station-name");
+            else if (words[i].startsWith(QLatin1String("--station=")))
+                words[i].replace(0, 10, QStringLiteral("--station-name="));
+        }
+    }
+    if (!parser.parse(words)) {
         say(QStringLiteral("firmware-upload: %1\nTry firmware-upload --help.")
                 .arg(parser.errorText()));
         return UsageError;
@@ -160,10 +218,41 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
     s->doctor = parser.isSet(doctor);
     s->summaryPath = parser.value(summary);
     s->station = parser.isSet(station);
+    s->forward = parser.isSet(forward);
+    s->database = parser.value(database);
     if (s->json && !s->listPorts)
         return usage(QStringLiteral("--json goes with --list-ports"));
-    if (int(s->listPorts) + int(s->doctor) + int(!s->summaryPath.isEmpty()) + int(s->station) > 1)
-        return usage(QStringLiteral("give one of --list-ports, --doctor, --summary and --station"));
+    if (int(s->listPorts) + int(s->doctor) + int(!s->summaryPath.isEmpty()) + int(s->station) +
+            int(s->forward) >
+        1)
+        return usage(QStringLiteral("give one of --list-ports, --doctor, --summary, --forward "
+                                    "and --station"));
+    if (!s->database.isEmpty() && !s->station && !s->forward)
+        return usage(QStringLiteral("--database goes with --station or --forward"));
+    if (s->forward) {
+        if (s->database.isEmpty())
+            return usage(QStringLiteral("--forward needs --database URL"));
+        s->records = parser.positionalArguments();
+        if (s->records.isEmpty())
+            return usage(QStringLiteral("--forward takes the record files to forward"));
+        return -1;
+    }
+    if (!s->summaryPath.isEmpty()) {
+        s->stationFilter = parser.value(stationName);
+        if (parser.isSet(since)) {
+            s->since = QDateTime::fromString(parser.value(since), Qt::ISODateWithMs);
+            if (!s->since.isValid())
+                s->since = QDate::fromString(parser.value(since), Qt::ISODate).startOfDay();
+            if (!s->since.isValid())
+                return usage(QStringLiteral("--since takes a date such as 2026-12-08"));
+        }
+        if ((parser.isSet(since) || parser.isSet(stationName)) &&
+            !s->summaryPath.startsWith(QLatin1String("postgres")))
+            return usage(QStringLiteral("--since and --station go with --summary of a "
+                                        "database"));
+    } else if (parser.isSet(since)) {
+        return usage(QStringLiteral("--since goes with --summary of a database"));
+    }
     const QStringList files = parser.positionalArguments();
     const bool needsFile = !s->listPorts && !s->doctor && s->summaryPath.isEmpty();
     if (needsFile && files.size() != 1)
@@ -221,6 +310,37 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
         return usage(QStringLiteral("--warn-resends takes a percentage"));
     s->slot.stationName =
         parser.isSet(stationName) ? parser.value(stationName) : QSysInfo::machineHostName();
+
+    UnitNumbering::Options& n = s->numbering;
+    if (parser.isSet(serial)) {
+        QString why;
+        n.serial = SerialFormat::parse(parser.value(serial), &why);
+        if (!n.serial)
+            return usage(why);
+    }
+    n.start = parser.value(serialStart).toULongLong(&ok);
+    if (!ok)
+        return usage(QStringLiteral("--serial-start takes a whole number"));
+    n.step = parser.value(serialStep).toULongLong(&ok);
+    if (!ok || n.step < 1)
+        return usage(QStringLiteral("--serial-step takes a whole number from 1"));
+    if (parser.isSet(serialEnd)) {
+        n.end = parser.value(serialEnd).toULongLong(&ok);
+        if (!ok)
+            return usage(QStringLiteral("--serial-end takes a whole number"));
+    }
+    n.unitDataPath = parser.value(unitData);
+    n.statePath = parser.value(serialState);
+    if (n.statePath.isEmpty() && !s->recordPath.isEmpty())
+        n.statePath = s->recordPath + QStringLiteral(".serial");
+    const bool numberOptions = parser.isSet(serialStart) || parser.isSet(serialStep) ||
+                               parser.isSet(serialEnd) || parser.isSet(serialState);
+    if (numberOptions && !n.serial && n.unitDataPath.isEmpty())
+        return usage(QStringLiteral("--serial-start, --serial-step, --serial-end and "
+                                    "--serial-state go with --serial or --unit-data"));
+    if (n.enabled() && n.statePath.isEmpty() && !s->check)
+        return usage(QStringLiteral("--serial and --unit-data need --serial-state FILE (with "
+                                    "--record, it is kept beside the record)"));
 
     // The window's saved Properties, where the command line says nothing.
     const QString app = applicationTitle();
@@ -309,6 +429,16 @@ int UploadCommand::checkFile()
                     .arg(name, FirmwareCheck::describeRanges(check.ranges)));
         say(QStringLiteral("%1: sha256 %2").arg(name, firmware->sha256));
     }
+    if (s.check && s.numbering.enabled()) {
+        // What each unit would get, and nothing written.
+        UnitNumbering look;
+        QString why;
+        if (const int code = refusal(look.open(s.numbering, s.firmware, &why, true), why);
+            code >= 0)
+            return code;
+        for (const QString& line : look.plan())
+            say(QStringLiteral("%1: %2").arg(name, line));
+    }
     return s.check ? int(Success) : -1;
 }
 
@@ -316,11 +446,69 @@ int UploadCommand::summarize(const QString& path)
 {
     RecordSummary summary;
     QString why;
-    if (!RecordSummary::read(path, &summary, &why)) {
+    if (path.startsWith(QLatin1String("postgres"))) {
+        const auto url = DatabaseUrl::parse(path, &why);
+        if (!url) {
+            say(QStringLiteral("firmware-upload: %1").arg(why));
+            return UsageError;
+        }
+        RecordDatabase database(*url, QStringLiteral("summary"));
+        if (!database.open(&why) ||
+            !database.summarize(m_settings->since, m_settings->stationFilter, &summary, &why)) {
+            say(QStringLiteral("firmware-upload: the database %1: %2").arg(url->shown(), why));
+            return UploadFailed;
+        }
+    } else if (!RecordSummary::read(path, &summary, &why)) {
         say(QStringLiteral("firmware-upload: %1").arg(why));
         return FileError;
     }
     std::fputs(qPrintable(summary.toText() + QLatin1Char('\n')), stdout);
+    return Success;
+}
+
+// Catches up the database with record files a station wrote without it.
+int UploadCommand::forwardRecords()
+{
+    const Settings& s = *m_settings;
+    QString why;
+    const auto url = DatabaseUrl::parse(s.database, &why);
+    if (!url) {
+        say(QStringLiteral("firmware-upload: %1").arg(why));
+        return UsageError;
+    }
+    for (const QString& record : s.records) {
+        if (!QFileInfo(record).isFile()) {
+            say(QStringLiteral("firmware-upload: the record %1 does not exist").arg(record));
+            return FileError;
+        }
+    }
+    RecordDatabase database(*url, QStringLiteral("forward"));
+    if (!database.open(&why)) {
+        say(QStringLiteral("firmware-upload: the database %1: %2").arg(url->shown(), why));
+        return UploadFailed;
+    }
+    for (const QString& record : s.records) {
+        RecordForwarder::Batch total, batch;
+        do {
+            if (!RecordForwarder::forwardBatch(record, database, &batch, &why)) {
+                say(QStringLiteral("firmware-upload: %1: %2").arg(record, why));
+                return UploadFailed;
+            }
+            total.lines += batch.lines;
+            total.inserted += batch.inserted;
+            total.duplicates += batch.duplicates;
+            total.refused += batch.refused;
+        } while (batch.lines > 0);
+        QString line = QStringLiteral("%1: %2 sent, %3 there already")
+                           .arg(record)
+                           .arg(total.inserted)
+                           .arg(total.duplicates);
+        if (total.refused > 0)
+            line += QStringLiteral(", %1 refused (see %2)")
+                        .arg(total.refused)
+                        .arg(RecordForwarder::rejectedPath(record));
+        say(line + QStringLiteral("; up to date"));
+    }
     return Success;
 }
 
@@ -337,6 +525,20 @@ int UploadCommand::startStation()
     if (!s.recordPath.isEmpty() && !m_station->openRecord(s.recordPath, &why)) {
         say(QStringLiteral("firmware-upload: %1; nothing was sent").arg(why));
         return UsageError;
+    }
+    if (const int code = refusal(m_station->setNumbering(s.numbering, &why), why); code >= 0)
+        return code;
+    if (!s.database.isEmpty()) {
+        const auto url = DatabaseUrl::parse(s.database, &why);
+        if (!url) {
+            say(QStringLiteral("firmware-upload: %1").arg(why));
+            return UsageError;
+        }
+        if (s.recordPath.isEmpty()) {
+            say(QStringLiteral("firmware-upload: --database forwards the --record: give one"));
+            return UsageError;
+        }
+        m_station->forwardTo(*url);
     }
     for (const QString& port : s.ports)
         m_station->addSlot(port);
@@ -372,6 +574,21 @@ int UploadCommand::openOutputs()
     return -1;
 }
 
+int UploadCommand::refusal(UnitNumbering::Refusal refusal, const QString& why)
+{
+    switch (refusal) {
+    case UnitNumbering::Refusal::None:
+        return -1;
+    case UnitNumbering::Refusal::State:
+        say(QStringLiteral("firmware-upload: %1; nothing was sent").arg(why));
+        return UsageError;
+    case UnitNumbering::Refusal::Data:
+        say(QStringLiteral("firmware-upload: %1; nothing was sent").arg(why));
+        return FileError;
+    }
+    return -1;
+}
+
 void UploadCommand::outputFailed(const QString& what, const QString& path, const QString& why)
 {
     say(QStringLiteral("firmware-upload: the %1 %2 could not be written: %3").arg(what, path, why));
@@ -389,12 +606,28 @@ int UploadCommand::start(const QStringList& arguments)
         return PortCommands::doctor(s.ports.value(0), s.options.settings, s.options.handshaking);
     if (!s.summaryPath.isEmpty())
         return summarize(s.summaryPath);
+    if (s.forward)
+        return forwardRecords();
     if (const int code = checkFile(); code >= 0)
         return code;
     if (const int code = openOutputs(); code >= 0)
         return code;
     if (s.station)
         return startStation();
+    if (s.numbering.enabled()) {
+        // Each unit of a gang gets a number of its own.
+        QString why;
+        m_numbering = std::make_unique<UnitNumbering>();
+        if (const int code = refusal(m_numbering->open(s.numbering, s.firmware, &why), why);
+            code >= 0)
+            return code;
+        s.options.nextUnit = [this](FirmwareImage* image, UnitValues* own, QString* why) {
+            if (m_numbering->take(own, why) != UnitNumbering::Take::Taken)
+                return false;
+            *image = m_numbering->imageFor(*own);
+            return true;
+        };
+    }
     m_signals = new TerminationSignals(this);
     connect(m_signals, &TerminationSignals::received, this, &UploadCommand::onSignal);
     for (const QString& port : s.ports) {
@@ -465,6 +698,8 @@ void UploadCommand::onUnitFinished(UploadJob* job, const UploadJob::Outcome& o)
                    .arg(o.seconds > 0 ? o.linesSent / o.seconds : 0.0, 0, 'f', 1);
         if (o.resends > 0)
             line += QStringLiteral(", %1 sent again").arg(o.resends);
+        if (o.own.hasSerial)
+            line += QStringLiteral(", serial %1").arg(o.own.serial);
         break;
     case UploadJob::Result::Failed:
         line = o.linesSent > 0 ? QStringLiteral("%1: failed at line %2 of %3: %4")
@@ -562,6 +797,10 @@ void UploadCommand::writeReport()
                           {"linesPerSecond", o.seconds > 0 ? o.linesSent / o.seconds : 0.0}};
             if (!o.error.isEmpty())
                 r.insert("error", o.error);
+            if (o.own.hasSerial)
+                r.insert("serial", qint64(o.own.serial));
+            if (o.own.unitDataLine > 0)
+                r.insert("unitDataLine", o.own.unitDataLine);
             results.append(r);
         }
     }

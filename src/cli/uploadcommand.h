@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../station/unitnumbering.h"
 #include "progresslines.h"
 #include "uploadjob.h"
 
@@ -51,6 +52,9 @@ private:
     int openOutputs();
     int summarize(const QString& path);
     int startStation();
+    int forwardRecords();
+    // An exit code for what the numbering refused, or -1.
+    int refusal(UnitNumbering::Refusal refusal, const QString& why);
     void outputFailed(const QString& what, const QString& path, const QString& why);
     void onJobFinished();
     void onUnitFinished(UploadJob* job, const UploadJob::Outcome& outcome);
@@ -70,5 +74,6 @@ private:
     TerminationSignals* m_signals = nullptr;
     std::unique_ptr<Station> m_station;
     std::unique_ptr<StationRun> m_stationRun;
+    std::unique_ptr<UnitNumbering> m_numbering; // a gang's serial numbers
     int m_exitCode = Success;
 };

@@ -99,11 +99,18 @@ void UploadJob::beginUpload()
 {
     m_awaiting = false;
     m_silence.stop();
+    UnitUpload::Options unit;
+    unit.image = m_options.image;
+    m_own = UnitValues();
+    QString why;
+    if (m_options.nextUnit && !m_options.nextUnit(&unit.image, &m_own, &why)) {
+        m_options.repeat = false;
+        finishUnit(Result::Failed, why);
+        return;
+    }
     ++m_units;
     if (!m_atLineStart)
         showTraffic(QStringLiteral("\r\n"));
-    UnitUpload::Options unit;
-    unit.image = m_options.image;
     unit.timeoutSeconds = m_options.timeoutSeconds;
     unit.maximumRejections = m_options.maximumRejections;
     m_upload.start(unit);
@@ -114,7 +121,7 @@ void UploadJob::onUploadFinished(const UnitUpload::Outcome& o)
     const Result result = o.result == UnitUpload::Result::Done     ? Result::Done
                           : o.result == UnitUpload::Result::Failed ? Result::Failed
                                                                    : Result::Interrupted;
-    report({result, o.error, o.linesSent, o.resends, o.seconds});
+    report({result, o.error, o.linesSent, o.resends, o.seconds, m_own});
     afterUnit();
 }
 
@@ -136,7 +143,7 @@ void UploadJob::finishUnit(Result result, const QString& error)
         return;
     m_silence.stop();
     if (m_units == 0 || !error.isEmpty())
-        report({result, error, 0, 0, 0.0});
+        report({result, error, 0, 0, 0.0, UnitValues()});
     afterUnit();
 }
 

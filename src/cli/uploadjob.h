@@ -1,12 +1,14 @@
 #pragma once
 
 #include "../serial/mscomm.h"
+#include "../station/unitnumbering.h"
 #include "../upload/unitupload.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QVector>
+#include <functional>
 
 // One unit on one port, from the command line: opens the port, waits for
 // the unit's "+" prompt, sends the file, and waits up to a second for the
@@ -24,6 +26,9 @@ public:
         int timeoutSeconds = 10;
         int maximumRejections = 20;
         bool repeat = false;
+        // Asked as each unit prompts: its image, with its own serial number
+        // and data put in; false stops the job with `why`. Unset: `image`.
+        std::function<bool(FirmwareImage* image, UnitValues* own, QString* why)> nextUnit;
     };
 
     enum class Result { Done, Failed, NotOpened, Interrupted };
@@ -33,6 +38,7 @@ public:
         int linesSent = 0;
         int resends = 0;
         double seconds = 0;
+        UnitValues own;
     };
 
     enum class State { Idle, AwaitingPrompt, Uploading, AwaitingAnswer, Finished };
@@ -81,4 +87,5 @@ private:
     QTimer m_silence;          // no prompt at all
     bool m_atLineStart = true; // of the transcript
     int m_units = 0;
+    UnitValues m_own; // the unit being sent
 };

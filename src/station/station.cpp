@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
-Station::Station(QObject* parent) : QObject(parent) {}
+Station::Station(QObject* parent) : QObject(parent)
+{
+    connect(&m_forwarder, &RecordForwarder::stateChanged, this, &Station::databaseChanged);
+}
 
 Station::~Station()
 {
@@ -21,14 +24,25 @@ bool Station::setFirmware(const FirmwareFile& file, const QString& pinned, QStri
     m_firmware = file;
     if (!m_running) {
         m_refusal.clear();
-        m_refusedByRecord = false;
+        m_stop = Stop::None;
     }
     return true;
 }
 
+UnitNumbering::Refusal Station::setNumbering(const UnitNumbering::Options& options, QString* error)
+{
+    return m_numbering.open(options, m_firmware, error);
+}
+
 bool Station::openRecord(const QString& path, QString* error)
 {
+    m_forwarder.stop();
     return m_record.open(path, error);
+}
+
+void Station::forwardTo(const DatabaseUrl& url)
+{
+    m_forwarder.start(m_record.path(), url);
 }
 
 StationSlot* Station::addSlot(const QString& port)
@@ -120,7 +134,7 @@ double Station::unitsPerHour() const
     return units > 0 && hours > 0 ? units / hours : 0.0;
 }
 
-bool Station::mayStartUnit(QString* why)
+bool Station::mayStartUnit(UnitStart* unit, QString* why)
 {
     if (m_stopping || !m_refusal.isEmpty()) {
         *why = m_stopping ? QStringLiteral("the station is stopping") : m_refusal;
@@ -131,14 +145,31 @@ bool Station::mayStartUnit(QString* why)
     QString error;
     const std::optional<QString> now = FirmwareFile::digest(m_firmware.path, &error);
     if (!now) {
-        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error));
+        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error), Stop::FileChanged);
     } else if (*now != m_firmware.sha256) {
         refuseNewUnits(QStringLiteral("new units are stopped: %1 changed on disk (SHA-256 now "
                                       "%2, was %3)")
-                           .arg(m_firmware.path, now->left(12), m_firmware.sha256.left(12)));
+                           .arg(m_firmware.path, now->left(12), m_firmware.sha256.left(12)),
+                       Stop::FileChanged);
+    }
+    if (m_refusal.isEmpty() && m_numbering.enabled()) {
+        switch (m_numbering.take(&unit->own, &error)) {
+        case UnitNumbering::Take::Taken:
+            break;
+        case UnitNumbering::Take::UsedUp:
+            refuseNewUnits(error, Stop::NumbersUsedUp);
+            break;
+        case UnitNumbering::Take::Failed:
+            refuseNewUnits(error, Stop::RecordFailed);
+            break;
+        }
     }
     *why = m_refusal;
-    return m_refusal.isEmpty();
+    if (!m_refusal.isEmpty())
+        return false;
+    // The bytes read at the start: the file on disk still has them.
+    unit->image = m_numbering.enabled() ? m_numbering.imageFor(unit->own) : m_firmware;
+    return true;
 }
 
 void Station::unitDone(StationSlot* slot, const UnitRecord& record)
@@ -154,16 +185,18 @@ void Station::unitDone(StationSlot* slot, const UnitRecord& record)
         std::fprintf(stderr, "%s; the unit's record, whole:\n%s", qPrintable(error),
                      line.constData());
         std::fflush(stderr);
-        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error), true);
+        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error), Stop::RecordFailed);
+    } else if (m_forwarder.running()) {
+        m_forwarder.recordWritten();
     }
     emit unitRecorded(slot, record);
 }
 
-void Station::refuseNewUnits(const QString& why, bool byRecord)
+void Station::refuseNewUnits(const QString& why, Stop reason)
 {
     if (!m_refusal.isEmpty())
         return;
     m_refusal = why;
-    m_refusedByRecord = byRecord;
+    m_stop = reason;
     emit newUnitsRefused(why);
 }

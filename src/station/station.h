@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../records/recordforwarder.h"
 #include "../upload/firmwarefile.h"
 #include "stationslot.h"
 #include "unitrecord.h"
@@ -35,6 +36,17 @@ public:
     [[nodiscard]] bool openRecord(const QString& path, QString* error);
     QString recordPath() const { return m_record.path(); }
 
+    // Each record line forwarded to the factory's database as well, after
+    // it is on the disk; needs an open record.
+    void forwardTo(const DatabaseUrl& url);
+    const RecordForwarder& forwarder() const { return m_forwarder; }
+
+    // Serial numbers and per-unit data, after setFirmware(): checked against
+    // the file and the state read (or written) now, before any unit.
+    [[nodiscard]] UnitNumbering::Refusal setNumbering(const UnitNumbering::Options& options,
+                                                      QString* error);
+    const UnitNumbering& numbering() const { return m_numbering; }
+
     StationSlot* addSlot(const QString& port);
     // Only a slot that is stopped.
     bool removeSlot(StationSlot* slot);
@@ -52,8 +64,13 @@ public:
 
     // Why new units are refused, once they are; empty while they are not.
     QString newUnitsStopped() const { return m_refusal; }
-    // The record could not be written: no unit may go unrecorded.
-    bool newUnitsStoppedByRecord() const { return m_refusedByRecord; }
+    enum class Stop {
+        None,
+        FileChanged,   // another build on disk
+        RecordFailed,  // the record or the serial state cannot be written
+        NumbersUsedUp, // the serial numbers or the unit data list ran out
+    };
+    Stop stopReason() const { return m_stop; }
     int passed() const { return m_passed; }
     int failed() const { return m_failed; }
     // Units per hour since the start, once there is a unit to count.
@@ -65,6 +82,8 @@ signals:
     void slotTraffic(StationSlot* slot, const QString& text);
     void unitRecorded(StationSlot* slot, const UnitRecord& record);
     void newUnitsRefused(const QString& why);
+    // The database's state changed: "database: up to date".
+    void databaseChanged(const QString& state);
     // Every slot has stopped after stop or interrupt.
     void stopped();
 
@@ -72,10 +91,10 @@ private:
     // SlotHost
     const SlotHost::Settings& slotSettings() const override { return m_settings; }
     const FirmwareFile& firmware() const override { return m_firmware; }
-    bool mayStartUnit(QString* why) override;
+    bool mayStartUnit(UnitStart* unit, QString* why) override;
     void unitDone(StationSlot* slot, const UnitRecord& record) override;
 
-    void refuseNewUnits(const QString& why, bool byRecord = false);
+    void refuseNewUnits(const QString& why, Stop reason);
     void onSlotStopped();
 
     SlotHost::Settings m_settings;
@@ -85,7 +104,9 @@ private:
     bool m_running = false;
     bool m_stopping = false;
     QString m_refusal;
-    bool m_refusedByRecord = false;
+    Stop m_stop = Stop::None;
+    UnitNumbering m_numbering;
+    RecordForwarder m_forwarder;
     int m_passed = 0;
     int m_failed = 0;
     QElapsedTimer m_since;

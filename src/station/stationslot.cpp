@@ -130,17 +130,20 @@ void StationSlot::onComm()
 void StationSlot::beginUnit()
 {
     QString why;
-    if (!m_host.mayStartUnit(&why)) {
+    SlotHost::UnitStart start;
+    if (!m_host.mayStartUnit(&start, &why)) {
         say(why);
         return;
     }
     const SlotHost::Settings& s = m_host.slotSettings();
-    const FirmwareFile& file = m_host.firmware();
+    m_own = start.own;
     m_unitStarted = QDateTime::currentDateTime();
     enter(State::Flashing);
     emit traffic(QStringLiteral("+"));
     UnitUpload::Options unit;
-    unit.image = file; // the bytes read at the start, which the file on disk still has
+    // The bytes read at the start, which the file on disk still has, with
+    // the unit's own values put in.
+    unit.image = start.image;
     unit.timeoutSeconds = s.timeoutSeconds;
     unit.maximumRejections = s.maximumRejections;
     // A unit quiet for as long as it takes to call the next one new has left.
@@ -155,6 +158,7 @@ void StationSlot::onUploadFinished(const UnitUpload::Outcome& o)
     // The adaptor gone in the middle of the last line is as gone as ever.
     const bool lost = o.result == UnitUpload::Result::Failed && !m_comm.PortOpen();
     UnitRecord r;
+    r.id = QUuid::createUuid();
     r.station = s.stationName;
     r.slot = m_port;
     r.device = m_device;
@@ -176,6 +180,7 @@ void StationSlot::onUploadFinished(const UnitUpload::Outcome& o)
     r.worstLine = o.worstLine;
     r.worstLineResends = o.worstLineResends;
     r.loaderVersion = QStringLiteral(LOADER_VERSION);
+    r.own = m_own;
     if (o.result == UnitUpload::Result::Done && r.resendPercent() > s.warnResendsPercent)
         r.warning = QStringLiteral("many resends: clean and align the adaptor");
     if (o.result == UnitUpload::Result::Done)

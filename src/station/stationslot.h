@@ -28,10 +28,17 @@ public:
     };
 
     virtual ~SlotHost() = default;
+    // What a unit gets: the image with its own values put in.
+    struct UnitStart {
+        FirmwareImage image;
+        UnitValues own;
+    };
+
     virtual const Settings& slotSettings() const = 0;
     virtual const FirmwareFile& firmware() const = 0;
-    // Asked before each unit; `why` says what stops it.
-    virtual bool mayStartUnit(QString* why) = 0;
+    // Asked before each unit; `why` says what stops it. A serial number
+    // handed out here is used up, whatever becomes of the unit.
+    virtual bool mayStartUnit(UnitStart* unit, QString* why) = 0;
     // A unit is done with; its record is on the disk when this returns.
     virtual void unitDone(StationSlot* slot, const UnitRecord& record) = 0;
 };
@@ -69,6 +76,8 @@ public:
     // After its result, the unit is still in front of the adaptor, prompting.
     bool unitStillPrompting() const;
     const UploadProgress& progress() const { return m_upload.progress(); }
+    // The serial number and data of the unit being flashed, or the last one.
+    const UnitValues& own() const { return m_own; }
     double elapsed() const { return m_upload.elapsed(); }
     int passed() const { return m_passed; }
     int failed() const { return m_failed; }
@@ -114,6 +123,7 @@ private:
     QTimer m_quiet; // the unit taken away
     bool m_stopAfterUnit = false;
     QDateTime m_unitStarted;
+    UnitValues m_own; // the unit's own values
     UnitRecord m_last;
     int m_passed = 0;
     int m_failed = 0;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "unitnumbering.h"
+
 #include <QDateTime>
-#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 #include <QVector>
 
 // One unit, as the station's record keeps it: a JSON object on a line of
@@ -11,6 +13,7 @@
 struct UnitRecord {
     static constexpr int Schema = 1;
 
+    QUuid id; // made for each unit, so a copy sent twice is one row
     QString station;
     QString slot; // the port as given
     QString device;
@@ -29,6 +32,7 @@ struct UnitRecord {
     int worstLine = 0;
     int worstLineResends = 0;
     QString loaderVersion;
+    UnitValues own; // the unit's serial number and data, when it has them
 
     double resendPercent() const { return lines > 0 ? 100.0 * resends / lines : 0.0; }
     QByteArray toJsonLine() const; // with its LF
@@ -54,26 +58,4 @@ public:
 private:
     int m_fd = -1;
     QString m_path;
-};
-
-// Pass and fail counts from a record file, per station, slot and file digest.
-struct RecordSummary {
-    struct Counts {
-        int pass = 0;
-        int fail = 0;
-        int interrupted = 0;
-    };
-    struct Key {
-        QString station, slot, sha256;
-        bool operator==(const Key& o) const
-        {
-            return station == o.station && slot == o.slot && sha256 == o.sha256;
-        }
-    };
-    QVector<QPair<Key, Counts>> rows; // in order of first appearance
-    Counts total;
-    int unreadable = 0; // lines that are no record
-
-    static bool read(const QString& path, RecordSummary* summary, QString* error);
-    QString toText() const;
 };

@@ -251,7 +251,7 @@ void SlotTile::refresh()
     const bool flashing = m_look == Look::Flashing;
     m_title->setText(m_name);
     showDevice();
-    m_state->setText(words(m_look));
+    m_state->setText(words(m_look) + serialShown());
     m_progress->setVisible(flashing);
     QString detail;
     if (flashing) {
@@ -294,9 +294,20 @@ void SlotTile::refresh()
     }
 }
 
+// The unit's own number, beside the state of the unit it belongs to.
+QString SlotTile::serialShown() const
+{
+    const bool ofThisUnit = m_look == Look::Flashing || m_look == Look::Pass ||
+                            m_look == Look::Fail || m_look == Look::RemoveUnit;
+    return ofThisUnit && m_slot->own().hasSerial ? QStringLiteral("  #%1").arg(m_slot->own().serial)
+                                                 : QString();
+}
+
 QString SlotTile::spoken() const
 {
     QString text = QStringLiteral("%1: %2").arg(m_name, words(m_look).toLower());
+    if (const QString serial = serialShown(); !serial.isEmpty())
+        text += QStringLiteral(", unit %1").arg(m_slot->own().serial);
     if (m_look == Look::Flashing) {
         const UploadProgress& p = m_slot->progress();
         text += QStringLiteral(", %1 of %2 lines").arg(p.linesSent).arg(p.totalLines);

@@ -45,6 +45,7 @@ protected:
 
 private:
     Look lookOf() const;
+    QString serialShown() const;
     void paintLook();
     void showDevice();
 

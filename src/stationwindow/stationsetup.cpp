@@ -30,6 +30,11 @@ StationSetup StationSetup::load()
     setup.firmware = store.value(QStringLiteral("Firmware")).toString();
     setup.pinnedDigest = store.value(QStringLiteral("PinnedSha256")).toString();
     setup.recordPath = store.value(QStringLiteral("Record")).toString();
+    setup.serial = store.value(QStringLiteral("Serial")).toString();
+    setup.serialStart = store.value(QStringLiteral("SerialStart"), 1).toULongLong();
+    setup.serialStep = qMax<quint64>(1, store.value(QStringLiteral("SerialStep"), 1).toULongLong());
+    setup.serialEnd = store.value(QStringLiteral("SerialEnd")).toString();
+    setup.database = store.value(QStringLiteral("Database")).toString();
     const int count = store.beginReadArray(QStringLiteral("Slots"));
     for (int i = 0; i < count; ++i) {
         store.setArrayIndex(i);
@@ -49,6 +54,11 @@ bool StationSetup::save(QString* error) const
     store.setValue(QStringLiteral("Firmware"), firmware);
     store.setValue(QStringLiteral("PinnedSha256"), pinnedDigest);
     store.setValue(QStringLiteral("Record"), recordPath);
+    store.setValue(QStringLiteral("Serial"), serial);
+    store.setValue(QStringLiteral("SerialStart"), serialStart);
+    store.setValue(QStringLiteral("SerialStep"), serialStep);
+    store.setValue(QStringLiteral("SerialEnd"), serialEnd);
+    store.setValue(QStringLiteral("Database"), database);
     store.remove(QStringLiteral("Slots"));
     store.beginWriteArray(QStringLiteral("Slots"), int(benchSlots.size()));
     for (int i = 0; i < benchSlots.size(); ++i) {
@@ -64,5 +74,30 @@ bool StationSetup::save(QString* error) const
             QStringLiteral("The station's settings could not be saved to %1.").arg(storePath());
         return false;
     }
+    return true;
+}
+
+bool StationSetup::numbering(const QString& record, UnitNumbering::Options* options,
+                             QString* error) const
+{
+    *options = UnitNumbering::Options();
+    if (serial.isEmpty())
+        return true;
+    options->serial = SerialFormat::parse(serial, error);
+    if (!options->serial)
+        return false;
+    options->start = serialStart;
+    options->step = serialStep;
+    if (!serialEnd.isEmpty()) {
+        bool ok = false;
+        options->end = serialEnd.toULongLong(&ok);
+        if (!ok) {
+            *error = QStringLiteral("the last serial number \"%1\" is no whole number")
+                         .arg(elided(serialEnd));
+            return false;
+        }
+    }
+    // Beside the record, as the command-line station keeps it.
+    options->statePath = record + QStringLiteral(".serial");
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../station/unitnumbering.h"
+
 #include <QString>
 #include <QVector>
 
@@ -15,6 +17,16 @@ struct StationSetup {
     QString firmware;
     QString pinnedDigest;
     QString recordPath;
+    // Serial numbers: none while `serial` is empty.
+    QString serial; // "0x040E:4:le", as --serial takes it
+    quint64 serialStart = 1;
+    quint64 serialStep = 1;
+    QString serialEnd; // empty: no end
+    QString database;  // a PostgreSQL URI, never with a password; empty: none
+
+    // What the station is given for them; nothing to check when `serial` is empty.
+    [[nodiscard]] bool numbering(const QString& recordPath, UnitNumbering::Options* options,
+                                 QString* error) const;
 
     static StationSetup load();
     // False, with `error` saying why, when the store could not be written.

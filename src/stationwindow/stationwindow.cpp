@@ -1,11 +1,14 @@
 #include "stationwindow.h"
 
+#include "../records/databaseurl.h"
+#include "../records/recordsummary.h"
 #include "../serial/portresolver.h"
 #include "../serial/status.h"
 #include "../ui/commondialog.h"
 #include "../ui/icons.h"
 #include "../ui/messageboxes.h"
 #include "addslotdialog.h"
+#include "serialnumbersdialog.h"
 #include "slottile.h"
 #include "transcriptdialog.h"
 
@@ -101,6 +104,7 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
         showBench();
     });
     connect(&m_station, &Station::stopped, this, &StationWindow::onStopped);
+    connect(&m_station, &Station::databaseChanged, this, [this] { showBench(); });
 
     // What the last run left: its slots, its file, its pin and its record.
     m_setup = StationSetup::load();
@@ -162,6 +166,10 @@ QWidget* StationWindow::buildBench()
     warn.setColor(QPalette::WindowText, QColor(0x9b, 0x1c, 0x1c));
     m_notice->setPalette(warn);
     statusBar()->addWidget(m_notice, 1);
+    m_database = new QLabel(this);
+    m_database->setObjectName(QStringLiteral("database"));
+    m_database->setTextFormat(Qt::PlainText);
+    statusBar()->addPermanentWidget(m_database);
     return bench;
 }
 
@@ -171,6 +179,7 @@ void StationWindow::buildMenus()
     file->addAction(tr("&Open Firmware..."), QKeySequence::Open, this,
                     &StationWindow::chooseFirmware);
     file->addAction(tr("&Pin SHA-256..."), this, &StationWindow::pinDigest);
+    file->addAction(tr("&Serial Numbers..."), this, &StationWindow::chooseSerialNumbers);
     file->addSeparator();
     file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
 
@@ -194,6 +203,7 @@ void StationWindow::buildMenus()
 
     QMenu* records = menuBar()->addMenu(tr("&Records"));
     records->addAction(tr("&Choose Record File..."), this, &StationWindow::chooseRecord);
+    records->addAction(tr("&Database..."), this, &StationWindow::chooseDatabase);
     records->addAction(tr("&Summary"), QKeySequence(Qt::CTRL | Qt::Key_R), this,
                        &StationWindow::showSummary);
 }
@@ -356,6 +366,24 @@ bool StationWindow::start()
                                .arg(why));
         return false;
     }
+    UnitNumbering::Options numbering;
+    if (!m_setup.numbering(record, &numbering, &why) ||
+        m_station.setNumbering(numbering, &why) != UnitNumbering::Refusal::None) {
+        MessageBoxes::show(QStringLiteral("The station did not start: %1. See File > Serial "
+                                          "Numbers...")
+                               .arg(why));
+        return false;
+    }
+    if (!m_setup.database.isEmpty()) {
+        const auto url = DatabaseUrl::parse(m_setup.database, &why);
+        if (!url) {
+            MessageBoxes::show(QStringLiteral("The station did not start: %1. See Records > "
+                                              "Database...")
+                                   .arg(why));
+            return false;
+        }
+        m_station.forwardTo(*url);
+    }
     m_notice->clear();
     m_station.start();
     for (SlotTile* t : qAsConst(m_tiles))
@@ -455,6 +483,53 @@ void StationWindow::pinDigest()
                               QLineEdit::Normal, m_setup.pinnedDigest, &ok);
     if (ok)
         setPinnedDigest(digest);
+}
+
+void StationWindow::chooseSerialNumbers()
+{
+    SerialNumbersDialog dialog(m_setup, recordPath() + QStringLiteral(".serial"), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    dialog.applyTo(&m_setup);
+    saveSetup();
+    QString why;
+    if (dialog.raisedNext() &&
+        !UnitNumbering::raiseNextSerial(recordPath() + QStringLiteral(".serial"),
+                                        *dialog.raisedNext(), &why))
+        MessageBoxes::show(why[0].toUpper() + why.mid(1) + QLatin1Char('.'));
+    showFirmware();
+}
+
+void StationWindow::chooseDatabase()
+{
+    bool ok = false;
+    QString text = QInputDialog::getText(
+        this, tr("Database"),
+        tr("Every unit's record also goes to the factory's PostgreSQL at this URI, such as\n"
+           "postgresql://bench@db.factory/production (empty: none). The password comes from\n"
+           "PGPASSWORD or ~/.pgpass and is never kept here."),
+        QLineEdit::Normal, m_setup.database, &ok);
+    if (!ok)
+        return;
+    text = text.trimmed();
+    QString why;
+    const auto url = text.isEmpty() ? std::optional<DatabaseUrl>() : DatabaseUrl::parse(text, &why);
+    if (!text.isEmpty() && !url) {
+        MessageBoxes::show(why[0].toUpper() + why.mid(1) + QLatin1Char('.'));
+        return;
+    }
+    if (url && !url->password.isEmpty())
+        MessageBoxes::show(QStringLiteral("The password is not kept with the station's settings: "
+                                          "put it in ~/.pgpass (a line "
+                                          "host:port:database:user:password, the file readable "
+                                          "by you alone)."));
+    m_setup.database = url ? url->shown() : QString();
+    saveSetup();
+    if (m_station.running())
+        MessageBoxes::show(QStringLiteral("The database is used from the next start of the "
+                                          "station (Shift+F5, then F5)."),
+                           MessageBoxes::Icon::None);
+    showBench();
 }
 
 void StationWindow::chooseRecord()
@@ -618,6 +693,14 @@ void StationWindow::showFirmware()
                                       "not start.")
                            .arg(m_setup.pinnedDigest.left(12));
     }
+    if (!m_setup.serial.isEmpty()) {
+        QString why;
+        const auto next =
+            UnitNumbering::readNextSerial(recordPath() + QStringLiteral(".serial"), &why);
+        check += QStringLiteral(".  Serial numbers at %1, the next %2")
+                     .arg(m_setup.serial)
+                     .arg(qMax(next.value_or(0), m_setup.serialStart));
+    }
     m_check->setText(check);
 }
 
@@ -638,6 +721,11 @@ void StationWindow::showBench()
     counts += running ? QStringLiteral("  (running)") : QStringLiteral("  (stopped)");
     m_counts->setText(counts);
     m_record->setText(QStringLiteral("Record: %1").arg(recordPath()));
+    const RecordForwarder& forwarder = m_station.forwarder();
+    m_database->setVisible(!m_setup.database.isEmpty());
+    m_database->setText(forwarder.running() ? forwarder.state()
+                                            : QStringLiteral("database: %1").arg(m_setup.database));
+    m_database->setToolTip(m_setup.database);
 }
 
 void StationWindow::saveSetup()

@@ -62,7 +62,9 @@ private:
     QWidget* buildBench();
     void chooseFirmware();
     void pinDigest();
+    void chooseSerialNumbers();
     void chooseRecord();
+    void chooseDatabase();
     void showSummary();
     void addSlotByDialog();
     void renameCurrent();
@@ -93,6 +95,7 @@ private:
     QLabel* m_counts = nullptr;
     QLabel* m_record = nullptr;
     QLabel* m_notice = nullptr;
+    QLabel* m_database = nullptr;
     QPushButton* m_start = nullptr;
     QPushButton* m_stop = nullptr;
     QTimer m_refresh; // tiles are shown again at most four times a second

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -470,6 +471,113 @@ QString problemsDiffer(const FirmwareCheck& check, const QStringList& expected)
             return QStringLiteral("\"%1\" does not start with \"%2\"").arg(got[i], expected[i]);
     }
     return QString();
+}
+
+PostgresServer::~PostgresServer()
+{
+    stop();
+    if (!m_folder.isEmpty())
+        QDir(m_folder).removeRecursively();
+}
+
+QStringList PostgresServer::run(const QString& program, const QStringList& arguments,
+                                int* status) const
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    // The server refuses to run as root; so does initdb.
+    if (::geteuid() == 0)
+        p.start(QStringLiteral("runuser"),
+                QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
+                            m_bin + QLatin1Char('/') + program} +
+                    arguments);
+    else
+        p.start(m_bin + QLatin1Char('/') + program, arguments);
+    const bool finished = p.waitForFinished(60000);
+    *status = finished && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return QString::fromLocal8Bit(p.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+bool PostgresServer::prepare(QString* why)
+{
+    const QStringList found = QDir(QStringLiteral("/usr/lib/postgresql"))
+                                  .entryList({QStringLiteral("[0-9]*")}, QDir::Dirs, QDir::Name);
+    for (const QString& version : found) {
+        const QString bin = QStringLiteral("/usr/lib/postgresql/%1/bin").arg(version);
+        if (QFile::exists(bin + QStringLiteral("/initdb")))
+            m_bin = bin;
+    }
+    if (m_bin.isEmpty()) {
+        *why = QStringLiteral("needs PostgreSQL's server (scripts/test.sh installs postgresql)");
+        return false;
+    }
+    // Outside the test's own folders, which the postgres user may not enter.
+    char pattern[] = "/tmp/loader-pg-XXXXXX";
+    if (!::mkdtemp(pattern))
+        return false;
+    m_folder = QString::fromLocal8Bit(pattern);
+    ::chmod(pattern, 0755);
+    if (::geteuid() == 0)
+        QProcess::execute(QStringLiteral("chown"), {QStringLiteral("postgres"), m_folder});
+    int status = 0;
+    const QStringList said =
+        run(QStringLiteral("initdb"),
+            {QStringLiteral("-D"), m_folder + QStringLiteral("/data"), QStringLiteral("-A"),
+             QStringLiteral("trust"), QStringLiteral("-U"), QStringLiteral("tester"),
+             QStringLiteral("--no-sync")},
+            &status);
+    if (status != 0) {
+        *why = QStringLiteral("initdb failed: ") + said.join(QLatin1Char(' '));
+        return false;
+    }
+    return true;
+}
+
+bool PostgresServer::start()
+{
+    int status = 0;
+    run(QStringLiteral("pg_ctl"),
+        {QStringLiteral("-D"), m_folder + QStringLiteral("/data"), QStringLiteral("-l"),
+         m_folder + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("-o"),
+         QStringLiteral("-k %1 -c listen_addresses= -c fsync=off").arg(m_folder),
+         QStringLiteral("start")},
+        &status);
+    m_running = status == 0;
+    return m_running;
+}
+
+bool PostgresServer::stop()
+{
+    if (!m_running)
+        return true;
+    int status = 0;
+    run(QStringLiteral("pg_ctl"),
+        {QStringLiteral("-D"), m_folder + QStringLiteral("/data"), QStringLiteral("-m"),
+         QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")},
+        &status);
+    m_running = status != 0;
+    return status == 0;
+}
+
+QString PostgresServer::url(const QString& database)
+{
+    if (m_running && database != QLatin1String("postgres") &&
+        query(QStringLiteral("postgres"),
+              QStringLiteral("SELECT 1 FROM pg_database WHERE datname = '%1'").arg(database))
+            .isEmpty())
+        query(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE \"%1\"").arg(database));
+    return QStringLiteral("postgresql://tester@/%1?host=%2").arg(database, m_folder);
+}
+
+QStringList PostgresServer::query(const QString& database, const QString& sql) const
+{
+    QProcess p;
+    p.start(m_bin + QStringLiteral("/psql"),
+            {QStringLiteral("-h"), m_folder, QStringLiteral("-U"), QStringLiteral("tester"),
+             QStringLiteral("-d"), database, QStringLiteral("-AtX"), QStringLiteral("-c"), sql});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput())
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 } // namespace TestSupport

@@ -136,6 +136,30 @@ private:
     QString m_display;
 };
 
+// A PostgreSQL server of the test's own: initdb into a folder, a Unix
+// socket there and no TCP at all, run as the postgres user when the test
+// runs as root (the server refuses root).
+class PostgresServer
+{
+public:
+    ~PostgresServer();
+    // False when the server's programs are missing (`why` says so).
+    bool prepare(QString* why);
+    bool start();
+    bool stop();
+    bool running() const { return m_running; }
+    // A libpq URI for a database of the server, made when missing.
+    QString url(const QString& database = QStringLiteral("postgres"));
+    // Rows of a query, each as its columns joined by "|", run with psql.
+    QStringList query(const QString& database, const QString& sql) const;
+
+private:
+    QStringList run(const QString& program, const QStringList& arguments, int* status) const;
+    QString m_bin;
+    QString m_folder;
+    bool m_running = false;
+};
+
 // Lines of a file as the loader sends them: split at LF, a CR before it dropped.
 QVector<QByteArray> fileLines(const QString& path);
 

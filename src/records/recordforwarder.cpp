@@ -1,0 +1,270 @@
+#include "recordforwarder.h"
+
+#include "../platform/atomicfile.h"
+#include "recorddatabase.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QThread>
+#include <QTimer>
+#include <QVector>
+#include <atomic>
+
+namespace {
+
+constexpr int BatchLines = 200;
+constexpr int FirstRetryMs = 1000;
+constexpr int LastRetryMs = 60000;
+
+qint64 readCursor(const QString& record)
+{
+    QFile f(RecordForwarder::cursorPath(record));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    bool ok = false;
+    const qint64 at = f.readAll().trimmed().toLongLong(&ok);
+    return ok && at > 0 ? at : 0;
+}
+
+QString plural(qint64 n, const char* one, const char* many)
+{
+    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one))
+                  : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(many));
+}
+
+std::atomic<int> connections{0};
+
+} // namespace
+
+// The forwarder's thread: its own connection, its own timers.
+class ForwarderWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    ForwarderWorker(const QString& record, const DatabaseUrl& url) : m_record(record), m_url(url) {}
+
+    void begin()
+    {
+        m_db = std::make_unique<RecordDatabase>(
+            m_url, QStringLiteral("forwarder-%1").arg(connections.fetch_add(1)));
+        m_retry = new QTimer(this);
+        m_retry->setSingleShot(true);
+        connect(m_retry, &QTimer::timeout, this, &ForwarderWorker::pass);
+        m_pending = RecordForwarder::waiting(m_record);
+        pass();
+    }
+    void more()
+    {
+        ++m_pending;
+        // While a retry is due, the backoff holds: the line waits its turn.
+        if (!m_retry->isActive() && !m_busy)
+            QTimer::singleShot(0, this, &ForwarderWorker::pass);
+    }
+    void finish()
+    {
+        m_retry->stop();
+        // The last units' lines go now if the server is there, briefly.
+        QElapsedTimer spent;
+        spent.start();
+        RecordForwarder::Batch batch;
+        QString ignored;
+        while (m_db && m_db->isOpen() && m_pending > 0 && spent.elapsed() < 2000 &&
+               RecordForwarder::forwardBatch(m_record, *m_db, &batch, &ignored) && batch.lines > 0)
+            m_pending = qMax<qint64>(0, m_pending - batch.lines);
+        m_db.reset();
+    }
+
+signals:
+    void stateChanged(const QString& text, qint64 pending, bool upToDate, bool changed);
+
+private:
+    void pass()
+    {
+        if (!m_db)
+            return;
+        m_busy = true;
+        QString error;
+        if (!m_db->isOpen() && !m_db->open(&error)) {
+            failed(error);
+            return;
+        }
+        RecordForwarder::Batch batch;
+        if (!RecordForwarder::forwardBatch(m_record, *m_db, &batch, &error)) {
+            m_db->close(); // the driver does not reconnect by itself
+            failed(error);
+            return;
+        }
+        m_delayMs = FirstRetryMs;
+        m_busy = false;
+        if (batch.lines == 0) {
+            m_pending = 0;
+            say(QStringLiteral("database: up to date"), true, QStringLiteral("up"));
+            return;
+        }
+        m_pending = qMax<qint64>(0, m_pending - batch.lines);
+        // Said once when a connection comes back to a backlog, not per batch.
+        const bool recovering = m_kind != QLatin1String("up") && m_kind != QLatin1String("sending");
+        say(QStringLiteral("database: sending, %1")
+                .arg(plural(m_pending, "record waits", "records wait")),
+            false, recovering ? QStringLiteral("sending") : m_kind);
+        QTimer::singleShot(0, this, &ForwarderWorker::pass);
+    }
+    void failed(const QString& why)
+    {
+        m_busy = false;
+        say(QStringLiteral("database: %1 (%2)")
+                .arg(plural(m_pending, "record waiting", "records waiting"), why),
+            false, why);
+        // Some jitter, so benches that lost one server do not all come back at once.
+        const int jitter = int(QRandomGenerator::global()->bounded(m_delayMs / 5 + 1));
+        m_retry->start(m_delayMs - m_delayMs / 10 + jitter);
+        m_delayMs = qMin(m_delayMs * 2, LastRetryMs);
+    }
+    void say(const QString& text, bool upToDate, const QString& kind)
+    {
+        const bool changed = kind != m_kind;
+        m_kind = kind;
+        emit stateChanged(text, m_pending, upToDate, changed);
+    }
+
+    QString m_record;
+    DatabaseUrl m_url;
+    std::unique_ptr<RecordDatabase> m_db;
+    QTimer* m_retry = nullptr;
+    int m_delayMs = FirstRetryMs;
+    qint64 m_pending = 0;
+    bool m_busy = false;
+    QString m_kind; // what the state was last about
+};
+
+RecordForwarder::RecordForwarder(QObject* parent) : QObject(parent) {}
+
+RecordForwarder::~RecordForwarder()
+{
+    stop();
+}
+
+void RecordForwarder::start(const QString& recordPath, const DatabaseUrl& url)
+{
+    stop();
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("record forwarder"));
+    m_worker = new ForwarderWorker(recordPath, url);
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::started, m_worker, &ForwarderWorker::begin);
+    connect(this, &RecordForwarder::wake, m_worker, &ForwarderWorker::more);
+    connect(m_worker, &ForwarderWorker::stateChanged, this, &RecordForwarder::onState);
+    m_pending = waiting(recordPath);
+    m_upToDate = false;
+    m_thread->start();
+}
+
+void RecordForwarder::stop()
+{
+    if (!m_thread)
+        return;
+    disconnect(m_worker, nullptr, this, nullptr);
+    QMetaObject::invokeMethod(m_worker, &ForwarderWorker::finish, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_worker, &QObject::deleteLater, Qt::QueuedConnection);
+    m_thread->quit();
+    // A statement on a server gone silent may hold the thread until its
+    // timeouts; the program does not wait that long to end.
+    if (m_thread->wait(3000))
+        delete m_thread;
+    else
+        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    m_thread = nullptr;
+    m_worker = nullptr;
+}
+
+void RecordForwarder::recordWritten()
+{
+    ++m_pending;
+    m_upToDate = false;
+    emit wake();
+}
+
+void RecordForwarder::onState(const QString& text, qint64 pending, bool upToDate, bool changed)
+{
+    m_pending = pending;
+    m_upToDate = upToDate;
+    m_state = text;
+    if (changed)
+        emit stateChanged(text);
+}
+
+qint64 RecordForwarder::waiting(const QString& record)
+{
+    QFile f(record);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    qint64 cursor = readCursor(record);
+    if (cursor > f.size())
+        cursor = 0;
+    f.seek(cursor);
+    qint64 lines = 0;
+    while (!f.atEnd())
+        lines += f.read(1 << 20).count('\n');
+    return lines;
+}
+
+bool RecordForwarder::forwardBatch(const QString& record, RecordDatabase& database, Batch* batch,
+                                   QString* error)
+{
+    *batch = Batch();
+    QFile f(record);
+    if (!f.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("the record %1 cannot be read: %2").arg(record, f.errorString());
+        return false;
+    }
+    qint64 cursor = readCursor(record);
+    // A record put in the old one's place starts again from its beginning.
+    if (cursor > f.size())
+        cursor = 0;
+    f.seek(cursor);
+    QVector<QByteArray> lines;
+    qint64 end = cursor;
+    // Whole lines only: one without its LF is still being written.
+    while (lines.size() < BatchLines) {
+        const QByteArray line = f.readLine(1 << 20);
+        if (!line.endsWith('\n'))
+            break;
+        end += line.size();
+        const QByteArray text = line.trimmed();
+        if (!text.isEmpty())
+            lines.append(text);
+        ++batch->lines;
+    }
+    if (batch->lines == 0)
+        return true;
+    RecordDatabase::Sent sent;
+    if (!lines.isEmpty() && !database.send(lines, &sent, error))
+        return false;
+    batch->inserted = sent.inserted;
+    batch->duplicates = sent.duplicates;
+    batch->refused = int(sent.refused.size());
+    if (!sent.refused.isEmpty()) {
+        QFile rejected(rejectedPath(record));
+        QByteArray text;
+        for (const RecordDatabase::Refused& r : sent.refused) {
+            QJsonObject o{{"error", r.why}};
+            const QJsonDocument line = QJsonDocument::fromJson(r.line);
+            o.insert("record", line.isObject() ? QJsonValue(line.object())
+                                               : QJsonValue(QString::fromUtf8(r.line)));
+            text += QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+        }
+        if (!rejected.open(QIODevice::WriteOnly | QIODevice::Append) ||
+            rejected.write(text) != text.size() || !rejected.flush()) {
+            *error = QStringLiteral("%1 cannot be written: %2")
+                         .arg(rejected.fileName(), rejected.errorString());
+            return false;
+        }
+    }
+    return AtomicFile::write(cursorPath(record), QByteArray::number(end) + '\n', true, error);
+}
+
+#include "recordforwarder.moc"

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "databaseurl.h"
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QThread;
+class RecordDatabase;
+class ForwarderWorker;
+
+// The record's lines, forwarded to the factory's database after they are on
+// the disk (the local record stays the first and only write a unit waits
+// for). Lines not yet acknowledged are sent in batches, each in one
+// transaction, each line kept once by its id; then a cursor
+// (<record>.forwarded: the byte offset of the first line not yet in) moves
+// on, written whole, flushed and renamed. A kill between the commit and the
+// cursor sends those lines again, and the table still has one row each.
+// A line the server refuses goes to <record>.rejected with the server's
+// message and holds up nothing after it.
+//
+// The database is never on a line's path: the work, and the connection,
+// live in a thread of their own. A lost connection is closed and opened
+// again after 1 s, doubling to 60 s, with some jitter.
+class RecordForwarder : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit RecordForwarder(QObject* parent = nullptr);
+    ~RecordForwarder() override;
+
+    void start(const QString& recordPath, const DatabaseUrl& url);
+    // Lets the work under way end, for at most a few seconds.
+    void stop();
+    bool running() const { return m_thread != nullptr; }
+
+    // A line was appended to the record: it goes on its way.
+    void recordWritten();
+
+    // "database: up to date", "database: 12 records waiting (connection refused)"
+    QString state() const { return m_state; }
+    qint64 pending() const { return m_pending; }
+    bool upToDate() const { return m_upToDate; }
+
+    static QString cursorPath(const QString& record)
+    {
+        return record + QStringLiteral(".forwarded");
+    }
+    static QString rejectedPath(const QString& record)
+    {
+        return record + QStringLiteral(".rejected");
+    }
+
+    // What one batch did.
+    struct Batch {
+        int lines = 0;      // taken from the record
+        int inserted = 0;   // new rows
+        int duplicates = 0; // there already
+        int refused = 0;    // written to <record>.rejected
+    };
+    // Sends the next lines after the cursor and moves it: false when the
+    // connection failed (nothing moved). `lines` 0 means up to date. For the
+    // forwarder's thread, and for a catch-up from the command line.
+    [[nodiscard]] static bool forwardBatch(const QString& record, RecordDatabase& database,
+                                           Batch* batch, QString* error);
+    // Lines after the cursor.
+    static qint64 waiting(const QString& record);
+
+signals:
+    // Said once per change of state, with the count at that moment.
+    void stateChanged(const QString& text);
+    // Asks the worker for more, across the threads.
+    void wake();
+
+private:
+    void onState(const QString& text, qint64 pending, bool upToDate, bool changed);
+
+    QThread* m_thread = nullptr;
+    ForwarderWorker* m_worker = nullptr;
+    QString m_state;
+    qint64 m_pending = 0;
+    bool m_upToDate = false;
+};

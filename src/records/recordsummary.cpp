@@ -1,0 +1,239 @@
+#include "recordsummary.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QStringList>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The fields a summary needs, from one record line.
+struct Fields {
+    int schema = 0;
+    QByteArray station, slot, sha256, result;
+    bool hasSerial = false;
+    quint64 serial = 0;
+};
+
+// A quick read of the top level of a record as this program writes it;
+// false for anything else (escapes, odd spacing), which the full JSON
+// reader then takes.
+bool scan(const QByteArray& line, Fields* f)
+{
+    const char* p = line.constData();
+    const char* end = p + line.size();
+    if (p == end || *p != '{')
+        return false;
+    ++p;
+    int depth = 1;
+    while (p < end && depth > 0) {
+        if (depth == 1 && *p == '"') {
+            const char* keyEnd = static_cast<const char*>(memchr(p + 1, '"', size_t(end - p - 1)));
+            if (!keyEnd || keyEnd + 1 >= end || keyEnd[1] != ':')
+                return false;
+            const QByteArray key = QByteArray::fromRawData(p + 1, keyEnd - p - 1);
+            p = keyEnd + 2;
+            if (p < end && *p == '"') {
+                const char* valueEnd = p + 1;
+                while (valueEnd < end && *valueEnd != '"') {
+                    if (*valueEnd == '\\')
+                        return false;
+                    ++valueEnd;
+                }
+                if (valueEnd >= end)
+                    return false;
+                const QByteArray value(p + 1, valueEnd - p - 1);
+                if (key == "station")
+                    f->station = value;
+                else if (key == "slot")
+                    f->slot = value;
+                else if (key == "sha256")
+                    f->sha256 = value;
+                else if (key == "result")
+                    f->result = value;
+                p = valueEnd + 1;
+            } else if (key == "schema") {
+                f->schema = std::atoi(p);
+            } else if (key == "serial" && p < end && *p == '{') {
+                // {"number":1000,...}: the number alone, the rest as any nested value.
+                static const QByteArray number = "\"number\":";
+                const qsizetype at = line.indexOf(number, p - line.constData());
+                const qsizetype close = line.indexOf('}', p - line.constData());
+                if (at < 0 || close < at)
+                    return false;
+                f->hasSerial = true;
+                f->serial = std::strtoull(line.constData() + at + number.size(), nullptr, 10);
+            }
+            continue;
+        }
+        if (*p == '"') { // a string inside a nested value
+            ++p;
+            while (p < end && *p != '"') {
+                if (*p == '\\')
+                    return false;
+                ++p;
+            }
+        } else if (*p == '{' || *p == '[') {
+            ++depth;
+        } else if (*p == '}' || *p == ']') {
+            --depth;
+        }
+        ++p;
+    }
+    return depth == 0 && p == end;
+}
+
+bool parse(const QByteArray& line, Fields* f)
+{
+    if (scan(line, f))
+        return true;
+    QJsonParseError parsed{};
+    const QJsonObject o = QJsonDocument::fromJson(line, &parsed).object();
+    if (parsed.error != QJsonParseError::NoError)
+        return false;
+    f->schema = o.value(QLatin1String("schema")).toInt();
+    f->station = o.value(QLatin1String("station")).toString().toUtf8();
+    f->slot = o.value(QLatin1String("slot")).toString().toUtf8();
+    f->sha256 = o.value(QLatin1String("sha256")).toString().toUtf8();
+    f->result = o.value(QLatin1String("result")).toString().toUtf8();
+    const QJsonValue serial = o.value(QLatin1String("serial"))[QLatin1String("number")];
+    f->hasSerial = serial.isDouble();
+    f->serial = quint64(serial.toInteger());
+    return true;
+}
+
+} // namespace
+
+bool RecordSummary::add(const Entry& e)
+{
+    if (e.result != QLatin1String("pass") && e.result != QLatin1String("fail") &&
+        e.result != QLatin1String("interrupted"))
+        return false;
+    const QString id = e.station + QLatin1Char('\n') + e.slot + QLatin1Char('\n') + e.sha256;
+    auto it = m_rowOf.find(id);
+    if (it == m_rowOf.end()) {
+        it = m_rowOf.insert(id, int(rows.size()));
+        rows.append({Key{e.station, e.slot, e.sha256}, Counts()});
+    }
+    Counts& c = rows[*it].second;
+    for (Counts* counts : {&c, &total}) {
+        if (e.result == QLatin1String("pass"))
+            ++counts->pass;
+        else if (e.result == QLatin1String("fail"))
+            ++counts->fail;
+        else
+            ++counts->interrupted;
+    }
+    if (e.serial) {
+        auto s = m_serialOf.find(e.sha256);
+        if (s == m_serialOf.end()) {
+            s = m_serialOf.insert(e.sha256, int(serials.size()));
+            serials.append({e.sha256, Serials{*e.serial, *e.serial, {}}});
+        }
+        Serials& n = serials[*s].second;
+        n.lowest = qMin(n.lowest, *e.serial);
+        n.highest = qMax(n.highest, *e.serial);
+        int& passes = n.passes[*e.serial];
+        if (e.result == QLatin1String("pass"))
+            ++passes;
+    }
+    return true;
+}
+
+bool RecordSummary::read(const QString& path, RecordSummary* summary, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1 could not be opened: %2.").arg(path, file.errorString());
+        return false;
+    }
+    *summary = RecordSummary();
+    const auto take = [&](const QByteArray& line) {
+        Fields f;
+        if (!parse(line, &f) || f.schema < 1 ||
+            !summary->add({QString::fromUtf8(f.station), QString::fromUtf8(f.slot),
+                           QString::fromUtf8(f.sha256), QString::fromUtf8(f.result),
+                           f.hasSerial ? std::optional<quint64>(f.serial) : std::nullopt}))
+            ++summary->unreadable;
+    };
+    // A block at a time, cut into lines without copying each one.
+    QByteArray block;
+    qsizetype start = 0;
+    for (;;) {
+        const QByteArray more = file.read(1 << 20);
+        block = block.mid(start) + more;
+        start = 0;
+        qsizetype end;
+        while ((end = block.indexOf('\n', start)) >= 0 ||
+               (more.isEmpty() && start < block.size())) {
+            if (end < 0)
+                end = block.size();
+            const QByteArray line =
+                QByteArray::fromRawData(block.constData() + start, end - start).trimmed();
+            if (!line.isEmpty())
+                take(line);
+            start = end + 1;
+        }
+        if (more.isEmpty())
+            break;
+    }
+    return true;
+}
+
+QString RecordSummary::toText() const
+{
+    QStringList lines;
+    lines << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                 .arg(QStringLiteral("station").leftJustified(16))
+                 .arg(QStringLiteral("slot").leftJustified(28))
+                 .arg(QStringLiteral("file").leftJustified(12))
+                 .arg(QStringLiteral("pass"), 6)
+                 .arg(QStringLiteral("fail"), 6)
+                 .arg(QStringLiteral("interrupted"), 11);
+    for (const auto& [key, c] : rows) {
+        lines << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                     .arg(key.station.leftJustified(16))
+                     .arg(key.slot.leftJustified(28))
+                     .arg(key.sha256.left(12).leftJustified(12))
+                     .arg(c.pass, 6)
+                     .arg(c.fail, 6)
+                     .arg(c.interrupted, 11);
+    }
+    lines << QStringLiteral("%1 %2 %3 %4")
+                 .arg(QStringLiteral("all").leftJustified(58))
+                 .arg(total.pass, 6)
+                 .arg(total.fail, 6)
+                 .arg(total.interrupted, 11);
+    for (const auto& [sha256, n] : serials) {
+        lines << QStringLiteral("serial numbers of %1: %2 to %3, %4 used")
+                     .arg(sha256.left(12))
+                     .arg(n.lowest)
+                     .arg(n.highest)
+                     .arg(n.passes.size());
+        QVector<quint64> twice;
+        for (auto it = n.passes.begin(); it != n.passes.end(); ++it) {
+            if (it.value() > 1)
+                twice.append(it.key());
+        }
+        std::sort(twice.begin(), twice.end());
+        if (twice.isEmpty())
+            continue;
+        QStringList named;
+        for (quint64 number : twice.mid(0, 20))
+            named << QStringLiteral("%1 (%2 passes)").arg(number).arg(n.passes.value(number));
+        if (twice.size() > 20)
+            named << QStringLiteral("and %1 more").arg(twice.size() - 20);
+        lines << QStringLiteral("  named by more than one pass: %1")
+                     .arg(named.join(QStringLiteral(", ")));
+    }
+    if (unreadable > 0)
+        lines
+            << (unreadable == 1
+                    ? QStringLiteral("1 line is no record and was left out.")
+                    : QStringLiteral("%1 lines are no record and were left out.").arg(unreadable));
+    return lines.join(QLatin1Char('\n'));
+}

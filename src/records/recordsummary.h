@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QHash>
+#include <QPair>
+#include <QString>
+#include <QVector>
+#include <optional>
+
+// Pass and fail counts from a station's records, per station, slot and file
+// digest, and the serial numbers each build went out with: the lowest, the
+// highest, how many, and any number that more than one pass names. Fed from
+// a record file or from the factory's database alike.
+struct RecordSummary {
+    struct Counts {
+        int pass = 0;
+        int fail = 0;
+        int interrupted = 0;
+    };
+    struct Key {
+        QString station, slot, sha256;
+        bool operator==(const Key& o) const
+        {
+            return station == o.station && slot == o.slot && sha256 == o.sha256;
+        }
+    };
+    struct Serials {
+        quint64 lowest = 0;
+        quint64 highest = 0;
+        QHash<quint64, int> passes; // per number used, the passes that name it
+    };
+    // One unit's record, as far as the summary needs it.
+    struct Entry {
+        QString station, slot, sha256, result;
+        std::optional<quint64> serial;
+    };
+
+    QVector<QPair<Key, Counts>> rows; // in order of first appearance
+    Counts total;
+    QVector<QPair<QString, Serials>> serials; // per digest, in order of first appearance
+    int unreadable = 0;                       // lines that are no record
+
+    // False for a result other than pass, fail or interrupted.
+    bool add(const Entry& entry);
+    static bool read(const QString& path, RecordSummary* summary, QString* error);
+    QString toText() const;
+
+private:
+    QHash<QString, int> m_rowOf;    // by station, slot and digest
+    QHash<QString, int> m_serialOf; // by digest
+};

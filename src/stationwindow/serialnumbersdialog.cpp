@@ -1,0 +1,167 @@
+#include "serialnumbersdialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+SerialNumbersDialog::SerialNumbersDialog(const StationSetup& setup, const QString& statePath,
+                                         QWidget* parent)
+    : QDialog(parent), m_statePath(statePath)
+{
+    setWindowTitle(tr("Serial Numbers"));
+    QString why;
+    m_kept = UnitNumbering::readNextSerial(statePath, &why);
+    const std::optional<SerialFormat> format =
+        setup.serial.isEmpty() ? std::nullopt : SerialFormat::parse(setup.serial, &why);
+
+    m_on = new QCheckBox(tr("&Put a serial number of its own into every unit"), this);
+    m_on->setObjectName(QStringLiteral("on"));
+    m_on->setChecked(format.has_value());
+    const auto digits = new QRegularExpressionValidator(QRegularExpression("[0-9]{0,20}"), this);
+    m_address = new QLineEdit(format ? ImagePatch::hexAddress(format->address) : QString(), this);
+    m_address->setObjectName(QStringLiteral("address"));
+    m_address->setPlaceholderText(QStringLiteral("0x040E"));
+    m_address->setToolTip(tr("Where the firmware keeps its serial number: the firmware's "
+                             "linker map names the address."));
+    m_size = new QSpinBox(this);
+    m_size->setObjectName(QStringLiteral("size"));
+    m_size->setRange(1, 20);
+    m_size->setSuffix(tr(" bytes"));
+    m_size->setValue(format ? format->size : 4);
+    m_format = new QComboBox(this);
+    m_format->setObjectName(QStringLiteral("format"));
+    m_format->addItem(tr("Little-endian binary (le)"), QStringLiteral("le"));
+    m_format->addItem(tr("Big-endian binary (be)"), QStringLiteral("be"));
+    m_format->addItem(tr("Packed BCD, big-endian (bcd)"), QStringLiteral("bcd"));
+    m_format->addItem(tr("ASCII digits, zero-padded (ascii)"), QStringLiteral("ascii"));
+    if (format)
+        m_format->setCurrentIndex(int(format->encoding));
+    m_start = new QLineEdit(QString::number(setup.serialStart), this);
+    m_start->setObjectName(QStringLiteral("start"));
+    m_start->setValidator(digits);
+    m_step = new QLineEdit(QString::number(setup.serialStep), this);
+    m_step->setObjectName(QStringLiteral("step"));
+    m_step->setValidator(digits);
+    m_end = new QLineEdit(setup.serialEnd, this);
+    m_end->setObjectName(QStringLiteral("end"));
+    m_end->setValidator(digits);
+    m_end->setPlaceholderText(tr("none"));
+    m_next = new QLineEdit(m_kept ? QString::number(*m_kept) : QString(), this);
+    m_next->setObjectName(QStringLiteral("next"));
+    m_next->setValidator(digits);
+    m_next->setPlaceholderText(tr("the first number, as nothing is kept yet"));
+    m_next->setToolTip(tr("Kept in %1. It can be raised, never lowered: a number handed out "
+                          "once is never handed out again.")
+                           .arg(statePath));
+    m_error = new QLabel(this);
+    m_error->setObjectName(QStringLiteral("error"));
+    m_error->setWordWrap(true);
+    QPalette warn = m_error->palette();
+    warn.setColor(QPalette::WindowText, QColor(0x9b, 0x1c, 0x1c));
+    m_error->setPalette(warn);
+
+    auto* form = new QFormLayout;
+    form->addRow(tr("&Address:"), m_address);
+    form->addRow(tr("Si&ze:"), m_size);
+    form->addRow(tr("&Format:"), m_format);
+    form->addRow(tr("&First number:"), m_start);
+    form->addRow(tr("S&tep:"), m_step);
+    form->addRow(tr("&Last number:"), m_end);
+    form->addRow(tr("&Next number:"), m_next);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &SerialNumbersDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_on);
+    layout->addLayout(form);
+    layout->addWidget(m_error);
+    layout->addWidget(buttons);
+    connect(m_on, &QCheckBox::toggled, this, &SerialNumbersDialog::updateEnabled);
+    updateEnabled();
+}
+
+void SerialNumbersDialog::updateEnabled()
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{m_address, m_size, m_format, m_start, m_step,
+                                                      m_end, m_next})
+        w->setEnabled(m_on->isChecked());
+}
+
+void SerialNumbersDialog::accept()
+{
+    m_raised.reset();
+    if (!m_on->isChecked()) {
+        QDialog::accept();
+        return;
+    }
+    const auto refuse = [this](const QString& why, QWidget* field) {
+        m_error->setText(why);
+        field->setFocus();
+    };
+    QString why;
+    const QString serial = QStringLiteral("%1:%2:%3")
+                               .arg(m_address->text().trimmed())
+                               .arg(m_size->value())
+                               .arg(m_format->currentData().toString());
+    const auto format = SerialFormat::parse(serial, &why);
+    if (!format)
+        return refuse(tr("The address is hexadecimal, such as 0x040E, and ASCII digits take up "
+                         "to 20 bytes, the other formats up to 8."),
+                      m_address);
+    bool ok = false;
+    const quint64 start = m_start->text().toULongLong(&ok);
+    if (!ok)
+        return refuse(tr("The first number is a whole number."), m_start);
+    const quint64 step = m_step->text().toULongLong(&ok);
+    if (!ok || step < 1)
+        return refuse(tr("The step is a whole number from 1."), m_step);
+    if (!m_end->text().isEmpty()) {
+        const quint64 end = m_end->text().toULongLong(&ok);
+        if (!ok || end < start)
+            return refuse(tr("The last number is empty, or no lower than the first."), m_end);
+        if (end > format->largest())
+            return refuse(tr("%1 bytes in this format hold numbers up to %2.")
+                              .arg(format->size)
+                              .arg(format->largest()),
+                          m_end);
+    }
+    if (start > format->largest())
+        return refuse(tr("%1 bytes in this format hold numbers up to %2.")
+                          .arg(format->size)
+                          .arg(format->largest()),
+                      m_start);
+    if (!m_next->text().isEmpty()) {
+        const quint64 next = m_next->text().toULongLong(&ok);
+        if (!ok || (m_kept && next < *m_kept))
+            return refuse(tr("The next number can be raised, never lowered below %1: the "
+                             "numbers below it have been handed out.")
+                              .arg(m_kept.value_or(0)),
+                          m_next);
+        if (!m_kept || next > *m_kept)
+            m_raised = next;
+    }
+    QDialog::accept();
+}
+
+void SerialNumbersDialog::applyTo(StationSetup* setup) const
+{
+    if (!m_on->isChecked()) {
+        setup->serial.clear();
+        return;
+    }
+    setup->serial = QStringLiteral("%1:%2:%3")
+                        .arg(m_address->text().trimmed())
+                        .arg(m_size->value())
+                        .arg(m_format->currentData().toString());
+    setup->serialStart = m_start->text().toULongLong();
+    setup->serialStep = m_step->text().toULongLong();
+    setup->serialEnd = m_end->text();
+}

@@ -1,0 +1,270 @@
+// Records forwarded to a real PostgreSQL server of the test's own: a server
+// that is down, that goes away mid-run, a kill between the commit and the
+// cursor, a line the server refuses, three stations at once. Each ends with
+// exactly one row per record line.
+
+#include "coresupport.h"
+#include "records/databaseurl.h"
+#include "records/recordforwarder.h"
+#include "station/unitrecord.h"
+
+#include <QFile>
+#include <QJsonObject>
+#include <QSet>
+#include <QSignalSpy>
+#include <csignal>
+
+using namespace TestSupport;
+
+namespace {
+
+PostgresServer& server()
+{
+    static PostgresServer instance;
+    return instance;
+}
+
+// Units of a station, `count` of them, appended to `path` as a station does.
+void appendUnits(const QString& path, int count, const QString& station = "bench-1")
+{
+    RecordFile file;
+    QString why;
+    QVERIFY2(file.open(path, &why), qPrintable(why));
+    for (int i = 0; i < count; ++i) {
+        UnitRecord r;
+        r.id = QUuid::createUuid();
+        r.station = station;
+        r.slot = "/dev/serial/by-id/usb-Tarvel_IR-if00-port0";
+        r.device = "/dev/ttyUSB0";
+        r.file = "/srv/firmware/unit-4.2.s19";
+        r.sha256 = QString(64, 'c');
+        r.lines = 61;
+        r.linesSent = 61;
+        r.started = r.ended = QDateTime::currentDateTime();
+        r.result = i % 5 == 4 ? "fail" : "pass";
+        r.own.hasSerial = true;
+        r.own.serial = 1000 + quint64(i);
+        r.own.serialPatch = {0x40E, QByteArray(4, '\0')};
+        QVERIFY(file.append(r, &why));
+    }
+}
+
+QSet<QString> idsIn(const QStringList& records)
+{
+    QSet<QString> ids;
+    for (const QString& path : records) {
+        for (const QJsonObject& r : TestSupport::records(path))
+            ids.insert(r["id"].toString());
+    }
+    return ids;
+}
+
+// The ids in the table, each as often as it is there.
+QStringList idsInTable(const QString& database)
+{
+    return server().query(database, "SELECT id FROM units ORDER BY id");
+}
+
+bool oneRowEach(const QString& database, const QStringList& records)
+{
+    const QStringList rows = idsInTable(database);
+    const QSet<QString> distinct(rows.begin(), rows.end());
+    return rows.size() == distinct.size() && distinct == idsIn(records);
+}
+
+DatabaseUrl urlOf(const QString& text)
+{
+    QString why;
+    return *DatabaseUrl::parse(text, &why);
+}
+
+} // namespace
+
+class DatabaseTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QString why;
+        if (!server().prepare(&why))
+            QSKIP(qPrintable(why));
+    }
+    void init() { resetCoreSeams(); }
+
+    void serverDownThenUp();
+    void serverGoneMidRunAndBack();
+    void killBetweenCommitAndCursor();
+    void refusedLineHoldsUpNothing();
+    void threeStationsOneDatabase();
+};
+
+// Down when the station starts: the lines wait, and go once it is up.
+void DatabaseTest::serverDownThenUp()
+{
+    if (server().running())
+        QVERIFY(server().stop());
+    const QString record = tempFolder() + "/down.jsonl";
+    appendUnits(record, 3);
+    RecordForwarder forwarder;
+    QStringList said;
+    connect(&forwarder, &RecordForwarder::stateChanged, this,
+            [&](const QString& text) { said << text; });
+    forwarder.start(record, urlOf(server().url()));
+    QVERIFY(waitFor([&] { return !said.isEmpty(); }, 5000));
+    QVERIFY2(said.first().startsWith("database: 3 records waiting ("), qPrintable(said.first()));
+    appendUnits(record, 2);
+    forwarder.recordWritten();
+    forwarder.recordWritten();
+    QVERIFY(server().start());
+    QVERIFY(waitFor([&] { return forwarder.upToDate(); }, 15000));
+    QCOMPARE(said.last(), QStringLiteral("database: up to date"));
+    QVERIFY(oneRowEach("postgres", {record}));
+    QCOMPARE(forwarder.pending(), 0);
+    // The serial number has a column of its own.
+    QCOMPARE(server().query("postgres", "SELECT min(serial), max(serial) FROM units"),
+             QStringList{"1000|1002"});
+}
+
+// The server goes away mid-run and comes back: the driver does not
+// reconnect by itself; the forwarder does.
+void DatabaseTest::serverGoneMidRunAndBack()
+{
+    QVERIFY(server().running() || server().start());
+    const QString url = server().url("gone");
+    const QString record = tempFolder() + "/gone.jsonl";
+    appendUnits(record, 2);
+    RecordForwarder forwarder;
+    forwarder.start(record, urlOf(url));
+    QVERIFY(waitFor([&] { return forwarder.upToDate(); }, 10000));
+    QVERIFY(server().stop());
+    for (int i = 0; i < 4; ++i) {
+        appendUnits(record, 1);
+        forwarder.recordWritten();
+        pump(200);
+    }
+    QVERIFY(waitFor([&] { return forwarder.state().contains("records waiting"); }, 5000));
+    QVERIFY(server().start());
+    QVERIFY(waitFor([&] { return forwarder.upToDate(); }, 15000));
+    QVERIFY(oneRowEach("gone", {record}));
+    QCOMPARE(idsInTable("gone").size(), 6);
+}
+
+// Killed after the commit and before the cursor moved: the lines go again,
+// and the table keeps one row each.
+void DatabaseTest::killBetweenCommitAndCursor()
+{
+    QVERIFY(server().running() || server().start());
+    const QString url = server().url("killed");
+    const QString record = tempFolder() + "/killed.jsonl";
+    appendUnits(record, 6);
+    QProcess forward;
+    forward.start(FIRMWARE_UPLOAD_PATH, {"--forward", record, "--database", url});
+    QVERIFY(forward.waitForFinished(20000));
+    QCOMPARE(forward.exitCode(), 0);
+    QVERIFY2(forward.readAllStandardError().contains(": 6 sent, 0 there already; up to date"),
+             "first catch-up");
+    // What a kill right after the commit leaves: the cursor where it was.
+    writeFile("killed.jsonl.forwarded", "0\n");
+    appendUnits(record, 1);
+    forward.start(FIRMWARE_UPLOAD_PATH, {"--forward", record, "--database", url});
+    QVERIFY(forward.waitForFinished(20000));
+    const QByteArray said = forward.readAllStandardError();
+    QCOMPARE(forward.exitCode(), 0);
+    QVERIFY2(said.contains(": 1 sent, 6 there already; up to date"), said.constData());
+    QVERIFY(oneRowEach("killed", {record}));
+
+    // A server that cannot be reached: exit status 1, and the password
+    // written into the URI is never shown.
+    forward.start(FIRMWARE_UPLOAD_PATH, {"--forward", record, "--database",
+                                         "postgresql://tester:s3cret@/killed?host=/nonexistent"});
+    QVERIFY(forward.waitForFinished(20000));
+    const QByteArray failed = forward.readAllStandardError();
+    QCOMPARE(forward.exitCode(), 1);
+    QVERIFY2(failed.contains("the database postgresql://tester@/killed?host=/nonexistent: "),
+             failed.constData());
+    QVERIFY(!failed.contains("s3cret"));
+}
+
+// A line the server refuses (a station name too long for its column) goes
+// to .rejected with the server's message; the lines after it go in.
+void DatabaseTest::refusedLineHoldsUpNothing()
+{
+    QVERIFY(server().running() || server().start());
+    const QString url = server().url("refused");
+    const QString record = tempFolder() + "/refused.jsonl";
+    appendUnits(record, 2);
+    appendUnits(record, 1, QString(300, 'x'));
+    appendUnits(record, 3);
+    RecordForwarder forwarder;
+    forwarder.start(record, urlOf(url));
+    QVERIFY(waitFor([&] { return forwarder.upToDate(); }, 10000));
+    const QVector<QJsonObject> rejected = records(RecordForwarder::rejectedPath(record));
+    QCOMPARE(rejected.size(), 1);
+    QVERIFY2(rejected[0]["error"].toString().contains("too long"),
+             qPrintable(rejected[0]["error"].toString()));
+    QCOMPARE(rejected[0]["record"]["station"].toString().size(), 300);
+    QStringList expected = idsIn({record}).values();
+    expected.removeOne(rejected[0]["record"]["id"].toString());
+    expected.sort();
+    QCOMPARE(idsInTable("refused"), expected);
+}
+
+// Three stations flash units into one database; the summary across them
+// counts each unit once, and names the serial numbers.
+void DatabaseTest::threeStationsOneDatabase()
+{
+    QVERIFY(server().running() || server().start());
+    const QString url = server().url("factory");
+    const QString firmware = tempFolder() + "/three.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 20), firmware));
+    VirtualUnit units[3];
+    QProcess stations[3];
+    QStringList records;
+    for (int i = 0; i < 3; ++i) {
+        const QString device =
+            units[i].start(0, {"--prompt-interval", "50", "--next-unit-after", "300"});
+        records << tempFolder() + QStringLiteral("/station%1.jsonl").arg(i);
+        stations[i].start(FIRMWARE_UPLOAD_PATH,
+                          {firmware, "--station", "-q", "-p", device, "--next-after", "0.2",
+                           "--station-name", QStringLiteral("bench-%1").arg(i), "--record",
+                           records[i], "--serial", "0x20:4", "--serial-start",
+                           QString::number(100 * (i + 1)), "--database", url});
+    }
+    QVERIFY(waitFor(
+        [&] {
+            return std::all_of(records.begin(), records.end(), [](const QString& r) {
+                return TestSupport::records(r).size() >= 3;
+            });
+        },
+        30000));
+    for (QProcess& p : stations) {
+        ::kill(pid_t(p.processId()), SIGTERM);
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(p.exitCode(), 143);
+    }
+    // Lines the stations had no time for go with a catch-up.
+    QProcess forward;
+    forward.start(FIRMWARE_UPLOAD_PATH,
+                  QStringList{"--forward"} + records + QStringList{"--database", url});
+    QVERIFY(forward.waitForFinished(20000));
+    QCOMPARE(forward.exitCode(), 0);
+    QVERIFY(oneRowEach("factory", records));
+
+    QProcess summary;
+    summary.start(FIRMWARE_UPLOAD_PATH, {"--summary", url, "--since", "2000-01-01"});
+    QVERIFY(summary.waitForFinished(20000));
+    const QString text = QString::fromUtf8(summary.readAllStandardOutput());
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(text.contains(QStringLiteral("bench-%1 ").arg(i)), qPrintable(text));
+    QVERIFY2(text.contains("serial numbers of "), qPrintable(text));
+    summary.start(FIRMWARE_UPLOAD_PATH, {"--summary", url, "--station", "bench-1"});
+    QVERIFY(summary.waitForFinished(20000));
+    const QString one = QString::fromUtf8(summary.readAllStandardOutput());
+    QVERIFY2(one.contains("bench-1 ") && !one.contains("bench-0 ") && one.contains(": 200 to 20"),
+             qPrintable(one));
+}
+
+CORE_TEST_MAIN(DatabaseTest)
+#include "tst_database.moc"
