@@ -3,7 +3,7 @@
 # removes it again. Needs root (or sudo); CI runs it after the tests.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-packages+=(dpkg-dev desktop-file-utils appstream lintian)
+packages+=(dpkg-dev desktop-file-utils appstream lintian systemd adduser)
 install_missing
 build_all
 
@@ -34,6 +34,12 @@ for page in firmware-loader firmware-station firmware-upload firmware-loader-vir
     man -l /usr/share/man/man1/$page.1.gz > /dev/null
 done
 test -s /usr/share/doc/tarvel-firmware-loader/copyright
+test -s /usr/share/doc/tarvel-firmware-loader/examples/bench.conf
+# The station service: its unit as systemd reads it, and the system user it
+# runs as, in the group serial adaptors belong to.
+systemd-analyze verify /usr/lib/systemd/system/firmware-station@.service
+id -nG firmware-station | grep -qw dialout
+test -d /etc/firmware-station
 
 "${sudo[@]}" dpkg -r tarvel-firmware-loader
 trap - EXIT

@@ -12,8 +12,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 # window manager; srecord judges the file check; the fuzz targets need
 # clang's libFuzzer.
 # A real PostgreSQL server (in a folder of the test's own, on a Unix socket)
-# takes the forwarded records.
-packages+=(xvfb xauth xdotool openbox x11-utils srecord clang libclang-rt-14-dev postgresql)
+# takes the forwarded records; promtool, node_exporter and systemd-analyze
+# judge the service's metrics and unit.
+packages+=(xvfb xauth xdotool openbox x11-utils srecord clang libclang-rt-14-dev postgresql
+           prometheus prometheus-node-exporter systemd)
 
 install_missing
 build_all

@@ -2,6 +2,7 @@
 // simulated units behind links that come and go: what the tiles say, what
 // the record says, and what a restart brings back.
 
+#include "service/stationconfig.h"
 #include "station/stationslot.h"
 #include "stationwindow/serialnumbersdialog.h"
 #include "stationwindow/slottile.h"
@@ -176,10 +177,18 @@ void StationWindowTest::slotsRestoredAfterARestart()
     QVERIFY(again.firmwareSummary().startsWith("kept.s19"));
     // The pinned digest came back too, and stops the start.
     ScriptedBoxes boxes;
+    QString why;
     QVERIFY(!again.start());
     QVERIFY2(boxes.texts().value(0).contains("not the build meant"),
              qPrintable(boxes.texts().value(0)));
     QVERIFY(again.setPinnedDigest(QString()));
+    // The bench as a config a service reads back whole.
+    QVERIFY(again.exportConfig(tempFolder() + "/kept.conf", &why));
+    const auto exported = StationConfig::read(tempFolder() + "/kept.conf", &why);
+    QVERIFY2(exported, qPrintable(why));
+    QCOMPARE(exported->find("ports")->value, missing + ", " + tempFolder() + "/usb-C1");
+    QCOMPARE(exported->find("record")->value, record);
+    QCOMPARE(exported->find("file")->value, firmware);
     // A device that is not there is a slot waiting for its adaptor.
     QVERIFY(again.start());
     pump(600);

@@ -20,9 +20,13 @@ void ProgressLines::draw(const QStringList& lines)
     }
 }
 
-void ProgressLines::say(const QString& text)
+void ProgressLines::say(const QString& text, Journal::Level level)
 {
-    std::fputs(qPrintable(text + QLatin1Char('\n')), stderr);
+    const QByteArray prefix = Journal::prefix(level);
+    QByteArray out;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        out += prefix + line.toLocal8Bit() + '\n';
+    std::fputs(out.constData(), stderr);
     std::fflush(stderr);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../service/journal.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,7 +13,8 @@ public:
     // Over the previous drawing; an empty list clears it.
     void draw(const QStringList& lines);
     // A line that stays: printed above the progress, which is drawn anew.
-    static void say(const QString& text);
+    // Under the journal each line carries `level`.
+    static void say(const QString& text, Journal::Level level = Journal::Level::Info);
     // "1:05" for a number of seconds.
     static QString minutes(double seconds);
 

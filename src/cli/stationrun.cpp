@@ -15,7 +15,10 @@ StationRun::StationRun(Station& station, bool quiet, QObject* parent)
     connect(&m_station, &Station::unitRecorded, this, &StationRun::onUnit);
     connect(&m_station, &Station::newUnitsRefused, this, &StationRun::onRefused);
     connect(&m_station, &Station::stopped, this, &StationRun::onStopped);
-    connect(&m_station, &Station::databaseChanged, this, &StationRun::say);
+    connect(&m_station, &Station::databaseChanged, this, [this](const QString& state) {
+        say(state, state.endsWith(QLatin1String("up to date")) ? Journal::Level::Info
+                                                               : Journal::Level::Warning);
+    });
 }
 
 void StationRun::start()
@@ -38,11 +41,11 @@ void StationRun::interrupt(int signalNumber)
     m_station.interrupt(TerminationSignals::name(signalNumber));
 }
 
-void StationRun::say(const QString& text)
+void StationRun::say(const QString& text, Journal::Level level)
 {
     if (m_live)
         m_progress.draw({});
-    ProgressLines::say(text);
+    ProgressLines::say(text, level);
     if (m_live)
         draw();
 }
@@ -86,12 +89,15 @@ void StationRun::onUnit(StationSlot* slot, const UnitRecord& r)
                    .arg(r.linesSent)
                    .arg(r.lines);
     }
-    say(line);
+    const bool warn = r.result == QLatin1String("fail") || !r.warning.isEmpty();
+    say(line, warn ? Journal::Level::Warning : Journal::Level::Info);
 }
 
 void StationRun::onRefused(const QString& why)
 {
-    say(QStringLiteral("firmware-upload: %1").arg(why));
+    say(QStringLiteral("firmware-upload: %1").arg(why),
+        m_station.stopReason() == Station::Stop::NumbersUsedUp ? Journal::Level::Warning
+                                                               : Journal::Level::Error);
     // Nothing more can happen here: the run ends once uploads under way are
     // done. Numbers used up end a batch as it should end.
     switch (m_station.stopReason()) {

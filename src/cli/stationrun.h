@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../service/journal.h"
 #include "progresslines.h"
 
 #include <QObject>
@@ -34,7 +35,7 @@ private:
     void onRefused(const QString& why);
     void onStopped();
     void draw();
-    void say(const QString& text);
+    void say(const QString& text, Journal::Level level = Journal::Level::Info);
     QString progressLine(const StationSlot* slot) const;
 
     Station& m_station;

@@ -7,6 +7,9 @@
 #include "../serial/applicationtitle.h"
 #include "../serial/portresolver.h"
 #include "../serial/portsettingsstore.h"
+#include "../service/stationconfig.h"
+#include "../service/stationmetrics.h"
+#include "../service/systemdnotifier.h"
 #include "../station/station.h"
 #include "../upload/firmwarefile.h"
 #include "../upload/transcript.h"
@@ -31,9 +34,13 @@
 
 namespace {
 
-void say(const QString& text)
+// What the command itself says about its run is an error; the rest is told
+// with its level.
+void say(const QString& text, std::optional<Journal::Level> level = std::nullopt)
 {
-    ProgressLines::say(text);
+    ProgressLines::say(text, level.value_or(text.startsWith(QLatin1String("firmware-upload: "))
+                                                ? Journal::Level::Error
+                                                : Journal::Level::Info));
 }
 
 } // namespace
@@ -55,6 +62,7 @@ struct UploadCommand::Settings {
     QDateTime since;       // --summary of a database: units ended since
     QString stationFilter; // --summary: this station's units only
     QString database;      // --database
+    QString metricsPath;   // --metrics
     bool forward = false;
     QStringList records; // --forward
     bool station = false;
@@ -173,7 +181,15 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
                    "exit.");
     const QCommandLineOption since(
         "since", "--summary of a database: units ended since DATE (such as 2026-12-08).", "DATE");
-    parser.addOptions({database, forward, since});
+    const QCommandLineOption config(
+        "config",
+        "--station: the bench's settings from the [Station] group of an INI FILE; the "
+        "command line wins.",
+        "FILE");
+    const QCommandLineOption metrics(
+        "metrics", "--station: keep FILE.prom up to date for node_exporter's textfile collector.",
+        "FILE");
+    parser.addOptions({database, forward, since, config, metrics});
     parser.addOptions({port,         settings,   handshaking, timeout,     maxResends, report,
                        log,          check,      force,       repeat,      quiet,      verbose,
                        addressRange, sha256,     listPorts,   json,        doctor,     station,
@@ -209,8 +225,67 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
         std::printf("firmware-upload %s\n", LOADER_VERSION);
         return Success;
     }
-    auto usage = [](const QString& why) {
-        say(QStringLiteral("firmware-upload: %1\nTry firmware-upload --help.").arg(why));
+    // A value that came from the config file is named by its file and line.
+    QHash<QString, QString> fromConfig; // option -> "bench.conf:7: timeout"
+    if (parser.isSet(config)) {
+        if (!parser.isSet(station)) {
+            say(QStringLiteral("firmware-upload: --config goes with --station\nTry "
+                               "firmware-upload --help."),
+                Journal::Level::Error);
+            return UsageError;
+        }
+        QString why;
+        const auto file = StationConfig::read(parser.value(config), &why);
+        if (!file) {
+            say(QStringLiteral("firmware-upload: %1").arg(why), Journal::Level::Error);
+            return UsageError;
+        }
+        // Before the command line's own, whose values are the ones taken.
+        QStringList given;
+        for (const StationConfig::Entry& e : file->entries) {
+            const QString where = file->where(e);
+            if (e.key == QLatin1String("file")) {
+                if (parser.positionalArguments().isEmpty())
+                    words << e.value;
+            } else if (e.key == QLatin1String("ports")) {
+                if (parser.isSet(port))
+                    continue;
+                for (const QString& p : e.value.split(QLatin1Char(','), Qt::SkipEmptyParts))
+                    given << QStringLiteral("--port") << p.trimmed();
+                fromConfig.insert(QStringLiteral("port"), where);
+            } else if (e.key == QLatin1String("force") || e.key == QLatin1String("quiet")) {
+                const QString v = e.value.toLower();
+                if (v != QLatin1String("true") && v != QLatin1String("false")) {
+                    say(QStringLiteral("firmware-upload: %1: \"%2\" is not true or false")
+                            .arg(where, elided(e.value)),
+                        Journal::Level::Error);
+                    return UsageError;
+                }
+                if (v == QLatin1String("true"))
+                    given << QStringLiteral("--") + e.key;
+            } else {
+                const QString option =
+                    e.key == QLatin1String("name") ? QStringLiteral("station-name") : e.key;
+                given << QStringLiteral("--") + option << e.value;
+                fromConfig.insert(option, where);
+            }
+        }
+        words = words.mid(0, 1) + given + words.mid(1);
+        if (!parser.parse(words)) {
+            say(QStringLiteral("firmware-upload: %1: %2").arg(file->path, parser.errorText()),
+                Journal::Level::Error);
+            return UsageError;
+        }
+    }
+    auto usage = [&fromConfig](const QString& why) {
+        QString where;
+        for (auto it = fromConfig.begin(); it != fromConfig.end(); ++it) {
+            if (why.contains(QStringLiteral("--") + it.key()) ||
+                (it.key() == QLatin1String("port") && why.contains(QLatin1String("port"))))
+                where = it.value() + QStringLiteral(": ");
+        }
+        say(QStringLiteral("firmware-upload: %1%2\nTry firmware-upload --help.").arg(where, why),
+            Journal::Level::Error);
         return int(UsageError);
     };
     s->listPorts = parser.isSet(listPorts);
@@ -260,6 +335,9 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
     if (!needsFile && !files.isEmpty())
         return usage(QStringLiteral("--list-ports, --doctor and --summary take no firmware file"));
     s->recordPath = parser.value(record);
+    s->metricsPath = parser.value(metrics);
+    if (!s->metricsPath.isEmpty() && !s->station)
+        return usage(QStringLiteral("--metrics goes with --station"));
     if (!s->recordPath.isEmpty() && !s->station)
         return usage(QStringLiteral("--record goes with --station (--report records one run)"));
     if (s->station && (s->check || parser.isSet(repeat) || parser.isSet(report)))
@@ -542,11 +620,37 @@ int UploadCommand::startStation()
     }
     for (const QString& port : s.ports)
         m_station->addSlot(port);
+    if (!s.metricsPath.isEmpty()) {
+        // Written once now, like every output, so a bad path costs no unit.
+        m_metrics = std::make_unique<StationMetrics>(*m_station, s.metricsPath);
+        if (!m_metrics->write(&why)) {
+            say(QStringLiteral("firmware-upload: the metrics %1; nothing was sent").arg(why));
+            return UsageError;
+        }
+        connect(m_metrics.get(), &StationMetrics::failed, this,
+                [](const QString& failure) { say(failure, Journal::Level::Warning); });
+    }
     m_stationRun = std::make_unique<StationRun>(*m_station, s.quiet);
-    connect(m_stationRun.get(), &StationRun::done, this, &UploadCommand::done);
+    m_systemd = new SystemdNotifier(this);
+    connect(m_stationRun.get(), &StationRun::done, this, [this](int code) {
+        if (m_metrics) {
+            QString ignored;
+            (void)m_metrics->write(&ignored); // the stopped slots, last
+        }
+        emit done(code);
+    });
+    connect(m_station.get(), &Station::unitRecorded, m_systemd, [this] {
+        m_systemd->status(QStringLiteral("%1 passed, %2 failed")
+                              .arg(m_station->passed())
+                              .arg(m_station->failed()));
+    });
     m_signals = new TerminationSignals(this);
-    connect(m_signals, &TerminationSignals::received, m_stationRun.get(), &StationRun::interrupt);
+    connect(m_signals, &TerminationSignals::received, m_stationRun.get(), [this](int signal) {
+        m_systemd->stopping();
+        m_stationRun->interrupt(signal);
+    });
     m_stationRun->start();
+    m_systemd->ready();
     return -1;
 }
 
@@ -722,7 +826,9 @@ void UploadCommand::onUnitFinished(UploadJob* job, const UploadJob::Outcome& o)
         break;
     }
     drawProgress(true);
-    say(line);
+    say(line, o.result == UploadJob::Result::Done || o.result == UploadJob::Result::Interrupted
+                  ? Journal::Level::Info
+                  : Journal::Level::Error);
 }
 
 void UploadCommand::drawProgress(bool final)

@@ -14,6 +14,8 @@
 #include <vector>
 
 class Station;
+class StationMetrics;
+class SystemdNotifier;
 class StationRun;
 class TerminationSignals;
 
@@ -75,5 +77,7 @@ private:
     std::unique_ptr<Station> m_station;
     std::unique_ptr<StationRun> m_stationRun;
     std::unique_ptr<UnitNumbering> m_numbering; // a gang's serial numbers
+    std::unique_ptr<StationMetrics> m_metrics;
+    SystemdNotifier* m_systemd = nullptr;
     int m_exitCode = Success;
 };

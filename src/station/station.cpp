@@ -1,5 +1,7 @@
 #include "station.h"
 
+#include "../service/journal.h"
+
 #include <cstdio>
 
 Station::Station(QObject* parent) : QObject(parent)
@@ -182,8 +184,9 @@ void Station::unitDone(StationSlot* slot, const UnitRecord& record)
     const QByteArray line = record.toJsonLine();
     if (m_record.isOpen() && !m_record.appendLine(line, &error)) {
         // Standard error, and so the journal, keeps what the disk could not.
-        std::fprintf(stderr, "%s; the unit's record, whole:\n%s", qPrintable(error),
-                     line.constData());
+        const QByteArray level = Journal::prefix(Journal::Level::Error);
+        std::fprintf(stderr, "%s%s; the unit's record, whole:\n%s%s", level.constData(),
+                     qPrintable(error), level.constData(), line.constData());
         std::fflush(stderr);
         refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error), Stop::RecordFailed);
     } else if (m_forwarder.running()) {

@@ -4,6 +4,7 @@
 #include "../records/recordsummary.h"
 #include "../serial/portresolver.h"
 #include "../serial/status.h"
+#include "../service/stationconfig.h"
 #include "../ui/commondialog.h"
 #include "../ui/icons.h"
 #include "../ui/messageboxes.h"
@@ -26,6 +27,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QVBoxLayout>
 
 namespace {
@@ -180,6 +182,7 @@ void StationWindow::buildMenus()
                     &StationWindow::chooseFirmware);
     file->addAction(tr("&Pin SHA-256..."), this, &StationWindow::pinDigest);
     file->addAction(tr("&Serial Numbers..."), this, &StationWindow::chooseSerialNumbers);
+    file->addAction(tr("&Export Bench Config..."), this, &StationWindow::exportConfigByDialog);
     file->addSeparator();
     file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
 
@@ -530,6 +533,57 @@ void StationWindow::chooseDatabase()
                                           "station (Shift+F5, then F5)."),
                            MessageBoxes::Icon::None);
     showBench();
+}
+
+bool StationWindow::exportConfig(const QString& path, QString* error) const
+{
+    QVector<QPair<QString, QString>> entries;
+    QString name = QSysInfo::machineHostName();
+    entries.append({QStringLiteral("name"), name});
+    if (m_firmware)
+        entries.append({QStringLiteral("file"), QFileInfo(m_firmware->path).absoluteFilePath()});
+    if (!m_setup.pinnedDigest.isEmpty())
+        entries.append({QStringLiteral("sha256"), m_setup.pinnedDigest});
+    QStringList ports;
+    for (const SlotTile* t : m_tiles)
+        ports << t->slot()->port();
+    entries.append({QStringLiteral("ports"), ports.join(QStringLiteral(", "))});
+    entries.append({QStringLiteral("record"), recordPath()});
+    if (!m_setup.database.isEmpty())
+        entries.append({QStringLiteral("database"), m_setup.database});
+    const SlotHost::Settings& s = m_station.settings();
+    entries.append({QStringLiteral("next-after"), QString::number(s.nextAfterSeconds)});
+    entries.append({QStringLiteral("warn-resends"), QString::number(s.warnResendsPercent)});
+    entries.append({QStringLiteral("timeout"), QString::number(s.timeoutSeconds)});
+    entries.append({QStringLiteral("max-resends"), QString::number(s.maximumRejections)});
+    if (!m_setup.serial.isEmpty()) {
+        entries.append({QStringLiteral("serial"), m_setup.serial});
+        entries.append({QStringLiteral("serial-start"), QString::number(m_setup.serialStart)});
+        entries.append({QStringLiteral("serial-step"), QString::number(m_setup.serialStep)});
+        if (!m_setup.serialEnd.isEmpty())
+            entries.append({QStringLiteral("serial-end"), m_setup.serialEnd});
+        // The numbers go on from where this bench is.
+        entries.append({QStringLiteral("serial-state"), recordPath() + QStringLiteral(".serial")});
+    }
+    return StationConfig::write(path, entries, error);
+}
+
+void StationWindow::exportConfigByDialog()
+{
+    m_files->DialogTitle = tr("Export Bench Config");
+    m_files->Filter = QStringLiteral("Bench Configs (*.conf)|*.conf|All Files (*.*)|*.*");
+    m_files->DefaultExt = QStringLiteral("conf");
+    m_files->FileName.clear();
+    if (m_files->ShowSave() != 0)
+        return;
+    QString why;
+    if (!exportConfig(m_files->FileName, &why)) {
+        MessageBoxes::show(why[0].toUpper() + why.mid(1) + QLatin1Char('.'));
+        return;
+    }
+    m_notice->setText(QStringLiteral("Exported to %1: firmware-upload --station --config %1 runs "
+                                     "this bench without a window.")
+                          .arg(m_files->FileName));
 }
 
 void StationWindow::chooseRecord()

@@ -45,6 +45,8 @@ public:
     // A logout, shutdown or Ctrl+C: uploads under way are cancelled and
     // recorded as interrupted for `why`, the ports released, then ended().
     void endWithoutQuestions(const QString& why);
+    // The bench as a config for firmware-upload --station --config.
+    [[nodiscard]] bool exportConfig(const QString& path, QString* error) const;
     QString firmwareSummary() const;
     QString benchSummary() const;
     // The last few thousand lines a slot's unit traffic left.
@@ -65,6 +67,7 @@ private:
     void chooseSerialNumbers();
     void chooseRecord();
     void chooseDatabase();
+    void exportConfigByDialog();
     void showSummary();
     void addSlotByDialog();
     void renameCurrent();

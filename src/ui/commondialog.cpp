@@ -24,6 +24,14 @@ void CommonDialog::setHandler(Handler h)
     handler() = std::move(h);
 }
 
+int CommonDialog::ShowSave()
+{
+    m_saving = true;
+    const int result = ShowOpen();
+    m_saving = false;
+    return result;
+}
+
 int CommonDialog::ShowOpen()
 {
     m_errorDescription.clear();
@@ -68,7 +76,8 @@ int CommonDialog::showReal()
                        InitDir.isEmpty() ? QDir::currentPath() : InitDir);
     // Qt's own dialog: the name field takes a typed full path, on every desktop.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Saving asks before it replaces a file.
+    dialog.setAcceptMode(m_saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // The caller checks that the file exists and says so when it does not.
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);

@@ -29,6 +29,9 @@ public:
     // 0 when a file name was chosen (FileName holds it), cdlCancel when the
     // operator cancelled, another number on failure (see errorDescription()).
     int ShowOpen();
+    // The same, for a file to write: replacing one is asked first.
+    int ShowSave();
+    bool saving() const { return m_saving; }
     QString errorDescription() const { return m_errorDescription; }
 
     // "Text Files (*.TXT)|*.txt|..." as Qt name filters: each label with the
@@ -45,4 +48,5 @@ public:
 private:
     int showReal();
     QString m_errorDescription;
+    bool m_saving = false;
 };

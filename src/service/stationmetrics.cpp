@@ -1,0 +1,158 @@
+#include "stationmetrics.h"
+
+#include "../platform/atomicfile.h"
+#include "../station/station.h"
+
+namespace {
+
+constexpr int RewriteMs = 5000;
+const QByteArray prefix = "firmware_station_";
+
+// A label value, escaped as the text format wants it.
+QByteArray label(const QString& value)
+{
+    QByteArray v = value.toUtf8();
+    v.replace('\\', "\\\\").replace('"', "\\\"").replace('\n', "\\n");
+    return '"' + v + '"';
+}
+
+QByteArray number(double v)
+{
+    return QByteArray::number(v, 'g', 15);
+}
+
+void describe(QByteArray& out, const char* name, const char* type, const char* help)
+{
+    out += "# HELP " + prefix + name + ' ' + help + "\n# TYPE " + prefix + name + ' ' + type + '\n';
+}
+
+// Labels are a contract with the dashboards: fixed, whatever the words.
+QByteArray stateLabel(StationSlot::State state)
+{
+    switch (state) {
+    case StationSlot::State::Stopped:
+        return "stopped";
+    case StationSlot::State::WaitingForAdaptor:
+        return "waiting_for_adaptor";
+    case StationSlot::State::WaitingForUnit:
+        return "waiting_for_unit";
+    case StationSlot::State::Flashing:
+        return "flashing";
+    case StationSlot::State::WaitingForRemoval:
+        return "waiting_for_removal";
+    }
+    return "unknown";
+}
+
+} // namespace
+
+StationMetrics::StationMetrics(Station& station, const QString& path, QObject* parent)
+    : QObject(parent), m_station(station), m_path(path), m_started(QDateTime::currentDateTimeUtc()),
+      m_bucketCounts(buckets().size() + 1, 0)
+{
+    m_timer.setInterval(RewriteMs);
+    connect(&m_timer, &QTimer::timeout, this, &StationMetrics::writeQuietly);
+    m_timer.start();
+    connect(&m_station, &Station::unitRecorded, this, &StationMetrics::onUnit);
+}
+
+const QVector<double>& StationMetrics::buckets()
+{
+    static const QVector<double> b = {5, 10, 20, 30, 45, 60, 90, 120, 180, 300, 600};
+    return b;
+}
+
+void StationMetrics::onUnit(StationSlot*, const UnitRecord& r)
+{
+    PerSlot& s = m_slots[r.slot];
+    if (r.result == QLatin1String("pass"))
+        ++s.pass;
+    else if (r.result == QLatin1String("fail"))
+        ++s.fail;
+    else
+        ++s.interrupted;
+    s.linesSent += r.linesSent;
+    s.resends += r.resends;
+    for (int i = 0; i < buckets().size(); ++i) {
+        if (r.seconds <= buckets()[i])
+            ++m_bucketCounts[i];
+    }
+    ++m_bucketCounts.last();
+    m_durationSum += r.seconds;
+    ++m_durationCount;
+    writeQuietly();
+}
+
+QByteArray StationMetrics::text() const
+{
+    const QByteArray station = "station=" + label(m_station.settings().stationName);
+    QByteArray out;
+    describe(out, "units_total", "counter", "Units flashed since the station started, by result.");
+    for (const StationSlot* slot : m_station.allSlots()) {
+        const PerSlot s = m_slots.value(slot->port());
+        const QByteArray labels = station + ",slot=" + label(slot->port());
+        for (const auto& [result, count] : {std::pair{"pass", s.pass}, std::pair{"fail", s.fail},
+                                            std::pair{"interrupted", s.interrupted}})
+            out += prefix + "units_total{" + labels + ",result=\"" + result + "\"} " +
+                   QByteArray::number(count) + '\n';
+    }
+    describe(out, "slot_state", "gauge", "1 for the state the slot is in, 0 for the others.");
+    for (const StationSlot* slot : m_station.allSlots()) {
+        const QByteArray labels = station + ",slot=" + label(slot->port());
+        for (const StationSlot::State state :
+             {StationSlot::State::Stopped, StationSlot::State::WaitingForAdaptor,
+              StationSlot::State::WaitingForUnit, StationSlot::State::Flashing,
+              StationSlot::State::WaitingForRemoval})
+            out += prefix + "slot_state{" + labels + ",state=\"" + stateLabel(state) + "\"} " +
+                   (slot->state() == state ? "1" : "0") + '\n';
+    }
+    describe(out, "lines_sent_total", "counter",
+             "Lines of the file sent to units that ended, resends not counted.");
+    for (const StationSlot* slot : m_station.allSlots())
+        out += prefix + "lines_sent_total{" + station + ",slot=" + label(slot->port()) + "} " +
+               QByteArray::number(m_slots.value(slot->port()).linesSent) + '\n';
+    describe(out, "resends_total", "counter",
+             "Lines sent again after a \"+\", to units that ended.");
+    for (const StationSlot* slot : m_station.allSlots())
+        out += prefix + "resends_total{" + station + ",slot=" + label(slot->port()) + "} " +
+               QByteArray::number(m_slots.value(slot->port()).resends) + '\n';
+    describe(out, "unit_duration_seconds", "histogram", "How long a unit's upload took.");
+    for (int i = 0; i < buckets().size(); ++i)
+        out += prefix + "unit_duration_seconds_bucket{" + station + ",le=\"" +
+               number(buckets()[i]) + "\"} " + QByteArray::number(m_bucketCounts[i]) + '\n';
+    out += prefix + "unit_duration_seconds_bucket{" + station + ",le=\"+Inf\"} " +
+           QByteArray::number(m_bucketCounts.last()) + '\n';
+    out += prefix + "unit_duration_seconds_sum{" + station + "} " + number(m_durationSum) + '\n';
+    out += prefix + "unit_duration_seconds_count{" + station + "} " +
+           QByteArray::number(m_durationCount) + '\n';
+    if (m_station.forwarder().running()) {
+        describe(out, "database_pending_records", "gauge",
+                 "Record lines not yet in the factory's database.");
+        out += prefix + "database_pending_records{" + station + "} " +
+               QByteArray::number(m_station.forwarder().pending()) + '\n';
+    }
+    if (m_station.numbering().options().serial) {
+        describe(out, "serial_next", "gauge", "The serial number the next unit gets.");
+        out += prefix + "serial_next{" + station + "} " +
+               QByteArray::number(m_station.numbering().nextSerial()) + '\n';
+    }
+    describe(out, "start_time_seconds", "gauge",
+             "When the station started, in seconds since the Unix epoch.");
+    out += prefix + "start_time_seconds{" + station + "} " +
+           number(m_started.toMSecsSinceEpoch() / 1000.0) + '\n';
+    return out;
+}
+
+bool StationMetrics::write(QString* error)
+{
+    return AtomicFile::write(m_path, text(), false, error);
+}
+
+void StationMetrics::writeQuietly()
+{
+    QString why;
+    const bool ok = write(&why);
+    if (!ok && !m_failing)
+        emit failed(QStringLiteral("the metrics %1").arg(why));
+    m_failing = !ok;
+}
