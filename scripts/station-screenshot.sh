@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Takes docs/station.png: a bench of four slots in mixed states (flashing,
-# passed, adaptor missing, failed), on a private X server with openbox.
+# passed, adaptor missing, a unit silent mid-upload) on a 1280x800 screen,
+# on a private X server with openbox; and beside it the same at half size,
+# as an operator a step or two away sees it.
 #   scripts/station-screenshot.sh [OUTPUT]     (needs a build: scripts/run.sh)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -36,15 +38,18 @@ unit() {
     while [ ! -s "$work/$name.device" ]; do sleep 0.1; done
     ln -s "$(head -1 "$work/$name.device")" "$work/by-id/usb-FTDI_FT232R_USB_UART_$name-if00-port0"
 }
-unit A10K3XQ2 --prompt-interval 50 --baud 2400          # slow: still flashing
-unit A10K3XQ7 --prompt-interval 50 --next-unit-after 600000 # passes, then quiet
-unit A10K4B11 --prompt-interval 50 --silent-after 20    # goes silent: fails
+unit A10K3XQ2 --prompt-interval 50 --baud 2400 --reject-rate 0.02 # slow: still flashing
+unit A10K3XQ7 --prompt-interval 50 --next-unit-after 600000 --reject-rate 0.15 # passes, many resends
+unit A10K4B11 --prompt-interval 50 --silent-after 40    # goes silent mid-upload
 missing=$work/by-id/usb-FTDI_FT232R_USB_UART_A10K3XQ9-if00-port0
 
 cat >"$XDG_CONFIG_HOME/Tarvel Labs Firmware Station.conf" <<CONF
 [Station]
 Firmware=$firmware
 Record=$work/units.jsonl
+Serial=0x0400:4:le
+SerialStart=1000
+NextAfter=9
 Slots\\size=4
 Slots\\1\\Port=$work/by-id/usb-FTDI_FT232R_USB_UART_A10K3XQ2-if00-port0
 Slots\\1\\Name=Bench A1
@@ -57,7 +62,7 @@ Slots\\4\\Name=Bench B2
 CONF
 
 display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1003x705x24 -nolisten tcp &
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp &
 pids+=($!)
 export DISPLAY=$display
 sleep 1
@@ -67,9 +72,14 @@ sleep 1
 "$build/src/firmware-station" --start &
 pids+=($!)
 xdotool search --sync --name "Tarvel Labs Firmware Station" >/dev/null
-# The silent unit fails 10 s after its last answer; the slow one is still going.
-sleep 17
-xdotool search --name "Tarvel Labs Firmware Station" windowmove 0 0 windowsize 1000 680
 sleep 1
+xdotool search --onlyvisible --name "^Tarvel Labs Firmware Station$" windowmove --sync %@ 0 0 windowsize --sync %@ 1280 775
+# The silent unit has said nothing for a few seconds (it is failed after
+# NextAfter); the slow one is still going; the other has passed.
+sleep 7
 import -window root "$out"
+# Half size, to look at as from twice the distance (not kept in docs/).
+half=${HALF_OUTPUT:-/tmp/station-half.png}
+convert "$out" -resize 50% "$half"
 echo "$out"
+echo "$half"

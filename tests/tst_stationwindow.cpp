@@ -46,6 +46,11 @@ private slots:
     void adaptorUnpluggedShowsOnItsTileAlone();
     void slotsRestoredAfterARestart();
     void serialNumbersOnTheTiles();
+    void tileLayoutAtEverySize_data();
+    void tileLayoutAtEverySize();
+    void fourSlotsTwoByTwo();
+    void silentUnitSaidAtOnce();
+    void resultStaysTillTheNextUnit();
 };
 
 void StationWindowTest::twoSlotsTwoUnitsEach()
@@ -91,8 +96,7 @@ void StationWindowTest::twoSlotsTwoUnitsEach()
         QCOMPARE(units, 2);
         QCOMPARE(tile->slot()->passed(), 2);
         QVERIFY(tile->spoken().startsWith(tile->name() + ": "));
-        QVERIFY(tile->look() == SlotTile::Look::Pass || tile->look() == SlotTile::Look::PlaceUnit ||
-                tile->look() == SlotTile::Look::RemoveUnit);
+        QVERIFY(tile->look() == SlotTile::Look::Pass || tile->look() == SlotTile::Look::PlaceUnit);
     }
     QVERIFY2(window.benchSummary().startsWith("4 passed, 0 failed"),
              qPrintable(window.benchSummary()));
@@ -242,6 +246,140 @@ void StationWindowTest::serialNumbersOnTheTiles()
     dialog.accept();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.raisedNext(), std::optional<quint64>(5000));
+}
+
+void StationWindowTest::tileLayoutAtEverySize_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("flashing");
+    for (const QSize size : {QSize(220, 160), QSize(420, 300), QSize(627, 322), QSize(960, 720),
+                             QSize(300, 640), QSize(1900, 260)}) {
+        const QString name = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+        QTest::newRow(qPrintable(name + " flashing")) << size << true;
+        QTest::newRow(qPrintable(name + " failed")) << size << false;
+    }
+}
+
+// Every text of a tile inside it, each part below the one before, the state
+// word on one line however long, and the progress figure at least half the
+// state word's size.
+void StationWindowTest::tileLayoutAtEverySize()
+{
+    QFETCH(QSize, size);
+    QFETCH(bool, flashing);
+    SlotTile::Face face;
+    face.name = "Bench A1";
+    face.device = "usb-FTDI_FT232R_USB_UART_A10K3XQ2-if00-port0 (/dev/ttyUSB0)";
+    face.counts = "12 passed, 1 failed";
+    if (flashing) {
+        face.look = SlotTile::Look::Silent;
+        face.word = "No answer for 14 s";
+        face.serial = "#1000123";
+        face.progress = true;
+        face.percent = 71;
+        face.lines = "143 of 200 lines";
+        face.left = "0:42 left";
+    } else {
+        face.look = SlotTile::Look::Fail;
+        face.word = "FAIL";
+        face.detail = QStringList{"the unit went away at line 101 of 200", "place the next unit"};
+    }
+    const SlotTile::Layout l = SlotTile::layout(size, face, QApplication::font());
+    const QRect tile(QPoint(0, 0), size);
+    QVERIFY(QFontMetrics(l.state).horizontalAdvance(face.word) <= l.word.width());
+    QVector<QRect> parts{l.header, l.word};
+    if (flashing) {
+        parts << l.figureRect << l.bar << l.linesRect;
+        QVERIFY(QFontMetrics(l.figure).horizontalAdvance("100 %  ") +
+                    QFontMetrics(l.lines).horizontalAdvance(face.serial) <=
+                l.figureRect.width());
+        QVERIFY2(l.figure.pixelSize() * 2 >= l.state.pixelSize(),
+                 qPrintable(QStringLiteral("%1 px beside %2 px")
+                                .arg(l.figure.pixelSize())
+                                .arg(l.state.pixelSize())));
+        QVERIFY(l.lines.pixelSize() * 2 >= l.state.pixelSize());
+    } else {
+        parts << l.detailRect;
+        QVERIFY(l.detail.pixelSize() * 10 >= l.state.pixelSize() * 6);
+        QVERIFY(l.detailRect.height() >= QFontMetrics(l.detail).lineSpacing());
+    }
+    parts << l.counts;
+    for (int i = 0; i < parts.size(); ++i) {
+        QVERIFY2(tile.contains(parts[i]), qPrintable(QStringLiteral("part %1").arg(i)));
+        if (i > 0)
+            QVERIFY2(parts[i].top() > parts[i - 1].bottom(),
+                     qPrintable(QStringLiteral("part %1 overlaps the one before").arg(i)));
+    }
+    QVERIFY(l.state.pixelSize() > l.small.pixelSize());
+}
+
+// The grid picks the columns whose tiles come closest to a landscape 4:3.
+void StationWindowTest::fourSlotsTwoByTwo()
+{
+    QCOMPARE(StationWindow::columnsFor(4, QSize(1260, 620), 6), 2);
+    QCOMPARE(StationWindow::columnsFor(4, QSize(980, 560), 6), 2);
+    QCOMPARE(StationWindow::columnsFor(4, QSize(1900, 400), 6), 4);
+    QCOMPARE(StationWindow::columnsFor(1, QSize(800, 600), 6), 1);
+    QCOMPARE(StationWindow::columnsFor(16, QSize(1260, 620), 6), 4);
+    QCOMPARE(StationWindow::columnsFor(3, QSize(600, 900), 6), 1);
+}
+
+// A unit that stops answering mid-upload turns its tile amber at once,
+// counting, and back when it answers again.
+void StationWindowTest::silentUnitSaidAtOnce()
+{
+    const QString firmware = tempFolder() + "/silent.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 300), firmware));
+    Adaptor a(tempFolder() + "/usb-E1");
+    // Quiet for 3.5 s after line 40, then prompting again.
+    QVERIFY(a.plugIn({"--leave-after", "40:3500"}));
+    StationWindow window;
+    window.show();
+    SlotTile* tile = window.addSlot(a.name, "Bench E1");
+    QVERIFY(window.openFirmware(firmware));
+    window.setRecordPath(tempFolder() + "/silent.jsonl");
+    SlotHost::Settings settings = window.station().settings();
+    settings.nextAfterSeconds = 6; // not taken away yet
+    window.station().setSettings(settings);
+    QVERIFY(window.start());
+    QVERIFY(waitFor([&] { return a.unit.receivedLines().size() >= 40; }, 10000));
+    pump(1200);
+    QCOMPARE(tile->look(), SlotTile::Look::Flashing);
+    QVERIFY(waitFor([&] { return tile->look() == SlotTile::Look::Silent; }, 2000));
+    QVERIFY(waitFor([&] { return tile->face().word == "No answer for 3 s"; }, 2000));
+    QVERIFY(tile->spoken().startsWith("Bench E1: no answer for 3 s"));
+    QVERIFY(waitFor([&] { return tile->look() == SlotTile::Look::Flashing; }, 3000));
+    QVERIFY(waitFor([&] { return tile->look() == SlotTile::Look::Pass; }, 20000));
+    window.stop();
+}
+
+// PASS stays the largest word until the next unit begins: "remove the unit"
+// under it while the unit is in front, "place the next unit" once it left.
+void StationWindowTest::resultStaysTillTheNextUnit()
+{
+    const QString firmware = tempFolder() + "/stays.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 30), firmware));
+    Adaptor stays(tempFolder() + "/usb-F1"), leaves(tempFolder() + "/usb-F2");
+    QVERIFY(stays.plugIn({}));                             // prompts on after its end
+    QVERIFY(leaves.plugIn({"--next-unit-after", "4000"})); // taken away, the next one later
+    StationWindow window;
+    window.show();
+    SlotTile* first = window.addSlot(stays.name, "Bench F1");
+    SlotTile* second = window.addSlot(leaves.name, "Bench F2");
+    QVERIFY(window.openFirmware(firmware));
+    window.setRecordPath(tempFolder() + "/stays.jsonl");
+    QVERIFY(window.start());
+    QVERIFY(waitFor([&] { return first->look() == SlotTile::Look::Pass; }, 10000));
+    QVERIFY(waitFor([&] { return second->look() == SlotTile::Look::Pass; }, 10000));
+    pump(1500);
+    QCOMPARE(first->face().detail, QStringList{"remove the unit"});
+    QCOMPARE(second->face().detail, QStringList{"place the next unit"});
+    pump(1500); // past the quiet wait: the slot waits for the next unit
+    QCOMPARE(second->slot()->state(), StationSlot::State::WaitingForUnit);
+    QCOMPARE(second->look(), SlotTile::Look::Pass);
+    QCOMPARE(first->look(), SlotTile::Look::Pass);
+    QVERIFY(waitFor([&] { return second->look() == SlotTile::Look::Flashing; }, 5000));
+    window.stop();
 }
 
 int main(int argc, char* argv[])

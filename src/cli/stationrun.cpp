@@ -23,11 +23,12 @@ StationRun::StationRun(Station& station, bool quiet, QObject* parent)
 
 void StationRun::start()
 {
-    say(QStringLiteral("station %1: %2 (%3 lines, sha256 %4) on %5 slots; Ctrl+C ends it")
+    const int count = int(m_station.allSlots().size());
+    say(QStringLiteral("station %1: %2 (%3 lines, sha256 %4) on %5; Ctrl+C ends it")
             .arg(m_station.settings().stationName, m_station.firmwareFile().path)
             .arg(m_station.firmwareFile().facts.lines)
             .arg(m_station.firmwareFile().sha256.left(12))
-            .arg(m_station.allSlots().size()));
+            .arg(count == 1 ? QStringLiteral("1 slot") : QStringLiteral("%1 slots").arg(count)));
     if (m_live)
         m_redraw.start();
     m_station.start();

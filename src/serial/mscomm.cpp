@@ -331,11 +331,42 @@ void MSComm::setLineCounterSource(std::unique_ptr<LineCounterSource> source)
 
 Status MSComm::openDevice()
 {
+    m_openFailure = OpenFailure();
+    const Status opened = openDeviceAs();
+    if (opened.failed() && m_openFailure.kind == OpenFailure::Kind::None)
+        m_openFailure.kind = OpenFailure::Kind::Other;
+    return opened;
+}
+
+void MSComm::noteFailure(OpenFailure::Kind kind, const DeviceAccess& access)
+{
+    m_openFailure.kind = kind;
+    if (kind == OpenFailure::Kind::InUse && access.holderPid > 0)
+        m_openFailure.holder =
+            access.holderCommand.isEmpty()
+                ? QStringLiteral("process %1").arg(access.holderPid)
+                : QStringLiteral("%1 (process %2)").arg(access.holderCommand).arg(access.holderPid);
+}
+
+// What a failed open of this device was: missing, forbidden or in use.
+static MSComm::OpenFailure::Kind kindOf(const DeviceAccess& access)
+{
+    using Kind = MSComm::OpenFailure::Kind;
+    if (access.probeErrno == EACCES || access.probeErrno == EPERM)
+        return Kind::Forbidden;
+    if (access.probeErrno == ENOENT || access.probeErrno == ENODEV || access.probeErrno == ENXIO)
+        return Kind::Missing;
+    return Kind::InUse;
+}
+
+Status MSComm::openDeviceAs()
+{
     const PortResolver::Resolution where =
         !m_devicePath.isEmpty() ? PortResolver::Resolution{m_devicePath, QStringLiteral("path")}
         : holdsDevice()         ? PortResolver::Resolution{m_heldName, QStringLiteral("held")}
                                 : PortResolver::resolve(m_commPort);
     if (!where.known()) {
+        m_openFailure.kind = OpenFailure::Kind::Missing;
         return Status::failure(
             PortDiagnosis::noDeviceKnown(m_commPort, PortResolver::linkPath(m_commPort), m_advice));
     }
@@ -349,8 +380,10 @@ Status MSComm::openDevice()
     // A device that is not there costs a look, not a lock file made and
     // removed again (a station looks for a missing adaptor every second).
 #ifdef Q_OS_UNIX
-    if (!QFileInfo::exists(real))
+    if (!QFileInfo::exists(real)) {
+        m_openFailure.kind = OpenFailure::Kind::Missing;
         return Status::failure(PortDiagnosis::missing(label, m_advice));
+    }
 #endif
     m_port.setPortName(real);
     // Qt's lock file removes a stale one itself where the folder allows; one
@@ -366,10 +399,13 @@ Status MSComm::openDevice()
         m_port.clearError();
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
+            m_openFailure.kind = OpenFailure::Kind::Missing;
             return Status::failure(PortDiagnosis::missing(label, m_advice));
-        case QSerialPort::PermissionError:
-            return Status::failure(
-                PortDiagnosis::lockedOrForbidden(label, inspectDevice(real), m_advice));
+        case QSerialPort::PermissionError: {
+            const DeviceAccess access = inspectDevice(real);
+            noteFailure(kindOf(access), access);
+            return Status::failure(PortDiagnosis::lockedOrForbidden(label, access, m_advice));
+        }
         default:
             return Status::failure(
                 QStringLiteral("%1 could not be opened: %2.").arg(label, qtText));
@@ -393,6 +429,7 @@ Status MSComm::openDevice()
             const LockFile lock = findLockFile(real);
             if (!lock.stale)
                 noteLockHolder(&access, lock);
+            noteFailure(OpenFailure::Kind::InUse, access);
             return Status::failure(PortDiagnosis::lockedOrForbidden(label, access, m_advice));
         }
         return Status::failure(QStringLiteral("%1 could not be locked: %2.")

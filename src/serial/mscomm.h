@@ -68,6 +68,13 @@ public:
 
     bool PortOpen() const;
     Status setPortOpen(bool open);
+    // Why the last open failed, for a display that says it in a word.
+    struct OpenFailure {
+        enum class Kind { None, Missing, InUse, Forbidden, Other };
+        Kind kind = Kind::None;
+        QString holder; // "minicom (process 4711)", when a lock file names it
+    };
+    const OpenFailure& openFailure() const { return m_openFailure; }
     // Closes without telling anyone, for a program on its way out.
     void closeQuietly()
     {
@@ -130,6 +137,8 @@ signals:
 
 private:
     Status openDevice();
+    Status openDeviceAs();
+    void noteFailure(OpenFailure::Kind kind, const DeviceAccess& access);
     enum class Closing { Quietly, Reporting };
     void closeDevice(Closing closing = Closing::Reporting, const QString& why = QString());
     void checkDrained();
@@ -161,6 +170,7 @@ private:
     QString m_heldName;   // opened while held: a link, or a device
     QString m_heldDevice; // the device it named when the hold began
     PortAdvice m_advice = PortAdvice::Window;
+    OpenFailure m_openFailure;
 
     bool m_configuring = false;
     bool m_lost = false;

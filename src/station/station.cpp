@@ -129,11 +129,13 @@ int Station::uploadsUnderWay() const
     return n;
 }
 
-double Station::unitsPerHour() const
+std::optional<double> Station::unitsPerHour() const
 {
     const int units = m_passed + m_failed;
     const double hours = m_since.isValid() ? m_since.elapsed() / 3600000.0 : 0.0;
-    return units > 0 && hours > 0 ? units / hours : 0.0;
+    if (hours <= 0 || (units < 3 && hours < 5.0 / 60))
+        return std::nullopt;
+    return units / hours;
 }
 
 bool Station::mayStartUnit(UnitStart* unit, QString* why)

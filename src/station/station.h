@@ -73,8 +73,10 @@ public:
     Stop stopReason() const { return m_stop; }
     int passed() const { return m_passed; }
     int failed() const { return m_failed; }
-    // Units per hour since the start, once there is a unit to count.
-    double unitsPerHour() const;
+    // Units per hour since the start; nothing until three units or five
+    // minutes make the figure worth reading (the first unit alone would
+    // project thousands an hour).
+    std::optional<double> unitsPerHour() const;
 
 signals:
     void slotChanged(StationSlot* slot);

@@ -43,7 +43,8 @@ StationSlot::StationSlot(const QString& port, SlotHost& host, QObject* parent)
 
 bool StationSlot::unitStillPrompting() const
 {
-    return m_state == State::WaitingForRemoval && m_reason == removeTheUnit;
+    // A prompting unit says "+" every quarter of a second or so.
+    return m_state == State::WaitingForRemoval && m_heard.isValid() && m_heard.elapsed() < 1000;
 }
 
 QString StationSlot::stateName(State state)
@@ -118,6 +119,7 @@ void StationSlot::onComm()
     case State::WaitingForRemoval:
         // Still there: the next unit counts only after a quiet while.
         m_quiet.start();
+        m_heard.restart();
         if (data.contains('+'))
             say(removeTheUnit);
         return;
@@ -205,6 +207,8 @@ void StationSlot::onUploadFinished(const UnitUpload::Outcome& o)
         enter(State::WaitingForUnit, r.reason);
         return;
     }
+    // It answered just now: in front of the adaptor until it goes quiet.
+    m_heard.restart();
     enter(State::WaitingForRemoval, r.warning.isEmpty() ? r.reason : r.warning);
     m_quiet.start(int(s.nextAfterSeconds * 1000));
 }

@@ -5,6 +5,7 @@
 #include "unitrecord.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QSysInfo>
@@ -73,8 +74,13 @@ public:
     static QString stateName(State state);
     // Why the slot waits, or what the operator should do; empty when nothing.
     QString reason() const { return m_reason; }
-    // After its result, the unit is still in front of the adaptor, prompting.
+    // After its result, the unit is still in front of the adaptor: it said
+    // something within the last second.
     bool unitStillPrompting() const;
+    // While flashing: seconds since the unit last answered.
+    double unitQuietFor() const { return m_upload.quietFor(); }
+    // Why the adaptor could not be opened, while the slot waits for it.
+    const MSComm::OpenFailure& openFailure() const { return m_comm.openFailure(); }
     const UploadProgress& progress() const { return m_upload.progress(); }
     // The serial number and data of the unit being flashed, or the last one.
     const UnitValues& own() const { return m_own; }
@@ -123,7 +129,8 @@ private:
     QTimer m_quiet; // the unit taken away
     bool m_stopAfterUnit = false;
     QDateTime m_unitStarted;
-    UnitValues m_own; // the unit's own values
+    UnitValues m_own;      // the unit's own values
+    QElapsedTimer m_heard; // the unit's last word after its result
     UnitRecord m_last;
     int m_passed = 0;
     int m_failed = 0;

@@ -3,19 +3,23 @@
 #include "../station/stationslot.h"
 
 #include <QAccessible>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QResizeEvent>
-#include <QVBoxLayout>
+#include <QTextLayout>
+#include <cmath>
 
 namespace {
+
+// A unit that has said nothing this long while flashing is said to be silent.
+constexpr double SilentAfterSeconds = 2.0;
 
 struct Colours {
     QColor background, text;
 };
+
+const QColor amber(0xfb, 0xeb, 0xc5);
+const QColor amberText(0x7a, 0x4a, 0x00);
 
 Colours coloursOf(SlotTile::Look look)
 {
@@ -27,8 +31,10 @@ Colours coloursOf(SlotTile::Look look)
     case SlotTile::Look::Flashing:
         return {QColor(0xd3, 0xe4, 0xfa), QColor(0x0d, 0x47, 0xa1)};
     case SlotTile::Look::PlugIn:
-    case SlotTile::Look::RemoveUnit:
-        return {QColor(0xfb, 0xeb, 0xc5), QColor(0x7a, 0x4a, 0x00)};
+    case SlotTile::Look::PortInUse:
+    case SlotTile::Look::NoAccess:
+    case SlotTile::Look::Silent:
+        return {amber, amberText};
     case SlotTile::Look::PlaceUnit:
         return {QColor(0xf4, 0xf6, 0xf8), QColor(0x26, 0x32, 0x38)};
     case SlotTile::Look::Stopped:
@@ -38,16 +44,14 @@ Colours coloursOf(SlotTile::Look look)
 }
 
 // A plain shape for each state, drawn at any size.
-QPixmap iconOf(SlotTile::Look look, const QColor& colour, int size, qreal ratio)
+void drawIcon(QPainter& p, SlotTile::Look look, const QColor& colour, const QRect& box)
 {
-    QPixmap pixmap(int(size * ratio), int(size * ratio));
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 24.0, size / 24.0);
-    QPen pen(colour, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    p.setPen(pen);
+    p.translate(box.topLeft());
+    p.scale(box.width() / 24.0, box.height() / 24.0);
+    p.setPen(QPen(colour, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
     switch (look) {
     case SlotTile::Look::Pass:
         p.drawPolyline(QPolygonF({QPointF(4, 12.5), QPointF(9.5, 18), QPointF(20, 6)}));
@@ -61,28 +65,33 @@ QPixmap iconOf(SlotTile::Look look, const QColor& colour, int size, qreal ratio)
         p.drawPolygon(QPolygonF({QPointF(13, 2), QPointF(5, 13.5), QPointF(11, 13.5),
                                  QPointF(10, 22), QPointF(19, 10), QPointF(13, 10)}));
         break;
+    case SlotTile::Look::Silent: // an hourglass
+        p.drawPolygon(QPolygonF({QPointF(6, 3), QPointF(18, 3), QPointF(6, 21), QPointF(18, 21)}));
+        break;
     case SlotTile::Look::PlugIn: // a plug and its cable
         p.drawRoundedRect(QRectF(6, 9, 12, 8), 2, 2);
         p.drawLine(QPointF(9, 4), QPointF(9, 9));
         p.drawLine(QPointF(15, 4), QPointF(15, 9));
         p.drawLine(QPointF(12, 17), QPointF(12, 22));
         break;
+    case SlotTile::Look::PortInUse: // a padlock
+    case SlotTile::Look::NoAccess:
+        p.drawRoundedRect(QRectF(5, 11, 14, 10), 2, 2);
+        p.drawArc(QRectF(8, 4, 8, 12), 0, 180 * 16);
+        p.drawLine(QPointF(8, 10), QPointF(8, 11));
+        p.drawLine(QPointF(16, 10), QPointF(16, 11));
+        break;
     case SlotTile::Look::PlaceUnit: // a handheld unit
         p.drawRoundedRect(QRectF(7, 2, 10, 20), 2, 2);
         p.drawRect(QRectF(9.5, 5, 5, 6));
         p.drawPoint(QPointF(12, 17));
-        break;
-    case SlotTile::Look::RemoveUnit: // the unit, taken away
-        p.drawRoundedRect(QRectF(3, 8, 8, 14), 2, 2);
-        p.drawLine(QPointF(14, 14), QPointF(22, 6));
-        p.drawPolyline(QPolygonF({QPointF(16, 6), QPointF(22, 6), QPointF(22, 12)}));
         break;
     case SlotTile::Look::Stopped:
         p.setBrush(colour);
         p.drawRect(QRectF(6, 6, 12, 12));
         break;
     }
-    return pixmap;
+    p.restore();
 }
 
 QString minutes(double seconds)
@@ -91,101 +100,86 @@ QString minutes(double seconds)
     return QStringLiteral("%1:%2").arg(whole / 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
 }
 
+// Paragraphs wrapped into `box`, a long word (a path) broken where it must;
+// the last line that fits ends in an ellipsis when more would follow.
+void drawWrapped(QPainter& p, const QRect& box, const QStringList& paragraphs, const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    p.setFont(font);
+    int y = box.top();
+    for (int n = 0; n < paragraphs.size(); ++n) {
+        QTextLayout layout(paragraphs[n], font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (;;) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(box.width());
+            const bool lastThatFits = y + 2 * metrics.lineSpacing() > box.bottom() + 1;
+            const QString rest = paragraphs[n].mid(line.textStart());
+            const bool more = line.textStart() + line.textLength() < paragraphs[n].size() ||
+                              n + 1 < paragraphs.size();
+            if (lastThatFits && more) {
+                p.drawText(
+                    QPoint(box.left(), y + metrics.ascent()),
+                    metrics.elidedText(rest + QStringLiteral(" ..."), Qt::ElideRight, box.width()));
+                layout.endLayout();
+                return;
+            }
+            p.drawText(QPoint(box.left(), y + metrics.ascent()),
+                       paragraphs[n].mid(line.textStart(), line.textLength()).trimmed());
+            y += metrics.lineSpacing();
+        }
+        layout.endLayout();
+    }
+}
+
+// The state word, with the unit's number beside a result.
+QString stateText(const SlotTile::Face& face)
+{
+    return face.serial.isEmpty() || face.progress ? face.word : face.word + "  " + face.serial;
+}
+
+QFont sized(const QFont& base, double pixels, bool bold)
+{
+    QFont f = base;
+    f.setPixelSize(qMax(8, int(pixels)));
+    f.setBold(bold);
+    return f;
+}
+
+// A stable name's last part tells one adaptor from the next; any other path
+// is shown whole (the middle gives way when it is long).
+QString deviceText(const StationSlot* slot)
+{
+    const QString name = slot->name();
+    const bool stable = name.startsWith(QLatin1String("/dev/serial/by-"));
+    QString shown = stable ? name.section(QLatin1Char('/'), -1) : name;
+    if (!slot->device().isEmpty() && slot->device() != name)
+        shown += QStringLiteral(" (%1)").arg(slot->device());
+    return shown;
+}
+
 } // namespace
 
-// An upload's progress as a plain bar and "n of m lines", painted in one
-// pass. QProgressBar's style draws gradients and rounded edges and its
-// setValue repaints at once; sixteen of them four times a second were most
-// of what the window cost beyond the station itself.
-class LinesBar : public QWidget
+bool SlotTile::Face::operator==(const Face& o) const
 {
-public:
-    explicit LinesBar(QWidget* parent) : QWidget(parent)
-    {
-        setFocusPolicy(Qt::NoFocus);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-    void setLines(int done, int total)
-    {
-        if (done == m_done && total == m_total)
-            return;
-        m_done = done;
-        m_total = total;
-        m_text = QStringLiteral("%1 of %2 lines").arg(done).arg(total);
-        setAccessibleName(m_text);
-        update();
-    }
-    QString text() const { return m_text; }
-
-    QSize sizeHint() const override { return {160, fontMetrics().height() + 8}; }
-    QSize minimumSizeHint() const override { return {60, fontMetrics().height() + 8}; }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        const QPalette& pal = palette();
-        p.fillRect(rect(), pal.color(QPalette::Base));
-        const int filled =
-            m_total > 0 ? int(qint64(width()) * qBound(0, m_done, m_total) / m_total) : 0;
-        // Light enough that the text reads the same over both parts.
-        QColor fill = pal.color(QPalette::Highlight);
-        fill.setAlpha(0x70);
-        p.fillRect(QRect(0, 0, filled, height()), fill);
-        p.setPen(pal.color(QPalette::Mid));
-        p.drawRect(rect().adjusted(0, 0, -1, -1));
-        p.setPen(pal.color(QPalette::Text));
-        p.drawText(rect(), Qt::AlignCenter, m_text);
-    }
-
-private:
-    int m_done = -1;
-    int m_total = -1;
-    QString m_text;
-};
+    return look == o.look && word == o.word && serial == o.serial && progress == o.progress &&
+           percent == o.percent && lines == o.lines && left == o.left && detail == o.detail &&
+           band == o.band && name == o.name && device == o.device && counts == o.counts;
+}
 
 SlotTile::SlotTile(StationSlot* slot, const QString& name, QWidget* parent)
     : QFrame(parent), m_slot(slot), m_name(name)
 {
     setObjectName(QStringLiteral("SlotTile"));
     setFocusPolicy(Qt::StrongFocus);
-    setFrameShape(QFrame::Box);
-    setLineWidth(2);
-    setAutoFillBackground(true);
-    setMinimumSize(280, 190);
-
-    m_title = new QLabel(this);
-    QFont big = m_title->font();
-    big.setPointSizeF(big.pointSizeF() * 1.3);
-    big.setBold(true);
-    m_title->setFont(big);
-    m_device = new QLabel(this);
-    m_device->setTextFormat(Qt::PlainText);
-    m_icon = new QLabel(this);
-    m_icon->setFixedSize(40, 40);
-    m_state = new QLabel(this);
-    QFont huge = m_state->font();
-    huge.setPointSizeF(huge.pointSizeF() * 2.0);
-    huge.setBold(true);
-    m_state->setFont(huge);
-    m_state->setWordWrap(true);
-    m_progress = new LinesBar(this);
-    m_detail = new QLabel(this);
-    m_detail->setWordWrap(true);
-    m_detail->setTextFormat(Qt::PlainText);
-    m_counts = new QLabel(this);
-
-    auto* stateRow = new QHBoxLayout;
-    stateRow->addWidget(m_icon);
-    stateRow->addWidget(m_state, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_title);
-    layout->addWidget(m_device);
-    layout->addLayout(stateRow);
-    layout->addWidget(m_progress);
-    layout->addWidget(m_detail, 1);
-    layout->addWidget(m_counts);
+    setFrameShape(QFrame::NoFrame);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     refresh();
 }
 
@@ -202,165 +196,274 @@ QString SlotTile::words(Look look)
         return QStringLiteral("Stopped");
     case Look::PlugIn:
         return QStringLiteral("Plug in the adaptor");
+    case Look::PortInUse:
+        return QStringLiteral("Port in use");
+    case Look::NoAccess:
+        return QStringLiteral("No access to the port");
     case Look::PlaceUnit:
         return QStringLiteral("Place a unit");
     case Look::Flashing:
         return QStringLiteral("Flashing");
+    case Look::Silent:
+        return QStringLiteral("No answer");
     case Look::Pass:
         return QStringLiteral("PASS");
     case Look::Fail:
         return QStringLiteral("FAIL");
-    case Look::RemoveUnit:
-        return QStringLiteral("Remove the unit");
     }
     return QString();
 }
 
-SlotTile::Look SlotTile::lookOf() const
+SlotTile::Face SlotTile::faceOf() const
 {
+    Face f;
+    f.name = m_name;
+    f.device = deviceText(m_slot);
+    f.counts = QStringLiteral("%1 passed, %2 failed").arg(m_slot->passed()).arg(m_slot->failed());
+    const UnitRecord& last = m_slot->lastUnit();
+    const QString reason = m_slot->reason();
+    const auto result = [&](const QString& instruction) {
+        f.look = last.result == QLatin1String("pass") ? Look::Pass : Look::Fail;
+        if (last.own.hasSerial)
+            f.serial = QStringLiteral("#%1").arg(last.own.serial);
+        if (f.look == Look::Fail && !last.reason.isEmpty())
+            f.detail << last.reason;
+        f.detail << instruction;
+        if (f.look == Look::Pass && !last.warning.isEmpty())
+            f.band = QStringLiteral("clean and align the adaptor");
+    };
+    const bool lastWasResult = m_slot->hasLastUnit() && last.result != QLatin1String("interrupted");
     switch (m_slot->state()) {
     case StationSlot::State::Stopped:
-        return Look::Stopped;
-    case StationSlot::State::WaitingForAdaptor:
-        return Look::PlugIn;
-    case StationSlot::State::WaitingForUnit: {
-        // The last result stays in large words until the next unit begins:
-        // what an operator looking up from the bench needs to know.
-        const QString last = m_slot->hasLastUnit() ? m_slot->lastUnit().result : QString();
-        if (last == QLatin1String("pass"))
-            return Look::Pass;
-        if (last == QLatin1String("fail"))
-            return Look::Fail;
-        return Look::PlaceUnit;
+        f.look = Look::Stopped;
+        if (!reason.isEmpty())
+            f.detail << reason;
+        break;
+    case StationSlot::State::WaitingForAdaptor: {
+        const MSComm::OpenFailure& why = m_slot->openFailure();
+        switch (why.kind) {
+        case MSComm::OpenFailure::Kind::InUse:
+            f.look = Look::PortInUse;
+            f.detail << (why.holder.isEmpty() ? reason
+                                              : QStringLiteral("held by %1").arg(why.holder));
+            break;
+        case MSComm::OpenFailure::Kind::Forbidden:
+        case MSComm::OpenFailure::Kind::Other:
+            f.look = Look::NoAccess;
+            f.detail << reason;
+            break;
+        case MSComm::OpenFailure::Kind::Missing:
+        case MSComm::OpenFailure::Kind::None:
+            // The words say it all; the device line names what is looked for.
+            f.look = Look::PlugIn;
+            f.detail << (reason == QLatin1String("adaptor unplugged")
+                             ? QStringLiteral("unplugged; looked for every second")
+                             : QStringLiteral("looked for every second"));
+            break;
+        }
+        break;
     }
-    case StationSlot::State::Flashing:
-        return Look::Flashing;
+    case StationSlot::State::WaitingForUnit:
+        // The last result stays the largest word until the next unit begins.
+        if (lastWasResult && reason.isEmpty())
+            result(QStringLiteral("place the next unit"));
+        else {
+            f.look = Look::PlaceUnit;
+            if (!reason.isEmpty())
+                f.detail << reason;
+        }
+        break;
+    case StationSlot::State::Flashing: {
+        const UploadProgress& p = m_slot->progress();
+        const double quiet = m_slot->unitQuietFor();
+        f.look = quiet >= SilentAfterSeconds ? Look::Silent : Look::Flashing;
+        if (m_slot->own().hasSerial)
+            f.serial = QStringLiteral("#%1").arg(m_slot->own().serial);
+        f.progress = true;
+        f.percent = p.totalLines > 0 ? 100 * p.linesSent / p.totalLines : 0;
+        f.lines = QStringLiteral("%1 of %2 lines").arg(p.linesSent).arg(p.totalLines);
+        const double t = m_slot->elapsed();
+        const double rate = t > 0.5 ? p.linesSent / t : 0.0;
+        if (f.look != Look::Silent && rate > 0)
+            f.left = QStringLiteral("%1 left").arg(minutes((p.totalLines - p.linesSent) / rate));
+        if (p.linesSent > 0 && p.resends > 0)
+            f.counts += QStringLiteral(";  this unit %1 % sent again")
+                            .arg(100.0 * p.resends / p.linesSent, 0, 'f', 1);
+        break;
+    }
     case StationSlot::State::WaitingForRemoval:
-        if (m_slot->unitStillPrompting())
-            return Look::RemoveUnit;
-        return m_slot->lastUnit().result == QLatin1String("pass") ? Look::Pass : Look::Fail;
+        result(m_slot->unitStillPrompting() ? QStringLiteral("remove the unit")
+                                            : QStringLiteral("place the next unit"));
+        break;
     }
-    return Look::Stopped;
+    f.word = f.look == Look::Silent
+                 ? QStringLiteral("No answer for %1 s").arg(int(m_slot->unitQuietFor()))
+                 : words(f.look);
+    return f;
 }
 
 void SlotTile::refresh()
 {
-    const Look was = m_look;
-    m_look = lookOf();
-    const UploadProgress& p = m_slot->progress();
-    const bool flashing = m_look == Look::Flashing;
-    m_title->setText(m_name);
-    showDevice();
-    m_state->setText(words(m_look) + serialShown());
-    m_progress->setVisible(flashing);
-    QString detail;
-    if (flashing) {
-        m_progress->setLines(p.linesSent, p.totalLines);
-        const double t = m_slot->elapsed();
-        const double rate = t > 0.5 ? p.linesSent / t : 0.0;
-        if (rate > 0)
-            detail = QStringLiteral("%1 left").arg(minutes((p.totalLines - p.linesSent) / rate));
-        if (p.linesSent > 0) {
-            detail += (detail.isEmpty() ? QString() : QStringLiteral(", ")) +
-                      QStringLiteral("%1% resent").arg(100.0 * p.resends / p.linesSent, 0, 'f', 1);
-        }
-    } else if (m_look == Look::Fail || m_look == Look::Pass) {
-        const UnitRecord& last = m_slot->lastUnit();
-        detail = m_look == Look::Fail ? last.reason : last.warning;
-        if (m_slot->state() == StationSlot::State::WaitingForUnit) {
-            detail += (detail.isEmpty() ? QString() : QStringLiteral("; ")) +
-                      (m_slot->reason().isEmpty() ? QStringLiteral("place the next unit")
-                                                  : m_slot->reason());
-        }
-    } else if (m_look == Look::PlugIn || m_look == Look::PlaceUnit || m_look == Look::Stopped) {
-        detail = m_slot->reason();
-    } else if (m_look == Look::RemoveUnit && m_slot->hasLastUnit()) {
-        detail = QStringLiteral("last unit: %1").arg(m_slot->lastUnit().result.toUpper());
+    const Face face = faceOf();
+    if (face != m_face) {
+        m_face = face;
+        update();
     }
-    m_detail->setText(detail);
-    m_counts->setText(
-        QStringLiteral("%1 passed, %2 failed").arg(m_slot->passed()).arg(m_slot->failed()));
-    // Colours and icon only when they change: a new palette costs a repaint of everything.
-    if (m_look != was || !m_painted)
-        paintLook();
-
     const QString name = spoken();
     if (accessibleName() != name) {
         setAccessibleName(name);
-        setAccessibleDescription(m_counts->text() +
-                                 (detail.isEmpty() ? QString() : QStringLiteral(". ") + detail));
+        setAccessibleDescription(
+            m_face.counts +
+            (m_face.detail.isEmpty()
+                 ? QString()
+                 : QStringLiteral(". ") + m_face.detail.join(QStringLiteral(". "))));
         QAccessibleEvent event(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&event);
     }
 }
 
-// The unit's own number, beside the state of the unit it belongs to.
-QString SlotTile::serialShown() const
-{
-    const bool ofThisUnit = m_look == Look::Flashing || m_look == Look::Pass ||
-                            m_look == Look::Fail || m_look == Look::RemoveUnit;
-    return ofThisUnit && m_slot->own().hasSerial ? QStringLiteral("  #%1").arg(m_slot->own().serial)
-                                                 : QString();
-}
-
 QString SlotTile::spoken() const
 {
-    QString text = QStringLiteral("%1: %2").arg(m_name, words(m_look).toLower());
-    if (const QString serial = serialShown(); !serial.isEmpty())
-        text += QStringLiteral(", unit %1").arg(m_slot->own().serial);
-    if (m_look == Look::Flashing) {
+    QString text = QStringLiteral("%1: %2").arg(m_name, m_face.word.toLower());
+    if (!m_face.serial.isEmpty())
+        text += QStringLiteral(", unit %1").arg(m_face.serial.mid(1));
+    if (m_face.progress) {
         const UploadProgress& p = m_slot->progress();
         text += QStringLiteral(", %1 of %2 lines").arg(p.linesSent).arg(p.totalLines);
         if (p.linesSent > 0)
             text +=
                 QStringLiteral(", %1 percent resent").arg(qRound(100.0 * p.resends / p.linesSent));
-    } else if (m_look == Look::Fail && !m_slot->lastUnit().reason.isEmpty()) {
-        text += QStringLiteral(", ") + m_slot->lastUnit().reason;
+    } else if (!m_face.detail.isEmpty()) {
+        text += QStringLiteral(", ") + m_face.detail.join(QStringLiteral(", "));
     }
+    if (!m_face.band.isEmpty())
+        text += QStringLiteral(", ") + m_face.band;
     return text;
 }
 
-void SlotTile::paintLook()
+SlotTile::Layout SlotTile::layout(const QSize& size, const Face& face, const QFont& base)
 {
-    const Colours c = coloursOf(m_look);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, c.background);
-    palette.setColor(QPalette::WindowText,
-                     hasFocus() ? palette.color(QPalette::Highlight) : c.text);
-    setPalette(palette);
-    for (QLabel* label : {m_title, m_device, m_state, m_detail, m_counts}) {
-        QPalette p = label->palette();
-        p.setColor(QPalette::WindowText, c.text);
-        label->setPalette(p);
+    Layout l;
+    const int w = size.width();
+    const int h = size.height();
+    l.padding = qMax(6, int(h * 0.045));
+    const QRect inner(l.padding, l.padding, w - 2 * l.padding, h - 2 * l.padding);
+    const int gap = qMax(3, l.padding / 2);
+    l.small = sized(base, qBound(10.0, qMin(h * 0.065, inner.width() / 22.0), 26.0), false);
+    const int smallHeight = QFontMetrics(l.small).height();
+
+    // The state word's size S sets the others: the figure 0.75 S, its lines
+    // 0.5 S, the reason and the instruction 0.6 S; what the height holds.
+    const int detailLines = 2;
+    const double below = face.progress
+                             ? 0.75 * 1.2 + 0.28 + 0.5 * 1.3
+                             : detailLines * 0.6 * 1.25 + (face.band.isEmpty() ? 0 : 0.5 * 1.7);
+    const double room = inner.height() - 2 * smallHeight - 4 * gap;
+    // As high as the tile allows, and no wider than its width keeps readable.
+    const int s = qMax(12, int(qMin(qMin(h * 0.24, inner.width() / 6.5), room / (1.25 + below))));
+    // The others in whole pixels, never below their share of it.
+    const auto share = [s](double part) { return std::ceil(s * part); };
+
+    l.header = QRect(inner.left(), inner.top(), inner.width(), smallHeight);
+    int y = l.header.bottom() + 1 + gap;
+    const int iconSide = qMin(int(s * 1.05), inner.width() / 5);
+    l.icon = QRect(inner.left(), y + int(s * 0.1), iconSide, iconSide);
+    const int wordLeft = l.icon.right() + 1 + gap;
+    l.word = QRect(wordLeft, y, inner.right() + 1 - wordLeft, int(s * 1.25));
+    // Never wrapped, never past the edge: smaller until it fits.
+    const QString word = stateText(face);
+    l.state = sized(base, s, true);
+    const int advance = QFontMetrics(l.state).horizontalAdvance(word);
+    if (advance > l.word.width())
+        l.state = sized(base, qMax(8.0, double(s) * l.word.width() / advance - 1), true);
+    while (l.state.pixelSize() > 8 &&
+           QFontMetrics(l.state).horizontalAdvance(word) > l.word.width())
+        l.state.setPixelSize(l.state.pixelSize() - 1);
+    y = l.word.bottom() + 1 + gap;
+
+    l.figure = sized(base, share(0.75), true);
+    l.lines = sized(base, share(0.5), false);
+    l.detail = sized(base, share(0.6), false);
+    if (face.progress) {
+        const int figureHeight = QFontMetrics(l.figure).height();
+        l.figureRect = QRect(inner.left(), y, inner.width(), figureHeight);
+        y = l.figureRect.bottom() + 1;
+        l.bar = QRect(inner.left(), y, inner.width(), qMax(6, int(s * 0.28)));
+        y = l.bar.bottom() + 1 + gap;
+        l.linesRect = QRect(inner.left(), y, inner.width(), QFontMetrics(l.lines).height());
+    } else {
+        const int bandHeight = face.band.isEmpty() ? 0 : int(QFontMetrics(l.lines).height() * 1.4);
+        const int bottom = inner.bottom() - smallHeight - gap - (bandHeight ? bandHeight + gap : 0);
+        l.detailRect = QRect(inner.left(), y, inner.width(), qMax(0, bottom - y));
+        if (bandHeight)
+            l.band = QRect(inner.left(), bottom + gap, inner.width(), bandHeight);
     }
-    m_icon->setPixmap(iconOf(m_look, c.text, 40, devicePixelRatioF()));
-    m_painted = true;
+    l.counts = QRect(inner.left(), inner.bottom() + 1 - smallHeight, inner.width(), smallHeight);
+    return l;
 }
 
-// Stable names are long: the middle gives way, the tool tip has it all.
-void SlotTile::showDevice()
+void SlotTile::paintEvent(QPaintEvent*)
 {
-    const QString name = m_slot->name();
-    // Eliding shapes the text: only when what it depends on changed.
-    const QString key = name + QLatin1Char('\n') + m_slot->device() + QLatin1Char('\n') +
-                        QString::number(m_device->width());
-    if (key == m_deviceShown)
-        return;
-    m_deviceShown = key;
-    const bool known = !m_slot->device().isEmpty() && m_slot->device() != name;
-    m_device->setToolTip(known ? QStringLiteral("%1 (%2)").arg(name, m_slot->device()) : name);
-    // A stable name's last part is what tells one adaptor from the next.
-    const QString shown = name.section(QLatin1Char('/'), -1);
-    const QString tail = known ? QStringLiteral(" (%1)").arg(m_slot->device()) : QString();
-    const QFontMetrics metrics = m_device->fontMetrics();
-    const int room = qMax(40, m_device->width() - metrics.horizontalAdvance(tail));
-    m_device->setText(metrics.elidedText(shown, Qt::ElideMiddle, room) + tail);
-}
+    QPainter p(this);
+    const Colours c = coloursOf(m_face.look);
+    const Layout l = layout(size(), m_face, font());
+    p.fillRect(rect(), c.background);
+    // The focused tile wears a thick frame in the highlight colour.
+    const int border = hasFocus() ? 5 : 2;
+    p.setPen(QPen(hasFocus() ? palette().color(QPalette::Highlight) : c.text.lighter(170), border));
+    p.drawRect(rect().adjusted(border / 2, border / 2, -(border + 1) / 2, -(border + 1) / 2));
+    p.setPen(c.text);
 
-void SlotTile::resizeEvent(QResizeEvent* event)
-{
-    QFrame::resizeEvent(event);
-    showDevice();
+    // The slot's name, and its device where the rest of the line allows.
+    QFont bold = l.small;
+    bold.setBold(true);
+    p.setFont(bold);
+    const QFontMetrics boldMetrics(bold);
+    const QString name = boldMetrics.elidedText(m_face.name, Qt::ElideRight, l.header.width() / 2);
+    p.drawText(l.header, Qt::AlignLeft | Qt::AlignVCenter, name);
+    p.setFont(l.small);
+    const int nameWidth = boldMetrics.horizontalAdvance(name) + l.padding;
+    const QString device = QFontMetrics(l.small).elidedText(m_face.device, Qt::ElideMiddle,
+                                                            l.header.width() - nameWidth);
+    p.drawText(l.header, Qt::AlignRight | Qt::AlignVCenter, device);
+
+    drawIcon(p, m_face.look, c.text, l.icon);
+    p.setFont(l.state);
+    p.drawText(l.word, Qt::AlignLeft | Qt::AlignVCenter, stateText(m_face));
+
+    if (m_face.progress) {
+        p.setFont(l.figure);
+        p.drawText(l.figureRect, Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("%1 %").arg(m_face.percent));
+        // While flashing, the unit's number goes beside its progress.
+        if (!m_face.serial.isEmpty()) {
+            p.setFont(l.lines);
+            p.drawText(l.figureRect, Qt::AlignRight | Qt::AlignVCenter, m_face.serial);
+        }
+        p.fillRect(l.bar, c.background.darker(115));
+        QRect done = l.bar;
+        done.setWidth(l.bar.width() * qBound(0, m_face.percent, 100) / 100);
+        p.fillRect(done, c.text);
+        p.setFont(l.lines);
+        p.drawText(l.linesRect, Qt::AlignLeft | Qt::AlignVCenter, m_face.lines);
+        // The time left where the lines leave room for it.
+        const QFontMetrics metrics(l.lines);
+        if (metrics.horizontalAdvance(m_face.lines + QStringLiteral("   ") + m_face.left) <=
+            l.linesRect.width())
+            p.drawText(l.linesRect, Qt::AlignRight | Qt::AlignVCenter, m_face.left);
+    } else if (!m_face.detail.isEmpty()) {
+        drawWrapped(p, l.detailRect, m_face.detail, l.detail);
+    }
+    if (!m_face.band.isEmpty()) {
+        p.fillRect(l.band, amber);
+        p.setPen(amberText);
+        p.setFont(l.lines);
+        p.drawText(l.band, Qt::AlignCenter, m_face.band);
+        p.setPen(c.text);
+    }
+    p.setFont(l.small);
+    p.drawText(l.counts, Qt::AlignLeft | Qt::AlignVCenter,
+               QFontMetrics(l.small).elidedText(m_face.counts, Qt::ElideRight, l.counts.width()));
 }
 
 void SlotTile::keyPressEvent(QKeyEvent* event)
@@ -377,17 +480,14 @@ void SlotTile::mouseDoubleClickEvent(QMouseEvent*)
     emit opened(this);
 }
 
-// The focused tile wears a frame in the highlight colour.
 void SlotTile::focusInEvent(QFocusEvent* event)
 {
     QFrame::focusInEvent(event);
-    setLineWidth(4);
-    paintLook();
+    update();
 }
 
 void SlotTile::focusOutEvent(QFocusEvent* event)
 {
     QFrame::focusOutEvent(event);
-    setLineWidth(2);
-    paintLook();
+    update();
 }

@@ -1,24 +1,66 @@
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QFrame>
+#include <QRect>
 #include <QString>
 
-class QLabel;
-class LinesBar;
 class StationSlot;
 
-// One slot of the bench, readable from a step away: its name and device,
-// its state in large words with a colour and an icon (so it never rests on
-// colour alone), an upload's progress, the last failure's reason, and the
-// slot's counts. It takes the focus; Enter or a double click opens the
-// slot's transcript.
+// One slot of the bench, read from a step away: its state in the largest
+// words with a colour and an icon (so it never rests on colour alone), an
+// upload's progress as a large figure over a thick bar, the reason or what
+// to do next, and smaller, the slot's name, device and counts. Every text
+// scales with the tile, not the window's font. It takes the focus; Enter or
+// a double click opens the slot's transcript.
 class SlotTile : public QFrame
 {
     Q_OBJECT
 
 public:
     // What the tile says, in the operator's words.
-    enum class Look { Stopped, PlugIn, PlaceUnit, Flashing, Pass, Fail, RemoveUnit };
+    enum class Look {
+        Stopped,
+        PlugIn,
+        PortInUse,
+        NoAccess,
+        PlaceUnit,
+        Flashing,
+        Silent,
+        Pass,
+        Fail
+    };
+
+    // Everything the tile shows, read off its slot.
+    struct Face {
+        Look look = Look::Stopped;
+        QString word;   // "PASS", "Flashing", "No answer for 4 s"
+        QString serial; // "#1000", or empty
+        bool progress = false;
+        int percent = 0;
+        QString lines;      // "143 of 200 lines"
+        QString left;       // "0:42 left"
+        QStringList detail; // the reason, what to do next
+        QString band;       // an amber band: "clean and align the adaptor"
+        QString name;
+        QString device;
+        QString counts;
+        bool operator==(const Face& o) const;
+        bool operator!=(const Face& o) const { return !(*this == o); }
+    };
+
+    // Where each part goes in a tile of some size, and how large its text is.
+    struct Layout {
+        int padding = 0;
+        QFont small;  // the name, the device, the counts
+        QFont state;  // the state word, shrunk to fit the width
+        QFont figure; // "71 %"
+        QFont lines;  // "143 of 200 lines  0:42 left"
+        QFont detail; // the reason and the instruction
+        QRect header, icon, word, figureRect, bar, linesRect, detailRect, band, counts;
+    };
+    static Layout layout(const QSize& size, const Face& face, const QFont& base);
 
     SlotTile(StationSlot* slot, const QString& name, QWidget* parent = nullptr);
 
@@ -26,39 +68,31 @@ public:
     QString name() const { return m_name; }
     void setName(const QString& name);
 
-    // Reads the slot again and shows it.
+    // Reads the slot again and shows it; paints only what changed.
     void refresh();
-    Look look() const { return m_look; }
+    Look look() const { return m_face.look; }
+    const Face& face() const { return m_face; }
     static QString words(Look look);
     // "Bench A1: flashing, 544 of 3002 lines, 2 percent resent"
     QString spoken() const;
+
+    QSize sizeHint() const override { return {420, 300}; }
+    QSize minimumSizeHint() const override { return {220, 160}; }
 
 signals:
     void opened(SlotTile* tile);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    Look lookOf() const;
-    QString serialShown() const;
-    void paintLook();
-    void showDevice();
+    Face faceOf() const;
 
     StationSlot* m_slot;
     QString m_name;
-    Look m_look = Look::Stopped;
-    bool m_painted = false;
-    QString m_deviceShown; // what the device line was last elided for
-    QLabel* m_title = nullptr;
-    QLabel* m_device = nullptr;
-    QLabel* m_icon = nullptr;
-    QLabel* m_state = nullptr;
-    LinesBar* m_progress = nullptr;
-    QLabel* m_detail = nullptr;
-    QLabel* m_counts = nullptr;
+    Face m_face;
 };

@@ -35,6 +35,20 @@ StationSetup StationSetup::load()
     setup.serialStep = qMax<quint64>(1, store.value(QStringLiteral("SerialStep"), 1).toULongLong());
     setup.serialEnd = store.value(QStringLiteral("SerialEnd")).toString();
     setup.database = store.value(QStringLiteral("Database")).toString();
+    setup.fullScreen = store.value(QStringLiteral("FullScreen"), false).toBool();
+    setup.soundOnFailure = store.value(QStringLiteral("SoundOnFailure"), false).toBool();
+    SlotHost::Settings& slot = setup.slotSettings;
+    slot.stationName = store.value(QStringLiteral("StationName"), slot.stationName).toString();
+    bool ok = false;
+    // A value that is no number, or out of range, leaves the default.
+    const auto number = [&](const char* key, double low, double high, double fallback) {
+        const double v = store.value(QLatin1String(key)).toDouble(&ok);
+        return ok && v >= low && v <= high ? v : fallback;
+    };
+    slot.nextAfterSeconds = number("NextAfter", 0.1, 3600, slot.nextAfterSeconds);
+    slot.timeoutSeconds = int(number("Timeout", 1, 86400, slot.timeoutSeconds));
+    slot.maximumRejections = int(number("MaxResends", 1, 1000000, slot.maximumRejections));
+    slot.warnResendsPercent = number("WarnResends", 0, 100, slot.warnResendsPercent);
     const int count = store.beginReadArray(QStringLiteral("Slots"));
     for (int i = 0; i < count; ++i) {
         store.setArrayIndex(i);
@@ -59,6 +73,8 @@ bool StationSetup::save(QString* error) const
     store.setValue(QStringLiteral("SerialStep"), serialStep);
     store.setValue(QStringLiteral("SerialEnd"), serialEnd);
     store.setValue(QStringLiteral("Database"), database);
+    store.setValue(QStringLiteral("FullScreen"), fullScreen);
+    store.setValue(QStringLiteral("SoundOnFailure"), soundOnFailure);
     store.remove(QStringLiteral("Slots"));
     store.beginWriteArray(QStringLiteral("Slots"), int(benchSlots.size()));
     for (int i = 0; i < benchSlots.size(); ++i) {

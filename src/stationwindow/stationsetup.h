@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../station/stationslot.h"
 #include "../station/unitnumbering.h"
 
 #include <QString>
@@ -21,8 +22,14 @@ struct StationSetup {
     QString serial; // "0x040E:4:le", as --serial takes it
     quint64 serialStart = 1;
     quint64 serialStep = 1;
-    QString serialEnd; // empty: no end
-    QString database;  // a PostgreSQL URI, never with a password; empty: none
+    QString serialEnd;           // empty: no end
+    QString database;            // a PostgreSQL URI, never with a password; empty: none
+    bool fullScreen = false;     // for a bench monitor of its own
+    bool soundOnFailure = false; // the system bell at each FAIL
+    // How the slots work, as firmware-upload --station's options set it;
+    // kept in the store only (StationName, NextAfter, Timeout, MaxResends,
+    // WarnResends), the defaults where it says nothing.
+    SlotHost::Settings slotSettings;
 
     // What the station is given for them; nothing to check when `serial` is empty.
     [[nodiscard]] bool numbering(const QString& recordPath, UnitNumbering::Options* options,

@@ -32,7 +32,6 @@
 
 namespace {
 
-constexpr int TileWidth = 300;
 // The transcript kept per slot: the last few thousand lines.
 constexpr int TranscriptLimit = 200000;
 constexpr int TranscriptTrim = 16384;
@@ -40,11 +39,6 @@ constexpr int TranscriptTrim = 16384;
 const QString firmwareFilter = QStringLiteral(
     "Firmware Files (*.s19 *.s28 *.s37 *.srec *.mot *.hex)|*.s19;*.s28;*.s37;*.srec;*.mot;*.hex|"
     "Text Files (*.TXT)|*.txt|All Files (*.*)|*.*");
-
-QString unitsUnderWay(int n)
-{
-    return n == 1 ? QStringLiteral("1 unit is") : QStringLiteral("%1 units are").arg(n);
-}
 
 } // namespace
 
@@ -72,8 +66,9 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
 
     m_grid = new QWidget;
     m_gridLayout = new QGridLayout(m_grid);
-    m_gridLayout->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    m_gridLayout->setContentsMargins(0, 0, 0, 0);
     auto* scroll = new QScrollArea(central);
+    scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setWidget(m_grid);
     scroll->setFocusPolicy(Qt::NoFocus);
@@ -100,7 +95,15 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
         if (m_transcript && m_transcriptSlot == s)
             m_transcript->append(text);
     });
-    connect(&m_station, &Station::unitRecorded, this, [this] { showBench(); });
+    connect(&m_station, &Station::unitRecorded, this,
+            [this](StationSlot*, const UnitRecord& record) {
+                // Heard from across the room, for a unit that failed.
+                if (m_setup.soundOnFailure && record.result == QLatin1String("fail"))
+                    QApplication::beep();
+                if (record.own.hasSerial)
+                    showFirmware(); // the next number
+                showBench();
+            });
     connect(&m_station, &Station::newUnitsRefused, this, [this](const QString& why) {
         m_notice->setText(why);
         showBench();
@@ -110,6 +113,7 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
 
     // What the last run left: its slots, its file, its pin and its record.
     m_setup = StationSetup::load();
+    m_station.setSettings(m_setup.slotSettings);
     const QVector<StationSetup::Slot> saved = m_setup.benchSlots;
     m_setup.benchSlots.clear();
     m_restoring = true;
@@ -118,9 +122,12 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
     if (!m_setup.firmware.isEmpty())
         openFirmware(m_setup.firmware);
     m_restoring = false;
+    m_sound->setChecked(m_setup.soundOnFailure);
     showFirmware();
     showBench();
     resize(1000, 680);
+    if (m_setup.fullScreen)
+        setFullScreen(true);
 }
 
 StationWindow::~StationWindow()
@@ -200,9 +207,20 @@ void StationWindow::buildMenus()
     slot->addAction(tr("&Transcript"), QKeySequence(Qt::CTRL | Qt::Key_T), this,
                     [this] { openTranscript(currentTile()); });
 
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    m_fullScreen = view->addAction(tr("&Full Screen"), QKeySequence(Qt::Key_F11), this,
+                                   [this](bool on) { setFullScreen(on); });
+    m_fullScreen->setCheckable(true);
+
     QMenu* bench = menuBar()->addMenu(tr("&Station"));
     bench->addAction(tr("&Start"), QKeySequence(Qt::Key_F5), this, &StationWindow::start);
     bench->addAction(tr("S&top"), QKeySequence(Qt::SHIFT | Qt::Key_F5), this, &StationWindow::stop);
+    bench->addSeparator();
+    m_sound = bench->addAction(tr("Sound on &Failure"), this, [this](bool on) {
+        m_setup.soundOnFailure = on;
+        saveSetup();
+    });
+    m_sound->setCheckable(true);
 
     QMenu* records = menuBar()->addMenu(tr("&Records"));
     records->addAction(tr("&Choose Record File..."), this, &StationWindow::chooseRecord);
@@ -400,11 +418,16 @@ void StationWindow::stop()
     if (!m_station.running())
         return;
     if (m_station.uploadsUnderWay() > 0) {
+        const bool one = m_station.uploadsUnderWay() == 1;
         const int choice = MessageBoxes::choose(
-            QStringLiteral("%1 being flashed. Let them finish, or cancel them (they are "
-                           "recorded as interrupted)?")
-                .arg(unitsUnderWay(m_station.uploadsUnderWay())),
-            {tr("Let them finish"), tr("Cancel them"), tr("Keep running")}, 0, 2);
+            one ? QStringLiteral("1 unit is being flashed. Let it finish, or cancel it (it is "
+                                 "recorded as interrupted)?")
+                : QStringLiteral("%1 units are being flashed. Let them finish, or cancel them "
+                                 "(they are recorded as interrupted)?")
+                      .arg(m_station.uploadsUnderWay()),
+            {one ? tr("Let it finish") : tr("Let them finish"),
+             one ? tr("Cancel it") : tr("Cancel them"), tr("Keep running")},
+            0, 2);
         if (choice == 1)
             m_station.interrupt(QStringLiteral("the station was stopped"));
         else if (choice == 0)
@@ -442,10 +465,16 @@ void StationWindow::closeEvent(QCloseEvent* event)
     }
     event->ignore();
     if (m_station.uploadsUnderWay() > 0 &&
-        MessageBoxes::choose(QStringLiteral("%1 being flashed. Cancel them and quit? They are "
-                                            "recorded as interrupted.")
-                                 .arg(unitsUnderWay(m_station.uploadsUnderWay())),
-                             {tr("Cancel them and quit"), tr("Keep running")}, 1, 1) != 0)
+        MessageBoxes::choose(m_station.uploadsUnderWay() == 1
+                                 ? QStringLiteral("1 unit is being flashed. Cancel it and quit? "
+                                                  "It is recorded as interrupted.")
+                                 : QStringLiteral("%1 units are being flashed. Cancel them and "
+                                                  "quit? They are recorded as interrupted.")
+                                       .arg(m_station.uploadsUnderWay()),
+                             {m_station.uploadsUnderWay() == 1 ? tr("Cancel it and quit")
+                                                               : tr("Cancel them and quit"),
+                              tr("Keep running")},
+                             1, 1) != 0)
         return;
     endWithoutQuestions(QStringLiteral("the station window was closed"));
 }
@@ -538,8 +567,7 @@ void StationWindow::chooseDatabase()
 bool StationWindow::exportConfig(const QString& path, QString* error) const
 {
     QVector<QPair<QString, QString>> entries;
-    QString name = QSysInfo::machineHostName();
-    entries.append({QStringLiteral("name"), name});
+    entries.append({QStringLiteral("name"), m_station.settings().stationName});
     if (m_firmware)
         entries.append({QStringLiteral("file"), QFileInfo(m_firmware->path).absoluteFilePath()});
     if (!m_setup.pinnedDigest.isEmpty())
@@ -688,23 +716,78 @@ bool StationWindow::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-// As many columns as the width holds; the focus goes through the tiles in
-// the order they are shown.
+void StationWindow::setFullScreen(bool on)
+{
+    m_fullScreen->setChecked(on);
+    if (!isVisible())
+        setWindowState(on ? windowState() | Qt::WindowFullScreen
+                          : windowState() & ~Qt::WindowFullScreen);
+    else if (on)
+        showFullScreen();
+    else
+        showNormal();
+    if (m_setup.fullScreen != on) {
+        m_setup.fullScreen = on;
+        saveSetup();
+    }
+}
+
+int StationWindow::columnsFor(int count, const QSize& area, int spacing)
+{
+    // The columns whose cells hold the largest landscape 4:3 tile; of about
+    // equal ones, the fewest empty cells (four slots: two by two, not 3 + 1).
+    int best = 1;
+    double bestSide = -1;
+    int bestEmpty = 0;
+    for (int columns = 1; columns <= qMax(1, count); ++columns) {
+        const int rows = (count + columns - 1) / columns;
+        const double w = double(area.width() - spacing * (columns - 1)) / columns;
+        const double h = double(area.height() - spacing * (rows - 1)) / qMax(1, rows);
+        const double side = qMin(w, h * 4 / 3);
+        const int empty = columns * rows - count;
+        const bool aboutEqual = qAbs(side - bestSide) <= 0.05 * qMax(side, bestSide);
+        if ((!aboutEqual && side > bestSide) || (aboutEqual && empty < bestEmpty)) {
+            best = columns;
+            bestSide = side;
+            bestEmpty = empty;
+        }
+    }
+    return best;
+}
+
+// Tiles fill the area; the focus goes through them in the order they are shown.
 void StationWindow::reflow()
 {
-    const int width = m_grid->parentWidget() ? m_grid->parentWidget()->width() : this->width();
-    const int columns = qMax(1, width / (TileWidth + m_gridLayout->spacing()));
+    const QWidget* area = m_grid->parentWidget() ? m_grid->parentWidget() : this;
+    const int columns = columnsFor(int(m_tiles.size()), area->size(), m_gridLayout->spacing());
+    if (columns == m_columns && m_placed == m_tiles)
+        return;
     for (SlotTile* t : qAsConst(m_tiles))
         m_gridLayout->removeWidget(t);
-    for (int i = 0; i < m_tiles.size(); ++i)
+    for (int i = 0; i < m_gridLayout->columnCount(); ++i)
+        m_gridLayout->setColumnStretch(i, 0);
+    for (int i = 0; i < m_gridLayout->rowCount(); ++i)
+        m_gridLayout->setRowStretch(i, 0);
+    for (int i = 0; i < m_tiles.size(); ++i) {
         m_gridLayout->addWidget(m_tiles[i], i / columns, i % columns);
+        m_gridLayout->setColumnStretch(i % columns, 1);
+        m_gridLayout->setRowStretch(i / columns, 1);
+    }
     for (int i = 1; i < m_tiles.size(); ++i)
         setTabOrder(m_tiles[i - 1], m_tiles[i]);
     m_columns = columns;
+    m_placed = m_tiles;
 }
 
 void StationWindow::refreshDue()
 {
+    // A unit that is flashing or being taken away changes with time alone:
+    // the seconds it has been silent, whether it is still in front.
+    for (SlotTile* t : qAsConst(m_tiles)) {
+        const StationSlot::State state = t->slot()->state();
+        if (state == StationSlot::State::Flashing || state == StationSlot::State::WaitingForRemoval)
+            m_due.insert(t);
+    }
     if (m_due.isEmpty())
         return;
     const QSet<SlotTile*> due = std::exchange(m_due, {});
@@ -749,11 +832,14 @@ void StationWindow::showFirmware()
     }
     if (!m_setup.serial.isEmpty()) {
         QString why;
-        const auto next =
-            UnitNumbering::readNextSerial(recordPath() + QStringLiteral(".serial"), &why);
-        check += QStringLiteral(".  Serial numbers at %1, the next %2")
-                     .arg(m_setup.serial)
-                     .arg(qMax(next.value_or(0), m_setup.serialStart));
+        const quint64 next =
+            m_station.running() && m_station.numbering().enabled()
+                ? m_station.numbering().nextSerial()
+                : qMax(UnitNumbering::readNextSerial(recordPath() + QStringLiteral(".serial"), &why)
+                           .value_or(0),
+                       m_setup.serialStart);
+        check +=
+            QStringLiteral(".  Serial numbers at %1, the next %2").arg(m_setup.serial).arg(next);
     }
     m_check->setText(check);
 }
@@ -770,8 +856,9 @@ void StationWindow::showBench()
     m_stop->setEnabled(running);
     QString counts =
         QStringLiteral("%1 passed, %2 failed").arg(m_station.passed()).arg(m_station.failed());
-    if (m_station.unitsPerHour() > 0)
-        counts += QStringLiteral(", %1 units per hour").arg(qRound(m_station.unitsPerHour()));
+    const std::optional<double> rate = m_station.unitsPerHour();
+    counts += QStringLiteral(", units per hour: %1")
+                  .arg(rate ? QString::number(qRound(*rate)) : QStringLiteral("-"));
     counts += running ? QStringLiteral("  (running)") : QStringLiteral("  (stopped)");
     m_counts->setText(counts);
     m_record->setText(QStringLiteral("Record: %1").arg(recordPath()));

@@ -10,6 +10,7 @@
 #include <optional>
 
 class CommonDialog;
+class QAction;
 class QGridLayout;
 class QLabel;
 class QPushButton;
@@ -48,6 +49,10 @@ public:
     // The bench as a config for firmware-upload --station --config.
     [[nodiscard]] bool exportConfig(const QString& path, QString* error) const;
     QString firmwareSummary() const;
+    // View > Full Screen, kept for the next start.
+    void setFullScreen(bool on);
+    // How many columns `count` tiles get in `area`.
+    static int columnsFor(int count, const QSize& area, int spacing);
     QString benchSummary() const;
     // The last few thousand lines a slot's unit traffic left.
     QString transcriptOf(SlotTile* tile) const;
@@ -99,11 +104,14 @@ private:
     QLabel* m_record = nullptr;
     QLabel* m_notice = nullptr;
     QLabel* m_database = nullptr;
+    QAction* m_fullScreen = nullptr;
+    QAction* m_sound = nullptr;
     QPushButton* m_start = nullptr;
     QPushButton* m_stop = nullptr;
     QTimer m_refresh; // tiles are shown again at most four times a second
     QSet<SlotTile*> m_due;
     int m_columns = 0;
+    QVector<SlotTile*> m_placed; // the tiles as the grid last had them
     bool m_quitting = false;
     bool m_restoring = false; // the last run's setup is being read back
 };

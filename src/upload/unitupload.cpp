@@ -64,6 +64,7 @@ void UnitUpload::start(const Options& options)
     m_resentLine = m_resentCount = m_worstLine = m_worstCount = 0;
     m_lastRejections = 0;
     m_clock.start();
+    m_heard.start();
     m_silence.start();
     m_engine.choose();
     const Status status = m_engine.sendFirstLine(options.image);
@@ -91,6 +92,7 @@ void UnitUpload::received(const QByteArray& data)
 {
     if (data.isEmpty())
         return;
+    m_heard.restart();
     const int last = uchar(data.back());
     if (m_state == State::Uploading) {
         m_silence.start();

@@ -56,6 +56,8 @@ public:
     const UploadProgress& progress() const { return m_progress; }
     // Seconds since the upload began.
     double elapsed() const;
+    // Seconds since the unit last said anything (or the upload began).
+    double quietFor() const { return m_heard.isValid() ? m_heard.elapsed() / 1000.0 : 0.0; }
 
 signals:
     // Transcript text, as the window would show it.
@@ -95,6 +97,7 @@ private:
     QTimer m_silence;
     QTimer m_answer;
     QElapsedTimer m_clock;
+    QElapsedTimer m_heard; // the unit's last word
     int m_timeoutSeconds = 10;
     double m_awaySeconds = 0;
     int m_maximumRejections = 20;
