@@ -137,7 +137,8 @@ void ServiceTest::benchFromItsConfigFileAlone()
     QVERIFY(QDir().mkpath(folder + "/textfile"));
     const QString firmware = folder + "/fw.s19";
     QVERIFY(makeSrecordFile(realBinaryBytes(16 * 20), firmware));
-    const QString record = folder + "/bench.jsonl";
+    // No record in the file: the service's state folder keeps it.
+    const QString record = folder + "/bench-7.jsonl";
     const QString metrics = folder + "/textfile/bench.prom";
     VirtualUnit unit;
     const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "300"});
@@ -146,12 +147,11 @@ void ServiceTest::benchFromItsConfigFileAlone()
                                                                   "name = bench-7\n"
                                                                   "file = %1\n"
                                                                   "ports = %2\n"
-                                                                  "record = %3\n"
-                                                                  "metrics = %4\n"
+                                                                  "metrics = %3\n"
                                                                   "next-after = 0.2\n"
                                                                   "serial = 0x20:4\n"
                                                                   "serial-start = 500\n")
-                                                       .arg(firmware, device, record, metrics)
+                                                       .arg(firmware, device, metrics)
                                                        .toUtf8());
     NotifySocket notify(folder + "/notify");
     const QString errors = folder + "/stderr";
@@ -159,6 +159,7 @@ void ServiceTest::benchFromItsConfigFileAlone()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("NOTIFY_SOCKET", folder + "/notify");
     env.insert("WATCHDOG_USEC", "400000");
+    env.insert("STATE_DIRECTORY", folder);
     env.insert("JOURNAL_STREAM", QString::fromLatin1(journalStream(errors)));
     QProcess station;
     station.setProcessEnvironment(env);

@@ -388,6 +388,13 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
         return usage(QStringLiteral("--warn-resends takes a percentage"));
     s->slot.stationName =
         parser.isSet(stationName) ? parser.value(stationName) : QSysInfo::machineHostName();
+    // Run as a service with a state folder of its own (systemd's
+    // StateDirectory=), a station keeps its record there unless told else.
+    const QString stateFolder =
+        qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+    if (s->station && s->recordPath.isEmpty() && !stateFolder.isEmpty())
+        s->recordPath =
+            stateFolder + QLatin1Char('/') + s->slot.stationName + QStringLiteral(".jsonl");
 
     UnitNumbering::Options& n = s->numbering;
     if (parser.isSet(serial)) {
