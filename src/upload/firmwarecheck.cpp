@@ -1,6 +1,7 @@
 #include "firmwarecheck.h"
 
 #include "firmwarestream.h"
+#include "hexdigits.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -10,20 +11,11 @@
 
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
+using HexDigits::value;
 
 int byteAt(const QByteArray& r, int i)
 {
-    return hexValue(r[i]) * 16 + hexValue(r[i + 1]);
+    return HexDigits::byteAt(r.constData() + i);
 }
 
 QString hexByte(int value)
@@ -44,7 +36,7 @@ int digitsFor(quint64 highest)
 QString firstBadDigit(const QByteArray& r, int from)
 {
     for (int i = from; i < r.size(); ++i) {
-        if (hexValue(r[i]) < 0) {
+        if (value(r[i]) < 0) {
             return QStringLiteral("character %1 (\"%2\") is not a hexadecimal digit")
                 .arg(i + 1)
                 .arg(QString::fromLatin1(r.mid(i, 1)));

@@ -1,25 +1,13 @@
 #include "imagepatch.h"
 
+#include "hexdigits.h"
+
 #include <QSet>
 #include <algorithm>
 
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-int byteAt(const char* p)
-{
-    return hexValue(p[0]) * 16 + hexValue(p[1]);
-}
+using HexDigits::byteAt;
 
 } // namespace
 
@@ -99,31 +87,46 @@ std::optional<PatchableImage> PatchableImage::of(const FirmwareImage& image,
     return p;
 }
 
+template <typename Visit>
+bool PatchableImage::forEachHolder(quint64 address, Visit visit) const
+{
+    // Records are at most 255 bytes long: those that may hold the address
+    // start within that much below it.
+    auto it = std::upper_bound(m_segments.begin(), m_segments.end(), address,
+                               [](quint64 v, const Segment& s) { return v < s.address; });
+    bool held = false;
+    while (it != m_segments.begin()) {
+        --it;
+        if (address - it->address > 255)
+            break;
+        if (address >= it->address + quint64(it->length))
+            continue;
+        held = true;
+        if (!visit(*it))
+            return true;
+    }
+    return held;
+}
+
 bool PatchableImage::lines(const ImagePatch& patch, QVector<int>* lines, QString* error) const
 {
     QSet<int> found;
     for (quint64 a = patch.address; a < patch.end(); ++a) {
-        // Records are at most 255 bytes long: those that may hold `a` start
-        // within that much below it.
-        auto it = std::upper_bound(m_segments.begin(), m_segments.end(), a,
-                                   [](quint64 v, const Segment& s) { return v < s.address; });
-        bool held = false;
-        while (it != m_segments.begin()) {
-            --it;
-            if (a - it->address > 255)
-                break;
-            if (a >= it->address + quint64(it->length))
-                continue;
-            if (std::binary_search(m_reported.begin(), m_reported.end(), it->line)) {
+        bool reported = false;
+        const bool held = forEachHolder(a, [&](const Segment& s) {
+            reported = std::binary_search(m_reported.begin(), m_reported.end(), s.line);
+            if (reported) {
                 *error = QStringLiteral("%1 lies on line %2 of %3, which fails the file check")
                              .arg(ImagePatch::hexAddress(a))
-                             .arg(it->line)
+                             .arg(s.line)
                              .arg(m_image.path);
                 return false;
             }
-            held = true;
-            found.insert(it->line);
-        }
+            found.insert(s.line);
+            return true;
+        });
+        if (reported)
+            return false;
         if (!held) {
             *error = QStringLiteral("no data record of %1 holds address %2")
                          .arg(m_image.path, ImagePatch::hexAddress(a));
@@ -145,17 +148,11 @@ FirmwareImage PatchableImage::apply(const QVector<ImagePatch>& patches) const
     QSet<int> touched; // indexes into m_segments
     for (const ImagePatch& patch : patches) {
         for (quint64 a = patch.address; a < patch.end(); ++a) {
-            auto it = std::upper_bound(m_segments.begin(), m_segments.end(), a,
-                                       [](quint64 v, const Segment& s) { return v < s.address; });
-            while (it != m_segments.begin()) {
-                --it;
-                if (a - it->address > 255)
-                    break;
-                if (a >= it->address + quint64(it->length))
-                    continue;
-                put(bytes, *it, a, uchar(patch.bytes.at(int(a - patch.address))));
-                touched.insert(int(it - m_segments.begin()));
-            }
+            forEachHolder(a, [&](const Segment& s) {
+                put(bytes, s, a, uchar(patch.bytes.at(int(a - patch.address))));
+                touched.insert(int(&s - m_segments.constData()));
+                return true;
+            });
         }
     }
     for (int i : touched)

@@ -51,6 +51,10 @@ private:
         qsizetype dataAt;
     };
 
+    // Calls `visit` with each record that holds `address` while it returns
+    // true; false when no record holds it.
+    template <typename Visit>
+    bool forEachHolder(quint64 address, Visit visit) const;
     void put(QByteArray& bytes, const Segment& s, quint64 address, uchar value) const;
     void checksum(QByteArray& bytes, const Segment& s) const;
 
