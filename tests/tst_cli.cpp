@@ -386,9 +386,9 @@ void CliTest::stationEndsOnAReplacedFile()
     const QString path = srecords("records/record.s19", 20);
     const QString record = tempFolder() + "/replaced.jsonl";
     VirtualUnit unit;
-    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "400"});
+    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "1000"});
     const Run run =
-        upload({path, "--station", "-p", device, "--next-after", "0.2", "--record", record, "-q"},
+        upload({path, "--station", "-p", device, "--next-after", "0.6", "--record", record, "-q"},
                [&](QProcess&) {
                    QVERIFY(waitFor([&] { return QFile(record).size() > 0; }, 10000));
                    QFile f(path);
@@ -412,7 +412,7 @@ void CliTest::recordOnAFullDisk()
     QVERIFY(QDir().mkpath(small));
     const QString copy = tempFolder() + "/full-copy.jsonl";
     VirtualUnit unit;
-    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "300"});
+    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "1000"});
     // The filesystem exists in the station's mount namespace only; its
     // record is copied out once the station has ended.
     const QString script = QStringLiteral(
@@ -421,7 +421,7 @@ void CliTest::recordOnAFullDisk()
     QProcess p;
     p.start("unshare",
             {"-m", "sh", "-c", script, "sh", small, copy, FIRMWARE_UPLOAD_PATH, path, "--station",
-             "-p", device, "--next-after", "0.2", "--record", small + "/units.jsonl", "-q"});
+             "-p", device, "--next-after", "0.6", "--record", small + "/units.jsonl", "-q"});
     QVERIFY(p.waitForFinished(60000));
     const QString errors = QString::fromLocal8Bit(p.readAllStandardError());
     if (p.exitCode() == 99)

@@ -224,10 +224,10 @@ void DatabaseTest::threeStationsOneDatabase()
     QStringList records;
     for (int i = 0; i < 3; ++i) {
         const QString device =
-            units[i].start(0, {"--prompt-interval", "50", "--next-unit-after", "300"});
+            units[i].start(0, {"--prompt-interval", "50", "--next-unit-after", "1000"});
         records << tempFolder() + QStringLiteral("/station%1.jsonl").arg(i);
         stations[i].start(FIRMWARE_UPLOAD_PATH,
-                          {firmware, "--station", "-q", "-p", device, "--next-after", "0.2",
+                          {firmware, "--station", "-q", "-p", device, "--next-after", "0.6",
                            "--station-name", QStringLiteral("bench-%1").arg(i), "--record",
                            records[i], "--serial", "0x20:4", "--serial-start",
                            QString::number(100 * (i + 1)), "--database", url});

@@ -141,14 +141,14 @@ void ServiceTest::benchFromItsConfigFileAlone()
     const QString record = folder + "/bench-7.jsonl";
     const QString metrics = folder + "/textfile/bench.prom";
     VirtualUnit unit;
-    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "300"});
+    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "1000"});
     const QString config = writeFile("bench.conf", QStringLiteral("; a bench of one slot\n"
                                                                   "[Station]\n"
                                                                   "name = bench-7\n"
                                                                   "file = %1\n"
                                                                   "ports = %2\n"
                                                                   "metrics = %3\n"
-                                                                  "next-after = 0.2\n"
+                                                                  "next-after = 0.6\n"
                                                                   "serial = 0x20:4\n"
                                                                   "serial-start = 500\n")
                                                        .arg(firmware, device, metrics)

@@ -133,7 +133,7 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
     const QCommandLineOption nextAfter(
         "next-after",
         "--station: a new unit counts after SEC seconds without a sound from the "
-        "slot (default 2).",
+        "slot, and a unit quiet that long mid-upload was taken away (default 2).",
         "SEC", "2");
     const QCommandLineOption warnResends(
         "warn-resends",
