@@ -204,7 +204,7 @@ void StationSlot::onUploadFinished(const UnitUpload::Outcome& o)
     }
     if (o.away) {
         // It has been quiet long enough already: the next prompt is a new unit.
-        enter(State::WaitingForUnit, r.reason);
+        enter(State::WaitingForUnit);
         return;
     }
     // It answered just now: in front of the adaptor until it goes quiet.

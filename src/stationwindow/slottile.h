@@ -91,8 +91,12 @@ protected:
 
 private:
     Face faceOf() const;
+    const Layout& currentLayout();
+    void paintHeader(class QPainter& p, const Layout& l);
 
     StationSlot* m_slot;
     QString m_name;
     Face m_face;
+    Layout m_layout;
+    QString m_layoutKey; // what m_layout was made for
 };

@@ -85,8 +85,9 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
         if (SlotTile* t = tileOf(s))
             m_due.insert(t);
     };
+    // A change of state shows within a quarter of a second; an upload's
+    // figures go on in the regular refresh below.
     connect(&m_station, &Station::slotChanged, this, due);
-    connect(&m_station, &Station::slotProgressed, this, due);
     connect(&m_station, &Station::slotTraffic, this, [this](StationSlot* s, const QString& text) {
         QString& t = m_transcripts[s];
         t += text;
@@ -781,11 +782,14 @@ void StationWindow::reflow()
 
 void StationWindow::refreshDue()
 {
-    // A unit that is flashing or being taken away changes with time alone:
-    // the seconds it has been silent, whether it is still in front.
+    // Twice a second, a unit that is flashing or being taken away: its
+    // figures, the seconds it has been silent, whether it is still in front.
+    // Read from a step away, that is as often as they are worth painting.
+    m_refreshTick = !m_refreshTick;
     for (SlotTile* t : qAsConst(m_tiles)) {
         const StationSlot::State state = t->slot()->state();
-        if (state == StationSlot::State::Flashing || state == StationSlot::State::WaitingForRemoval)
+        if (m_refreshTick && (state == StationSlot::State::Flashing ||
+                              state == StationSlot::State::WaitingForRemoval))
             m_due.insert(t);
     }
     if (m_due.isEmpty())

@@ -110,6 +110,7 @@ private:
     QPushButton* m_stop = nullptr;
     QTimer m_refresh; // tiles are shown again at most four times a second
     QSet<SlotTile*> m_due;
+    bool m_refreshTick = false; // every other tick refreshes the figures
     int m_columns = 0;
     QVector<SlotTile*> m_placed; // the tiles as the grid last had them
     bool m_quitting = false;
