@@ -242,7 +242,7 @@ void DatabaseTest::threeStationsOneDatabase()
     for (QProcess& p : stations) {
         ::kill(pid_t(p.processId()), SIGTERM);
         QVERIFY(p.waitForFinished(10000));
-        QCOMPARE(p.exitCode(), 143);
+        QVERIFY2(p.exitCode() == 143, p.readAllStandardError().constData());
     }
     // Lines the stations had no time for go with a catch-up.
     QProcess forward;

@@ -156,6 +156,10 @@ void RecordForwarder::start(const QString& recordPath, const DatabaseUrl& url)
     m_worker = new ForwarderWorker(recordPath, url);
     m_worker->moveToThread(m_thread);
     connect(m_thread, &QThread::started, m_worker, &ForwarderWorker::begin);
+    // The connection is closed, and the worker deleted, in its own thread
+    // as that thread ends.
+    connect(m_thread, &QThread::finished, m_worker, &ForwarderWorker::finish, Qt::DirectConnection);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     connect(this, &RecordForwarder::wake, m_worker, &ForwarderWorker::more);
     connect(m_worker, &ForwarderWorker::stateChanged, this, &RecordForwarder::onState);
     m_pending = waiting(recordPath);
@@ -168,8 +172,6 @@ void RecordForwarder::stop()
     if (!m_thread)
         return;
     disconnect(m_worker, nullptr, this, nullptr);
-    QMetaObject::invokeMethod(m_worker, &ForwarderWorker::finish, Qt::QueuedConnection);
-    QMetaObject::invokeMethod(m_worker, &QObject::deleteLater, Qt::QueuedConnection);
     m_thread->quit();
     // A statement on a server gone silent may hold the thread until its
     // timeouts; the program does not wait that long to end.

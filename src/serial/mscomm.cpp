@@ -282,6 +282,20 @@ int MSComm::InBufferCount() const
     return PortOpen() ? int(m_port.bytesAvailable()) : 0;
 }
 
+bool MSComm::inputWaiting() const
+{
+    if (!PortOpen())
+        return false;
+    if (m_port.bytesAvailable() > 0)
+        return true;
+#ifdef Q_OS_UNIX
+    int queued = 0;
+    return ::ioctl(int(m_port.handle()), FIONREAD, &queued) == 0 && queued > 0;
+#else
+    return false;
+#endif
+}
+
 Status MSComm::setInBufferCount(int count)
 {
     if (count != 0)

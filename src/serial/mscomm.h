@@ -99,6 +99,8 @@ public:
     // The waiting bytes, unaltered.
     QByteArray Input();
     int InBufferCount() const;
+    // Bytes have come, here or still in the driver, that nobody has read.
+    bool inputWaiting() const;
     // Only 0 is accepted: discards everything received and not yet read.
     Status setInBufferCount(int count);
 

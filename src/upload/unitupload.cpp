@@ -76,6 +76,12 @@ void UnitUpload::start(const Options& options)
 
 void UnitUpload::unitQuiet()
 {
+    // An event loop held up for as long finds the unit's answer waiting:
+    // that unit spoke, and is read next.
+    if (m_port.inputWaiting()) {
+        m_silence.start();
+        return;
+    }
     // The shorter wait applies: a unit taken away, or one that stays silent.
     if (m_awaySeconds > 0 && m_awaySeconds <= m_timeoutSeconds) {
         finish(Result::Failed,
