@@ -66,7 +66,8 @@ public:
     }
     void finish()
     {
-        m_retry->stop();
+        if (m_retry)
+            m_retry->stop();
         // The last units' lines go now if the server is there, briefly.
         QElapsedTimer spent;
         spent.start();

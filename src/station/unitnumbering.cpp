@@ -153,6 +153,77 @@ bool UnitNumbering::checkPatch(const ImagePatch& patch, const QString& where, QV
     return false;
 }
 
+// The list of per-unit data, every line checked against the image now.
+bool UnitNumbering::readList(const std::optional<ImagePatch>& serial, QString* error)
+{
+    const Options& options = m_options;
+    QFile list(options.unitDataPath);
+    if (!list.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = QStringLiteral("the unit data list %1 cannot be read: %2")
+                     .arg(options.unitDataPath, list.errorString());
+        return false;
+    }
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    int number = 0;
+    while (!list.atEnd()) {
+        const QString text = QString::fromUtf8(list.readLine()).trimmed();
+        ++number;
+        if (text.isEmpty() || text.startsWith(QLatin1Char('#')))
+            continue;
+        const QString where = QStringLiteral("%1:%2").arg(options.unitDataPath).arg(number);
+        const QStringList entries = text.split(blanks, Qt::SkipEmptyParts);
+        if (entries.size() > MaximumPatches) {
+            *error = QStringLiteral("%1: %2 patches, at most %3 on a line")
+                         .arg(where)
+                         .arg(entries.size())
+                         .arg(MaximumPatches);
+            return false;
+        }
+        ListLine line{number, {}};
+        for (const QString& entry : entries) {
+            const int colon = int(entry.indexOf(QLatin1Char(':')));
+            const auto address = colon > 0 ? parseAddress(entry.left(colon)) : std::nullopt;
+            const QByteArray hex = entry.mid(colon + 1).toLatin1();
+            static const QRegularExpression digits(QStringLiteral("^([0-9A-Fa-f]{2})+$"));
+            if (!address || !digits.match(QString::fromLatin1(hex)).hasMatch()) {
+                *error = QStringLiteral("%1: \"%2\" is not ADDRESS:HEXBYTES, such as "
+                                        "0x2000:0011AABB")
+                             .arg(where, elided(entry));
+                return false;
+            }
+            const ImagePatch patch{*address, QByteArray::fromHex(hex)};
+            if (patch.bytes.size() > MaximumPatchBytes) {
+                *error = QStringLiteral("%1: %2 bytes at %3, at most %4 in one patch")
+                             .arg(where)
+                             .arg(patch.bytes.size())
+                             .arg(ImagePatch::hexAddress(patch.address))
+                             .arg(MaximumPatchBytes);
+                return false;
+            }
+            QString overlapped;
+            if (serial && overlap(patch, *serial))
+                overlapped = QStringLiteral("the serial number");
+            for (const ImagePatch& other : qAsConst(line.patches)) {
+                if (overlapped.isEmpty() && overlap(patch, other))
+                    overlapped = QStringLiteral("the patch at %1")
+                                     .arg(ImagePatch::hexAddress(other.address));
+            }
+            if (!overlapped.isEmpty()) {
+                *error = QStringLiteral("%1: the patch at %2 overlaps %3")
+                             .arg(where, ImagePatch::hexAddress(patch.address), overlapped);
+                return false;
+            }
+            QVector<int> lines;
+            if (!checkPatch(patch, where, &lines, error))
+                return false;
+            line.patches.append(patch);
+        }
+        if (!line.patches.isEmpty())
+            m_list.append(line);
+    }
+    return true;
+}
+
 UnitNumbering::Refusal UnitNumbering::open(const Options& options, const FirmwareFile& file,
                                            QString* error, bool look)
 {
@@ -186,72 +257,8 @@ UnitNumbering::Refusal UnitNumbering::open(const Options& options, const Firmwar
             return Refusal::Data;
     }
 
-    if (!options.unitDataPath.isEmpty()) {
-        QFile list(options.unitDataPath);
-        if (!list.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            *error = QStringLiteral("the unit data list %1 cannot be read: %2")
-                         .arg(options.unitDataPath, list.errorString());
-            return Refusal::Data;
-        }
-        static const QRegularExpression blanks(QStringLiteral("\\s+"));
-        int number = 0;
-        while (!list.atEnd()) {
-            const QString text = QString::fromUtf8(list.readLine()).trimmed();
-            ++number;
-            if (text.isEmpty() || text.startsWith(QLatin1Char('#')))
-                continue;
-            const QString where = QStringLiteral("%1:%2").arg(options.unitDataPath).arg(number);
-            const QStringList entries = text.split(blanks, Qt::SkipEmptyParts);
-            if (entries.size() > MaximumPatches) {
-                *error = QStringLiteral("%1: %2 patches, at most %3 on a line")
-                             .arg(where)
-                             .arg(entries.size())
-                             .arg(MaximumPatches);
-                return Refusal::Data;
-            }
-            ListLine line{number, {}};
-            for (const QString& entry : entries) {
-                const int colon = int(entry.indexOf(QLatin1Char(':')));
-                const auto address = colon > 0 ? parseAddress(entry.left(colon)) : std::nullopt;
-                const QByteArray hex = entry.mid(colon + 1).toLatin1();
-                static const QRegularExpression digits(QStringLiteral("^([0-9A-Fa-f]{2})+$"));
-                if (!address || !digits.match(QString::fromLatin1(hex)).hasMatch()) {
-                    *error = QStringLiteral("%1: \"%2\" is not ADDRESS:HEXBYTES, such as "
-                                            "0x2000:0011AABB")
-                                 .arg(where, elided(entry));
-                    return Refusal::Data;
-                }
-                const ImagePatch patch{*address, QByteArray::fromHex(hex)};
-                if (patch.bytes.size() > MaximumPatchBytes) {
-                    *error = QStringLiteral("%1: %2 bytes at %3, at most %4 in one patch")
-                                 .arg(where)
-                                 .arg(patch.bytes.size())
-                                 .arg(ImagePatch::hexAddress(patch.address))
-                                 .arg(MaximumPatchBytes);
-                    return Refusal::Data;
-                }
-                QString overlapped;
-                if (serial && overlap(patch, *serial))
-                    overlapped = QStringLiteral("the serial number");
-                for (const ImagePatch& other : qAsConst(line.patches)) {
-                    if (overlapped.isEmpty() && overlap(patch, other))
-                        overlapped = QStringLiteral("the patch at %1")
-                                         .arg(ImagePatch::hexAddress(other.address));
-                }
-                if (!overlapped.isEmpty()) {
-                    *error = QStringLiteral("%1: the patch at %2 overlaps %3")
-                                 .arg(where, ImagePatch::hexAddress(patch.address), overlapped);
-                    return Refusal::Data;
-                }
-                QVector<int> lines;
-                if (!checkPatch(patch, where, &lines, error))
-                    return Refusal::Data;
-                line.patches.append(patch);
-            }
-            if (!line.patches.isEmpty())
-                m_list.append(line);
-        }
-    }
+    if (!options.unitDataPath.isEmpty() && !readList(serial, error))
+        return Refusal::Data;
 
     m_nextSerial = options.start;
     m_nextLine = 1;

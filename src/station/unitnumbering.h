@@ -107,6 +107,7 @@ private:
     bool checkPatch(const ImagePatch& patch, const QString& where, QVector<int>* lines,
                     QString* error) const;
     const ListLine* listLineFrom(int line) const;
+    [[nodiscard]] bool readList(const std::optional<ImagePatch>& serial, QString* error);
 
     Options m_options;
     std::optional<PatchableImage> m_image;
