@@ -27,7 +27,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStatusBar>
-#include <QSysInfo>
 #include <QVBoxLayout>
 
 namespace {
