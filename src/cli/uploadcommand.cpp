@@ -34,13 +34,16 @@
 
 namespace {
 
-// What the command itself says about its run is an error; the rest is told
-// with its level.
-void say(const QString& text, std::optional<Journal::Level> level = std::nullopt)
+void say(const QString& text, Journal::Level level = Journal::Level::Info)
 {
-    ProgressLines::say(text, level.value_or(text.startsWith(QLatin1String("firmware-upload: "))
-                                                ? Journal::Level::Error
-                                                : Journal::Level::Info));
+    ProgressLines::say(text, level);
+}
+
+// What keeps the command itself from doing its work: an error, named by the
+// program.
+void complain(const QString& text)
+{
+    ProgressLines::say(QStringLiteral("firmware-upload: ") + text, Journal::Level::Error);
 }
 
 } // namespace
@@ -213,8 +216,7 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
         }
     }
     if (!parser.parse(words)) {
-        say(QStringLiteral("firmware-upload: %1\nTry firmware-upload --help.")
-                .arg(parser.errorText()));
+        complain(QStringLiteral("%1\nTry firmware-upload --help.").arg(parser.errorText()));
         return UsageError;
     }
     if (parser.isSet(help)) {
@@ -229,51 +231,27 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
     QHash<QString, QString> fromConfig; // option -> "bench.conf:7: timeout"
     if (parser.isSet(config)) {
         if (!parser.isSet(station)) {
-            say(QStringLiteral("firmware-upload: --config goes with --station\nTry "
-                               "firmware-upload --help."),
-                Journal::Level::Error);
+            complain(QStringLiteral("--config goes with --station\nTry "
+                                    "firmware-upload --help."));
             return UsageError;
         }
         QString why;
         const auto file = StationConfig::read(parser.value(config), &why);
         if (!file) {
-            say(QStringLiteral("firmware-upload: %1").arg(why), Journal::Level::Error);
+            complain(why);
             return UsageError;
         }
         // Before the command line's own, whose values are the ones taken.
-        QStringList given;
-        for (const StationConfig::Entry& e : file->entries) {
-            const QString where = file->where(e);
-            if (e.key == QLatin1String("file")) {
-                if (parser.positionalArguments().isEmpty())
-                    words << e.value;
-            } else if (e.key == QLatin1String("ports")) {
-                if (parser.isSet(port))
-                    continue;
-                for (const QString& p : e.value.split(QLatin1Char(','), Qt::SkipEmptyParts))
-                    given << QStringLiteral("--port") << p.trimmed();
-                fromConfig.insert(QStringLiteral("port"), where);
-            } else if (e.key == QLatin1String("force") || e.key == QLatin1String("quiet")) {
-                const QString v = e.value.toLower();
-                if (v != QLatin1String("true") && v != QLatin1String("false")) {
-                    say(QStringLiteral("firmware-upload: %1: \"%2\" is not true or false")
-                            .arg(where, elided(e.value)),
-                        Journal::Level::Error);
-                    return UsageError;
-                }
-                if (v == QLatin1String("true"))
-                    given << QStringLiteral("--") + e.key;
-            } else {
-                const QString option =
-                    e.key == QLatin1String("name") ? QStringLiteral("station-name") : e.key;
-                given << QStringLiteral("--") + option << e.value;
-                fromConfig.insert(option, where);
-            }
+        StationConfig::Arguments given;
+        if (!file->arguments(parser.isSet(port), !parser.positionalArguments().isEmpty(), &given,
+                             &why)) {
+            complain(why);
+            return UsageError;
         }
-        words = words.mid(0, 1) + given + words.mid(1);
+        fromConfig = given.where;
+        words = words.mid(0, 1) + given.options + words.mid(1) + given.file;
         if (!parser.parse(words)) {
-            say(QStringLiteral("firmware-upload: %1: %2").arg(file->path, parser.errorText()),
-                Journal::Level::Error);
+            complain(QStringLiteral("%1: %2").arg(file->path, parser.errorText()));
             return UsageError;
         }
     }
@@ -284,8 +262,7 @@ int UploadCommand::parse(const QStringList& arguments, Settings* s)
                 (it.key() == QLatin1String("port") && why.contains(QLatin1String("port"))))
                 where = it.value() + QStringLiteral(": ");
         }
-        say(QStringLiteral("firmware-upload: %1%2\nTry firmware-upload --help.").arg(where, why),
-            Journal::Level::Error);
+        complain(QStringLiteral("%1%2\nTry firmware-upload --help.").arg(where, why));
         return int(UsageError);
     };
     s->listPorts = parser.isSet(listPorts);
@@ -458,7 +435,7 @@ int UploadCommand::checkFile()
     QString why;
     const auto firmware = FirmwareFile::read(s.file, s.checkOptions, &why);
     if (!firmware) {
-        say(QStringLiteral("firmware-upload: %1").arg(why));
+        complain(QStringLiteral("%1").arg(why));
         return FileError;
     }
     s.firmware = *firmware;
@@ -534,17 +511,17 @@ int UploadCommand::summarize(const QString& path)
     if (path.startsWith(QLatin1String("postgres"))) {
         const auto url = DatabaseUrl::parse(path, &why);
         if (!url) {
-            say(QStringLiteral("firmware-upload: %1").arg(why));
+            complain(why);
             return UsageError;
         }
         RecordDatabase database(*url, QStringLiteral("summary"));
         if (!database.open(&why) ||
             !database.summarize(m_settings->since, m_settings->stationFilter, &summary, &why)) {
-            say(QStringLiteral("firmware-upload: the database %1: %2").arg(url->shown(), why));
+            complain(QStringLiteral("the database %1: %2").arg(url->shown(), why));
             return UploadFailed;
         }
     } else if (!RecordSummary::read(path, &summary, &why)) {
-        say(QStringLiteral("firmware-upload: %1").arg(why));
+        complain(QStringLiteral("%1").arg(why));
         return FileError;
     }
     std::fputs(qPrintable(summary.toText() + QLatin1Char('\n')), stdout);
@@ -558,25 +535,25 @@ int UploadCommand::forwardRecords()
     QString why;
     const auto url = DatabaseUrl::parse(s.database, &why);
     if (!url) {
-        say(QStringLiteral("firmware-upload: %1").arg(why));
+        complain(QStringLiteral("%1").arg(why));
         return UsageError;
     }
     for (const QString& record : s.records) {
         if (!QFileInfo(record).isFile()) {
-            say(QStringLiteral("firmware-upload: the record %1 does not exist").arg(record));
+            complain(QStringLiteral("the record %1 does not exist").arg(record));
             return FileError;
         }
     }
     RecordDatabase database(*url, QStringLiteral("forward"));
     if (!database.open(&why)) {
-        say(QStringLiteral("firmware-upload: the database %1: %2").arg(url->shown(), why));
+        complain(QStringLiteral("the database %1: %2").arg(url->shown(), why));
         return UploadFailed;
     }
     for (const QString& record : s.records) {
         RecordForwarder::Batch total, batch;
         do {
             if (!RecordForwarder::forwardBatch(record, database, &batch, &why)) {
-                say(QStringLiteral("firmware-upload: %1: %2").arg(record, why));
+                complain(QStringLiteral("%1: %2").arg(record, why));
                 return UploadFailed;
             }
             total.lines += batch.lines;
@@ -604,11 +581,11 @@ int UploadCommand::startStation()
     m_station->setSettings(s.slot);
     QString why;
     if (!m_station->setFirmware(s.firmware, s.pinnedDigest, &why)) {
-        say(QStringLiteral("firmware-upload: %1").arg(why));
+        complain(QStringLiteral("%1").arg(why));
         return FileError;
     }
     if (!s.recordPath.isEmpty() && !m_station->openRecord(s.recordPath, &why)) {
-        say(QStringLiteral("firmware-upload: %1; nothing was sent").arg(why));
+        complain(QStringLiteral("%1; nothing was sent").arg(why));
         return UsageError;
     }
     if (const int code = refusal(m_station->setNumbering(s.numbering, &why), why); code >= 0)
@@ -616,11 +593,11 @@ int UploadCommand::startStation()
     if (!s.database.isEmpty()) {
         const auto url = DatabaseUrl::parse(s.database, &why);
         if (!url) {
-            say(QStringLiteral("firmware-upload: %1").arg(why));
+            complain(why);
             return UsageError;
         }
         if (s.recordPath.isEmpty()) {
-            say(QStringLiteral("firmware-upload: --database forwards the --record: give one"));
+            complain(QStringLiteral("--database forwards the --record: give one"));
             return UsageError;
         }
         m_station->forwardTo(*url);
@@ -631,7 +608,7 @@ int UploadCommand::startStation()
         // Written once now, like every output, so a bad path costs no unit.
         m_metrics = std::make_unique<StationMetrics>(*m_station, s.metricsPath);
         if (!m_metrics->write(&why)) {
-            say(QStringLiteral("firmware-upload: the metrics %1; nothing was sent").arg(why));
+            complain(QStringLiteral("the metrics %1; nothing was sent").arg(why));
             return UsageError;
         }
         connect(m_metrics.get(), &StationMetrics::failed, this,
@@ -667,8 +644,8 @@ int UploadCommand::openOutputs()
 {
     const Settings& s = *m_settings;
     auto refuse = [](const QString& what, const QString& path, const QString& why) {
-        say(QStringLiteral("firmware-upload: the %1 %2 cannot be written: %3; nothing was sent")
-                .arg(what, path, why));
+        complain(QStringLiteral("the %1 %2 cannot be written: %3; nothing was sent")
+                     .arg(what, path, why));
         return int(UsageError);
     };
     if (!s.logPath.isEmpty()) {
@@ -691,10 +668,10 @@ int UploadCommand::refusal(UnitNumbering::Refusal refusal, const QString& why)
     case UnitNumbering::Refusal::None:
         return -1;
     case UnitNumbering::Refusal::State:
-        say(QStringLiteral("firmware-upload: %1; nothing was sent").arg(why));
+        complain(QStringLiteral("%1; nothing was sent").arg(why));
         return UsageError;
     case UnitNumbering::Refusal::Data:
-        say(QStringLiteral("firmware-upload: %1; nothing was sent").arg(why));
+        complain(QStringLiteral("%1; nothing was sent").arg(why));
         return FileError;
     }
     return -1;
@@ -702,7 +679,7 @@ int UploadCommand::refusal(UnitNumbering::Refusal refusal, const QString& why)
 
 void UploadCommand::outputFailed(const QString& what, const QString& path, const QString& why)
 {
-    say(QStringLiteral("firmware-upload: the %1 %2 could not be written: %3").arg(what, path, why));
+    complain(QStringLiteral("the %1 %2 could not be written: %3").arg(what, path, why));
     m_exitCode = qMax(m_exitCode, int(UsageError));
 }
 

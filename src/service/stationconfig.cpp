@@ -96,6 +96,39 @@ bool StationConfig::write(const QString& path, const QVector<QPair<QString, QStr
     return false;
 }
 
+bool StationConfig::arguments(bool portsGiven, bool fileGiven, Arguments* arguments,
+                              QString* error) const
+{
+    *arguments = Arguments();
+    for (const Entry& e : entries) {
+        if (e.key == QLatin1String("file")) {
+            if (!fileGiven)
+                arguments->file << e.value;
+        } else if (e.key == QLatin1String("ports")) {
+            if (portsGiven)
+                continue;
+            for (const QString& p : e.value.split(QLatin1Char(','), Qt::SkipEmptyParts))
+                arguments->options << QStringLiteral("--port") << p.trimmed();
+            arguments->where.insert(QStringLiteral("port"), where(e));
+        } else if (e.key == QLatin1String("force") || e.key == QLatin1String("quiet")) {
+            const QString v = e.value.toLower();
+            if (v != QLatin1String("true") && v != QLatin1String("false")) {
+                *error = QStringLiteral("%1: \"%2\" is not true or false")
+                             .arg(where(e), e.value.left(80));
+                return false;
+            }
+            if (v == QLatin1String("true"))
+                arguments->options << QStringLiteral("--") + e.key;
+        } else {
+            const QString option =
+                e.key == QLatin1String("name") ? QStringLiteral("station-name") : e.key;
+            arguments->options << QStringLiteral("--") + option << e.value;
+            arguments->where.insert(option, where(e));
+        }
+    }
+    return true;
+}
+
 const StationConfig::Entry* StationConfig::find(const QString& key) const
 {
     for (const Entry& e : entries) {

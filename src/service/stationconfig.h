@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,17 @@ struct StationConfig {
     // Writes such a file whole (the station window's export).
     [[nodiscard]] static bool
     write(const QString& path, const QVector<QPair<QString, QString>>& entries, QString* error);
+
+    // The entries as firmware-upload's options: "--next-after 2", a
+    // "--port" for each of the ports, "--force" for force = true, and the
+    // firmware file alone. What the command line gives already is left out.
+    struct Arguments {
+        QStringList options;
+        QStringList file;              // the positional firmware file, if any
+        QHash<QString, QString> where; // option -> "bench.conf:7: timeout"
+    };
+    [[nodiscard]] bool arguments(bool portsGiven, bool fileGiven, Arguments* arguments,
+                                 QString* error) const;
 
     const Entry* find(const QString& key) const;
     // "bench.conf:7: timeout" for a message about that key.
