@@ -35,7 +35,7 @@ public:
                    bool window = false)
     {
         QStringList arguments =
-            window ? QStringList{file, "--start"} : QStringList{file, "--station", "-q"};
+            window ? QStringList{file, "--start"} : QStringList{"station", file, "-q"};
         for (const QString& p : ports)
             arguments << "-p" << p;
         m_process.setProcessEnvironment(environment());
@@ -343,7 +343,7 @@ int main(int argc, char* argv[])
         const QString record = recordFile(100000);
         QElapsedTimer wall;
         wall.start();
-        run(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"--summary", record});
+        run(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"summary", record});
         const double seconds = wall.elapsed() / 1000.0;
         std::printf("\nRecord summary\n");
         row("--summary of 100,000 record lines", seconds, "s", "< 1", seconds < 1);

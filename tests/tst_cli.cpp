@@ -90,6 +90,8 @@ private slots:
     void fourPortsAtOnce();
     void portsListedAndExamined();
     void stationUntilCtrlC();
+    void repeatTakesUnitAfterUnit_data();
+    void repeatTakesUnitAfterUnit();
     void stationEndsOnAReplacedFile();
     void interruptReleasesThePort();
     void recordOnAFullDisk();
@@ -150,10 +152,13 @@ void CliTest::runs_data()
     QTest::newRow("clean upload") << "sound" << QStringList{"--prompt-interval", "100"}
                                   << QStringList() << 0 << "done, 30 lines" << 30.0;
     QTest::newRow("check finds a bad checksum")
-        << "badmiddle" << QStringList() << QStringList{"--check"} << 3 << "bad.s19:11: checksum is"
+        << "badmiddle" << QStringList() << QStringList{"check"} << 3 << "bad.s19:11: checksum is"
         << 10.0;
     QTest::newRow("check alone sends nothing")
-        << "sound" << QStringList() << QStringList{"--check"} << 0 << "passes its check" << 10.0;
+        << "sound" << QStringList() << QStringList{"check"} << 0 << "passes its check" << 10.0;
+    // The old spelling checks as it did, and names the new one.
+    QTest::newRow("the old --check") << "sound" << QStringList() << QStringList{"--check"} << 0
+                                     << "--check is now: firmware-upload check FILE" << 10.0;
     // The final record is sent again after a "+", as any line is.
     QTest::newRow("final record rejected")
         << "badlast" << QStringList() << QStringList{"--force", "--max-resends", "4"} << 1
@@ -187,14 +192,13 @@ void CliTest::runs_data()
         << "sound" << QStringList() << QStringList{"--address-range", "0-FF"} << 3
         << "sound.s19:18: data at 0100-010F lies outside the address range 0000-00FF" << 10.0;
     QTest::newRow("station with a record that cannot be written")
-        << "sound" << QStringList()
-        << QStringList{"--station", "--record", "/no-such-folder/u.jsonl"} << 2
-        << "the record /no-such-folder/u.jsonl cannot be written" << 10.0;
+        << "sound" << QStringList() << QStringList{"station", "--record", "/no-such-folder/u.jsonl"}
+        << 2 << "the record /no-such-folder/u.jsonl cannot be written" << 10.0;
     QTest::newRow("check names the data and the digest")
-        << "sound" << QStringList() << QStringList{"--check"} << 0 << "sound.s19: sha256 " << 10.0;
+        << "sound" << QStringList() << QStringList{"check"} << 0 << "sound.s19: sha256 " << 10.0;
     QTest::newRow("check names the lines a serial number changes")
         << "sound" << QStringList()
-        << QStringList{"--check", "--serial", "0x1E:4:be", "--serial-start", "77"} << 0
+        << QStringList{"check", "--serial", "0x1E:4:be", "--serial-start", "77"} << 0
         << "sound.s19: serial number at 0x001E (4 bytes, be) patches lines 3, 4; the next is 77 "
            "(0000004D)"
         << 10.0;
@@ -224,13 +228,21 @@ void CliTest::runs()
     VirtualUnit simulated;
     const QString device = simulated.start(1, unit);
     QVERIFY(!device.isEmpty());
+    // A verb first, or none: "firmware-upload FILE -p 1" sends.
+    const QString verb =
+        !extra.isEmpty() && (extra.first() == "check" || extra.first() == "station")
+            ? extra.takeFirst()
+            : QString();
     QStringList arguments{path};
+    if (!verb.isEmpty())
+        arguments.prepend(verb);
+    const bool checking = verb == "check" || extra.contains("--check");
     int holder = -1;
     if (extra.removeAll(QStringLiteral("--lock"))) {
         holder = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
         QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
     }
-    if (!extra.contains(QStringLiteral("-p")))
+    if (!extra.contains(QStringLiteral("-p")) && !checking)
         arguments << QStringLiteral("-p") << QStringLiteral("1");
     arguments += extra;
     const Run run = upload(arguments);
@@ -244,7 +256,7 @@ void CliTest::runs()
     if (QTest::currentDataTag() == QLatin1String("a '+' to the final record, then '*'")) {
         QCOMPARE(received, fileLines(path) << fileLines(path).last());
         QVERIFY2(run.errors.contains("1 sent again"), qPrintable(run.errors));
-    } else if (exitCode == 0 && !extra.contains(QStringLiteral("--check"))) {
+    } else if (exitCode == 0 && !checking) {
         QCOMPARE(received, fileLines(path)); // byte for byte, in order
     } else if (QTest::currentDataTag() == QLatin1String("a line rejected for ever")) {
         QCOMPARE(received.count(fileLines(path)[10]), 3);
@@ -318,7 +330,7 @@ void CliTest::portsListedAndExamined()
     linkComPort(1, pty.slavePath());
     linkComPort(2, QStringLiteral("/dev/ttyUSB77"));
     QProcess list;
-    list.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"--list-ports", "--json"});
+    list.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"ports", "--json"});
     QVERIFY(list.waitForFinished(10000));
     QCOMPARE(list.exitCode(), 0);
     const QJsonArray ports = QJsonDocument::fromJson(list.readAllStandardOutput()).array();
@@ -334,11 +346,11 @@ void CliTest::portsListedAndExamined()
     QVERIFY(com1["mayOpen"].toBool());
     QVERIFY(!com2["exists"].toBool());
 
-    const Run everything = upload({"--doctor"});
+    const Run everything = upload({"doctor"});
     QCOMPARE(everything.exitCode, 1);
     QVERIFY2(everything.errors.isEmpty(), qPrintable(everything.errors));
     QProcess doctor;
-    doctor.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"--doctor", "-p", "1"});
+    doctor.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"doctor", "-p", "1"});
     QVERIFY(doctor.waitForFinished(10000));
     const QString said = QString::fromLocal8Bit(doctor.readAllStandardOutput());
     QVERIFY2(said.contains(QStringLiteral("1: opened and closed with 38400,N,8,1")),
@@ -360,7 +372,7 @@ void CliTest::stationUntilCtrlC()
     const QString record = tempFolder() + "/units.jsonl";
     VirtualUnit unit;
     const Run run =
-        upload({path, "--station", "-p", link, "--record", record, "-q"}, [&](QProcess& p) {
+        upload({"station", path, "-p", link, "--record", record, "-q"}, [&](QProcess& p) {
             pump(1500);
             const QString device = unit.start(0, {"--prompt-interval", "50"});
             QVERIFY(QFile::link(device, link));
@@ -378,6 +390,47 @@ void CliTest::stationUntilCtrlC()
     ::close(fd);
 }
 
+void CliTest::repeatTakesUnitAfterUnit_data()
+{
+    QTest::addColumn<QStringList>("unit");
+    QTest::addColumn<int>("units"); // flashed within the run
+    // Prompting on after its end record: the same unit, never flashed twice.
+    QTest::newRow("a unit that keeps prompting") << QStringList{"--prompt-interval", "100"} << 1;
+    QTest::newRow("units taken away and placed")
+        << QStringList{"--prompt-interval", "100", "--next-unit-after", "1500"} << 2;
+}
+
+// --repeat takes units as a station does: the next prompt is a new unit
+// only once the port has been quiet for --next-after seconds.
+void CliTest::repeatTakesUnitAfterUnit()
+{
+    QFETCH(QStringList, unit);
+    QFETCH(int, units);
+    const QString path = srecords("repeat.s19", 20);
+    VirtualUnit simulated;
+    QVERIFY(!simulated.start(1, unit).isEmpty());
+    const Run run = upload(
+        {"send", path, "-p", "1", "--repeat", "--next-after", "0.8", "-q"}, [&](QProcess& p) {
+            QVERIFY(waitFor(
+                [&] { return simulated.receivedLines().size() >= units * fileLines(path).size(); },
+                20000));
+            // Long enough for a second unit, were it taken.
+            pump(units == 1 ? 2500 : 300);
+            ::kill(pid_t(p.processId()), SIGINT);
+        });
+    QCOMPARE(run.exitCode, 130);
+    QVector<QByteArray> expected;
+    for (int i = 0; i < units; ++i)
+        expected += fileLines(path);
+    if (units == 1) {
+        QCOMPARE(run.errors.count(": done, 22 lines"), 1);
+        QCOMPARE(simulated.receivedLines(), expected);
+    } else {
+        QVERIFY2(run.errors.count(": done, 22 lines") >= units, qPrintable(run.errors));
+        QCOMPARE(simulated.receivedLines().mid(0, expected.size()), expected);
+    }
+}
+
 // Another build put in the file's place ends the run with exit code 3 once
 // the next unit comes, whatever the file or its folder is called.
 void CliTest::stationEndsOnAReplacedFile()
@@ -388,7 +441,7 @@ void CliTest::stationEndsOnAReplacedFile()
     VirtualUnit unit;
     const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "1000"});
     const Run run =
-        upload({path, "--station", "-p", device, "--next-after", "0.6", "--record", record, "-q"},
+        upload({"station", path, "-p", device, "--next-after", "0.6", "--record", record, "-q"},
                [&](QProcess&) {
                    QVERIFY(waitFor([&] { return QFile(record).size() > 0; }, 10000));
                    QFile f(path);
@@ -420,7 +473,7 @@ void CliTest::recordOnAFullDisk()
         "\"$@\"; code=$?; cp \"$(dirname \"$out\")/small/units.jsonl\" \"$out\"; exit $code");
     QProcess p;
     p.start("unshare",
-            {"-m", "sh", "-c", script, "sh", small, copy, FIRMWARE_UPLOAD_PATH, path, "--station",
+            {"-m", "sh", "-c", script, "sh", small, copy, FIRMWARE_UPLOAD_PATH, "station", path,
              "-p", device, "--next-after", "0.6", "--record", small + "/units.jsonl", "-q"});
     QVERIFY(p.waitForFinished(60000));
     const QString errors = QString::fromLocal8Bit(p.readAllStandardError());
@@ -456,7 +509,7 @@ void CliTest::oneDeviceByTwoNames()
     const QString path = srecords("twice.s19", 4);
     for (const QStringList& ports :
          {QStringList{"-p", pty.slavePath(), "-p", "1"}, QStringList{"-p", link, "-p", "1"}}) {
-        const Run run = upload(QStringList{path, "--station", "-q"} + ports);
+        const Run run = upload(QStringList{"station", path, "-q"} + ports);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.errors.contains(QStringLiteral("%1 and Com1 are the same device (%2)")
                                          .arg(ports[1], pty.slavePath())),
@@ -473,8 +526,8 @@ void CliTest::serialNumberBurnedByAKill()
     const QString record = tempFolder() + "/serial.jsonl";
     QFile::remove(record);
     QFile::remove(record + ".serial");
-    const QStringList station{path,      "--station",      "--record", record, "--serial",
-                              "0x40E:4", "--serial-start", "1000",     "-q"};
+    const QStringList station{"station",        path,   "--record", record, "--serial", "0x40E:4",
+                              "--serial-start", "1000", "-q"};
     {
         VirtualUnit unit;
         const QString device = unit.start(0, {"--prompt-interval", "50"});
@@ -512,7 +565,7 @@ void CliTest::serialNumberBurnedByAKill()
         QCOMPARE(QProcess::execute("srec_cmp", {writeFile("serial-sent.s19", sent), expected}), 0);
     }
     QProcess summary;
-    summary.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"--summary", record});
+    summary.start(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"summary", record});
     QVERIFY(summary.waitForFinished(10000));
     const QString text = QString::fromUtf8(summary.readAllStandardOutput());
     QVERIFY2(text.contains(": 1001 to 1001, 1 used"), qPrintable(text));

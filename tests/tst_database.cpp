@@ -41,7 +41,7 @@ void appendUnits(const QString& path, int count, const QString& station = "bench
         r.lines = 61;
         r.linesSent = 61;
         r.started = r.ended = QDateTime::currentDateTime();
-        r.result = i % 5 == 4 ? "fail" : "pass";
+        r.result = i % 5 == 4 ? UnitResult::Fail : UnitResult::Pass;
         r.own.hasSerial = true;
         r.own.serial = 1000 + quint64(i);
         r.own.serialPatch = {0x40E, QByteArray(4, '\0')};
@@ -110,7 +110,7 @@ void DatabaseTest::serverDownThenUp()
     RecordForwarder forwarder;
     QStringList said;
     connect(&forwarder, &RecordForwarder::stateChanged, this,
-            [&](const QString& text) { said << text; });
+            [&](RecordForwarder::Health, const QString& text) { said << text; });
     forwarder.start(record, urlOf(server().url()));
     QVERIFY(waitFor([&] { return !said.isEmpty(); }, 5000));
     QVERIFY2(said.first().startsWith("database: 3 records waiting ("), qPrintable(said.first()));
@@ -160,7 +160,7 @@ void DatabaseTest::killBetweenCommitAndCursor()
     const QString record = tempFolder() + "/killed.jsonl";
     appendUnits(record, 6);
     QProcess forward;
-    forward.start(FIRMWARE_UPLOAD_PATH, {"--forward", record, "--database", url});
+    forward.start(FIRMWARE_UPLOAD_PATH, {"forward", record, "--database", url});
     QVERIFY(forward.waitForFinished(20000));
     QCOMPARE(forward.exitCode(), 0);
     QVERIFY2(forward.readAllStandardError().contains(": 6 sent, 0 there already; up to date"),
@@ -168,7 +168,7 @@ void DatabaseTest::killBetweenCommitAndCursor()
     // What a kill right after the commit leaves: the cursor where it was.
     writeFile("killed.jsonl.forwarded", "0\n");
     appendUnits(record, 1);
-    forward.start(FIRMWARE_UPLOAD_PATH, {"--forward", record, "--database", url});
+    forward.start(FIRMWARE_UPLOAD_PATH, {"forward", record, "--database", url});
     QVERIFY(forward.waitForFinished(20000));
     const QByteArray said = forward.readAllStandardError();
     QCOMPARE(forward.exitCode(), 0);
@@ -177,7 +177,7 @@ void DatabaseTest::killBetweenCommitAndCursor()
 
     // A server that cannot be reached: exit status 1, and the password
     // written into the URI is never shown.
-    forward.start(FIRMWARE_UPLOAD_PATH, {"--forward", record, "--database",
+    forward.start(FIRMWARE_UPLOAD_PATH, {"forward", record, "--database",
                                          "postgresql://tester:s3cret@/killed?host=/nonexistent"});
     QVERIFY(forward.waitForFinished(20000));
     const QByteArray failed = forward.readAllStandardError();
@@ -227,7 +227,7 @@ void DatabaseTest::threeStationsOneDatabase()
             units[i].start(0, {"--prompt-interval", "50", "--next-unit-after", "1000"});
         records << tempFolder() + QStringLiteral("/station%1.jsonl").arg(i);
         stations[i].start(FIRMWARE_UPLOAD_PATH,
-                          {firmware, "--station", "-q", "-p", device, "--next-after", "0.6",
+                          {"station", firmware, "-q", "-p", device, "--next-after", "0.6",
                            "--station-name", QStringLiteral("bench-%1").arg(i), "--record",
                            records[i], "--serial", "0x20:4", "--serial-start",
                            QString::number(100 * (i + 1)), "--database", url});
@@ -247,19 +247,19 @@ void DatabaseTest::threeStationsOneDatabase()
     // Lines the stations had no time for go with a catch-up.
     QProcess forward;
     forward.start(FIRMWARE_UPLOAD_PATH,
-                  QStringList{"--forward"} + records + QStringList{"--database", url});
+                  QStringList{"forward"} + records + QStringList{"--database", url});
     QVERIFY(forward.waitForFinished(20000));
     QCOMPARE(forward.exitCode(), 0);
     QVERIFY(oneRowEach("factory", records));
 
     QProcess summary;
-    summary.start(FIRMWARE_UPLOAD_PATH, {"--summary", url, "--since", "2000-01-01"});
+    summary.start(FIRMWARE_UPLOAD_PATH, {"summary", url, "--since", "2000-01-01"});
     QVERIFY(summary.waitForFinished(20000));
     const QString text = QString::fromUtf8(summary.readAllStandardOutput());
     for (int i = 0; i < 3; ++i)
         QVERIFY2(text.contains(QStringLiteral("bench-%1 ").arg(i)), qPrintable(text));
     QVERIFY2(text.contains("serial numbers of "), qPrintable(text));
-    summary.start(FIRMWARE_UPLOAD_PATH, {"--summary", url, "--station", "bench-1"});
+    summary.start(FIRMWARE_UPLOAD_PATH, {"summary", url, "--station", "bench-1"});
     QVERIFY(summary.waitForFinished(20000));
     const QString one = QString::fromUtf8(summary.readAllStandardOutput());
     QVERIFY2(one.contains("bench-1 ") && !one.contains("bench-0 ") && one.contains(": 200 to 20"),

@@ -183,10 +183,11 @@ void ReliabilityTest::permissionAdvice()
     }
     QProcess run;
     run.setProcessChannelMode(QProcess::MergedChannels);
-    const QStringList what = doctor ? QStringList{"--doctor"} : QStringList{firmware, "-t", "1"};
-    run.start("runuser", QStringList{"-u", user, "--", FIRMWARE_UPLOAD_PATH, "-p", pty.slavePath(),
-                                     "-s", "38400,N,8,1", "--handshaking", "0"} +
-                             what);
+    const QStringList what =
+        doctor ? QStringList{"doctor"} : QStringList{"send", firmware, "-t", "1"};
+    run.start("runuser",
+              QStringList{"-u", user, "--", FIRMWARE_UPLOAD_PATH} + what +
+                  QStringList{"-p", pty.slavePath(), "-s", "38400,N,8,1", "--handshaking", "0"});
     QVERIFY(run.waitForFinished(20000));
     QFile::remove(lock);
     const QString errors = QString::fromLocal8Bit(run.readAllStandardOutput());

@@ -3,6 +3,7 @@
 // (missing the pings while stopped), lines with the journal's levels, and
 // a metrics file that promtool accepts and the real node_exporter serves.
 
+#include "cli/exitcode.h"
 #include "coresupport.h"
 
 #include <QDir>
@@ -128,6 +129,7 @@ private slots:
     void configRefused_data();
     void configRefused();
     void unitFileVerifies();
+    void exitCodesAgree();
 };
 
 void ServiceTest::benchFromItsConfigFileAlone()
@@ -164,7 +166,7 @@ void ServiceTest::benchFromItsConfigFileAlone()
     QProcess station;
     station.setProcessEnvironment(env);
     station.setStandardErrorFile(errors, QIODevice::Append);
-    station.start(FIRMWARE_UPLOAD_PATH, {"--station", "--config", config, "-q"});
+    station.start(FIRMWARE_UPLOAD_PATH, {"station", "--config", config, "-q"});
     QStringList said;
     QVERIFY(waitFor(
         [&] {
@@ -287,7 +289,7 @@ void ServiceTest::configRefused()
     const QString path = writeFile("refused.conf", config.toUtf8());
     QProcess station;
     station.start(FIRMWARE_UPLOAD_PATH,
-                  QStringList{"--station", "--config", path, firmware, "-q"} + more);
+                  QStringList{"station", "--config", path, firmware, "-q"} + more);
     QVERIFY(station.waitForFinished(10000));
     const QString errors = QString::fromLocal8Bit(station.readAllStandardError());
     QCOMPARE(station.exitCode(), 2);
@@ -304,7 +306,7 @@ void ServiceTest::unitFileVerifies()
     QFile unit(QStringLiteral(SOURCE_DIR "/packaging/systemd/firmware-station@.service"));
     QVERIFY(unit.open(QIODevice::ReadOnly));
     QByteArray text = unit.readAll();
-    QVERIFY(text.contains("ExecStart=/usr/bin/firmware-upload --station --config "
+    QVERIFY(text.contains("ExecStart=/usr/bin/firmware-upload station --config "
                           "/etc/firmware-station/%i.conf"));
     text.replace("/usr/bin/firmware-upload", FIRMWARE_UPLOAD_PATH);
     QVERIFY(QDir().mkpath(tempFolder() + "/units"));
@@ -318,6 +320,45 @@ void ServiceTest::unitFileVerifies()
     verify.start("systemd-analyze", {"verify", "--man=no", copy});
     QVERIFY(verify.waitForFinished(30000));
     QVERIFY2(verify.exitCode() == 0, verify.readAll().constData());
+}
+
+// The unit's exit statuses, the manual page's table and the README's say
+// what the program's one list of exit codes says.
+void ServiceTest::exitCodesAgree()
+{
+    const auto read = [](const QString& path) {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(f.readAll());
+    };
+    const QString unit =
+        read(QStringLiteral(SOURCE_DIR "/packaging/systemd/firmware-station@.service"));
+    const auto statuses = [&](const QString& key) {
+        const QRegularExpressionMatch m =
+            QRegularExpression("\n" + key + "=([0-9 ]+)\n").match(unit);
+        QList<int> codes;
+        for (const QString& c : m.captured(1).split(' ', Qt::SkipEmptyParts))
+            codes << c.toInt();
+        return codes;
+    };
+    QList<int> clean, unmended;
+    for (ExitCode code : ExitCodes::all()) {
+        if (code != ExitCode::Success && ExitCodes::endsServiceCleanly(code))
+            clean << ExitCodes::value(code);
+        if (!ExitCodes::restartMends(code))
+            unmended << ExitCodes::value(code);
+    }
+    QCOMPARE(statuses("SuccessExitStatus"), clean);
+    QCOMPARE(statuses("RestartPreventExitStatus"), unmended);
+
+    const QString manual = read(QStringLiteral(SOURCE_DIR "/docs/man/firmware-upload.1"));
+    const QString readme = read(QStringLiteral(SOURCE_DIR "/README.md"));
+    for (ExitCode code : ExitCodes::all()) {
+        const QString n = QString::number(ExitCodes::value(code));
+        QVERIFY2(readme.contains("\n| " + n + " | "), qPrintable("README lacks exit code " + n));
+        QVERIFY2(manual.contains("\n.B " + n + "\n") || manual.contains("\n.BR " + n + " "),
+                 qPrintable("the manual page lacks exit code " + n));
+    }
 }
 
 CORE_TEST_MAIN(ServiceTest)

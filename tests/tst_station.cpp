@@ -76,34 +76,35 @@ void StationTest::unitsComeAndGo()
     const QVector<QByteArray> sent = fileLines(firmware);
     const QString recordPath = tempFolder() + "/" + story + ".jsonl";
     Station station;
-    SlotHost::Settings settings;
-    settings.stationName = "bench-7";
-    settings.nextAfterSeconds = 0.5;
-    station.setSettings(settings);
+    Adaptor adaptor(tempFolder() + "/usb-Tarvel_IR-" + story);
+    BenchConfig bench;
+    bench.name = "bench-7";
+    bench.nextAfterSeconds = 0.5;
+    bench.file = firmware;
+    bench.ports = QStringList{adaptor.name};
+    bench.record = recordPath;
     QString why;
     const auto file = FirmwareFile::read(firmware, {}, &why);
     QVERIFY2(file, qPrintable(why));
-    QVERIFY(station.setFirmware(*file, QString(), &why));
-    QVERIFY2(station.openRecord(recordPath, &why), qPrintable(why));
-    Adaptor adaptor(tempFolder() + "/usb-Tarvel_IR-" + story);
-    StationSlot* slot = station.addSlot(adaptor.name);
+    const auto refusal = station.configure(bench, *file);
+    QVERIFY2(!refusal, qPrintable(refusal ? refusal->why : QString()));
+    const auto slot = [&station] { return station.view(0); };
     QSignalSpy refused(&station, &Station::newUnitsRefused);
     QStringList reasons; // as the slot said them, each once
     bool askedToRemove = false;
-    connect(slot, &StationSlot::changed, this, [&] {
-        reasons << slot->reason();
-        askedToRemove = askedToRemove || slot->unitStillPrompting();
+    connect(&station, &Station::slotChanged, this, [&] {
+        reasons << slot().reason;
+        askedToRemove = askedToRemove || slot().unitStillPrompting();
     });
 
     if (story != "late")
         QVERIFY(adaptor.plugIn(unit));
     station.start();
     if (story == "late") {
-        QVERIFY(
-            waitFor([&] { return slot->state() == StationSlot::State::WaitingForAdaptor; }, 1000));
-        QVERIFY(slot->reason().contains("does not exist"));
+        QVERIFY(waitFor([&] { return slot().state == SlotState::WaitingForAdaptor; }, 1000));
+        QVERIFY(slot().reason.contains("does not exist"));
         pump(2500); // the slot looks every second, and says so once
-        QCOMPARE(reasons.count(slot->reason()), 1);
+        QCOMPARE(reasons.count(slot().reason), 1);
         QVERIFY(adaptor.plugIn(unit));
     }
     const auto recorded = [&](int n) {
@@ -141,7 +142,7 @@ void StationTest::unitsComeAndGo()
         } else {
             adaptor.unplug();
             QVERIFY(recorded(1));
-            QCOMPARE(slot->state(), StationSlot::State::WaitingForAdaptor);
+            QCOMPARE(slot().state, SlotState::WaitingForAdaptor);
             pump(1200);
             // Back: its first prompt is a new unit, no quiet wait.
             Adaptor back(adaptor.name);
@@ -212,10 +213,22 @@ void StationTest::unitsComeAndGo()
 // A record that cannot be written stops the station before any unit.
 void StationTest::recordCannotBeOpened()
 {
-    Station station;
+    const QString path = writeFile("record.s19", "S00600004844521B\nS9030000FC\n");
     QString why;
-    QVERIFY(!station.openRecord("/no-such-folder/units.jsonl", &why));
-    QVERIFY2(why.contains("/no-such-folder/units.jsonl cannot be written"), qPrintable(why));
+    const auto file = FirmwareFile::read(path, {}, &why);
+    QVERIFY(file);
+    BenchConfig bench;
+    bench.file = path;
+    bench.ports = QStringList{"/dev/pts/9999"};
+    bench.record = "/no-such-folder/units.jsonl";
+    Station station;
+    const auto refusal = station.configure(bench, *file);
+    QVERIFY(refusal);
+    QCOMPARE(refusal->field, BenchField::Record);
+    QCOMPARE(refusal->kind, BenchRefusal::Kind::Output);
+    QVERIFY2(refusal->why.contains("/no-such-folder/units.jsonl cannot be written"),
+             qPrintable(refusal->why));
+    QCOMPARE(station.slotCount(), 0); // nothing started, nothing opened
 }
 
 void StationTest::pinnedDigest()
@@ -224,10 +237,17 @@ void StationTest::pinnedDigest()
     QString why;
     const auto file = FirmwareFile::read(path, {}, &why);
     QVERIFY(file);
+    BenchConfig bench;
+    bench.file = path;
+    bench.ports = QStringList{"/dev/pts/9999"};
+    QVERIFY(bench.set(BenchField::Sha256, QString(64, 'a'), &why));
     Station station;
-    QVERIFY(!station.setFirmware(*file, QString(64, 'a'), &why));
-    QVERIFY2(why.contains("not the build meant"), qPrintable(why));
-    QVERIFY(station.setFirmware(*file, file->sha256.toUpper(), &why));
+    auto refusal = station.configure(bench, *file);
+    QVERIFY(refusal && refusal->field == BenchField::Sha256);
+    QVERIFY2(refusal->why.contains("not the build meant"), qPrintable(refusal->why));
+    QVERIFY(bench.set(BenchField::Sha256, file->sha256.toUpper(), &why));
+    refusal = station.configure(bench, *file);
+    QVERIFY2(!refusal, qPrintable(refusal ? refusal->why : QString()));
 }
 
 // Counts per station, slot and file; lines that are no record are counted
@@ -241,7 +261,7 @@ void StationTest::summaryOfARecord()
     QByteArray text;
     for (int i = 0; i < 12; ++i) {
         r.slot = i % 3 == 0 ? "A" : "B";
-        r.result = i % 4 == 0 ? "fail" : "pass";
+        r.result = i % 4 == 0 ? UnitResult::Fail : UnitResult::Pass;
         // Numbers 100 to 110, and 105 once more: two passes name one unit.
         r.own.hasSerial = true;
         r.own.serial = i == 11 ? 105 : 100 + quint64(i);

@@ -2,7 +2,7 @@
 // simulated units behind links that come and go: what the tiles say, what
 // the record says, and what a restart brings back.
 
-#include "service/stationconfig.h"
+#include "cli/verbs.h"
 #include "station/stationslot.h"
 #include "stationwindow/serialnumbersdialog.h"
 #include "stationwindow/slottile.h"
@@ -87,14 +87,14 @@ void StationWindowTest::twoSlotsTwoUnitsEach()
     for (SlotTile* tile : {first, second}) {
         int units = 0;
         for (const QJsonObject& r : got) {
-            if (r["slot"].toString() == tile->slot()->port()) {
+            if (r["slot"].toString() == tile->port()) {
                 ++units;
                 QCOMPARE(r["result"].toString(), QStringLiteral("pass"));
                 QCOMPARE(r["station"].toString(), QSysInfo::machineHostName());
             }
         }
         QCOMPARE(units, 2);
-        QCOMPARE(tile->slot()->passed(), 2);
+        QCOMPARE(tile->slot().passed, 2);
         QVERIFY(tile->spoken().startsWith(tile->name() + ": "));
         QVERIFY(tile->look() == SlotTile::Look::Pass || tile->look() == SlotTile::Look::PlaceUnit);
     }
@@ -131,8 +131,8 @@ void StationWindowTest::adaptorUnpluggedShowsOnItsTileAlone()
     QVERIFY(waitFor([&] { return gone->look() == SlotTile::Look::PlugIn; }, 3000));
     QVERIFY2(gone->spoken().startsWith("Bench B1: plug in the adaptor"),
              qPrintable(gone->spoken()));
-    QCOMPARE(gone->slot()->failed(), 1);
-    QCOMPARE(gone->slot()->lastUnit().reason, QStringLiteral("adaptor unplugged"));
+    QCOMPARE(gone->slot().failed, 1);
+    QCOMPARE(gone->slot().last->reason, QStringLiteral("adaptor unplugged"));
     QCOMPARE(stays->look(), SlotTile::Look::Flashing);
 
     // What a screen reader is told of the tile that goes on.
@@ -152,8 +152,8 @@ void StationWindowTest::adaptorUnpluggedShowsOnItsTileAlone()
     window.stop();
     QCOMPARE(boxes.requests.size(), 1);
     QVERIFY(waitFor([&] { return !window.station().running(); }, 3000));
-    QCOMPARE(stays->slot()->lastUnit().result, QStringLiteral("interrupted"));
-    QCOMPARE(stays->slot()->lastUnit().reason, QStringLiteral("the station was stopped"));
+    QCOMPARE(stays->slot().last->result, UnitResult::Interrupted);
+    QCOMPARE(stays->slot().last->reason, QStringLiteral("the station was stopped"));
 }
 
 void StationWindowTest::slotsRestoredAfterARestart()
@@ -175,7 +175,7 @@ void StationWindowTest::slotsRestoredAfterARestart()
     again.show();
     QCOMPARE(again.tiles().size(), 2);
     QCOMPARE(again.tiles()[0]->name(), QStringLiteral("Bench C0"));
-    QCOMPARE(again.tiles()[0]->slot()->port(), missing);
+    QCOMPARE(again.tiles()[0]->port(), missing);
     QCOMPARE(again.tiles()[1]->name(), QStringLiteral("Bench C1"));
     QCOMPARE(again.recordPath(), record);
     QVERIFY(again.firmwareSummary().startsWith("kept.s19"));
@@ -186,13 +186,18 @@ void StationWindowTest::slotsRestoredAfterARestart()
     QVERIFY2(boxes.texts().value(0).contains("not the build meant"),
              qPrintable(boxes.texts().value(0)));
     QVERIFY(again.setPinnedDigest(QString()));
-    // The bench as a config a service reads back whole.
+    // The bench as a config the station verb reads back whole: one bench,
+    // as the window has it and as the command line takes it.
     QVERIFY(again.exportConfig(tempFolder() + "/kept.conf", &why));
-    const auto exported = StationConfig::read(tempFolder() + "/kept.conf", &why);
-    QVERIFY2(exported, qPrintable(why));
-    QCOMPARE(exported->find("ports")->value, missing + ", " + tempFolder() + "/usb-C1");
-    QCOMPARE(exported->find("record")->value, record);
-    QCOMPARE(exported->find("file")->value, firmware);
+    const Verbs::Invocation call =
+        Verbs::prepare({"station", "--config", tempFolder() + "/kept.conf"});
+    QVERIFY2(!call.usage, qPrintable(call.usage ? call.usage->why : QString()));
+    const BenchConfig& read = *call.command->bench();
+    QVERIFY(read == again.bench());
+    QCOMPARE(read.ports, (QStringList{missing, tempFolder() + "/usb-C1"}));
+    QCOMPARE(read.slotNames, (QStringList{"Bench C0", "Bench C1"}));
+    QCOMPARE(read.record, record);
+    QCOMPARE(read.file, firmware);
     // A device that is not there is a slot waiting for its adaptor.
     QVERIFY(again.start());
     pump(600);
@@ -212,12 +217,13 @@ void StationWindowTest::serialNumbersOnTheTiles()
     Adaptor a(tempFolder() + "/usb-D1");
     QVERIFY(a.plugIn({"--next-unit-after", "2500"}));
     StationSetup setup;
-    setup.benchSlots = {{a.name, QStringLiteral("Bench D1")}};
-    setup.firmware = firmware;
-    setup.recordPath = record;
-    setup.serial = "0x1E:4:be";
-    setup.serialStart = 1000;
+    setup.bench.ports = QStringList{a.name};
+    setup.bench.slotNames = QStringList{"Bench D1"};
+    setup.bench.file = firmware;
+    setup.bench.record = record;
     QString why;
+    QVERIFY(setup.bench.set(BenchField::Serial, "0x1E:4:be", &why));
+    setup.bench.serialStart = 1000;
     QVERIFY(setup.save(&why));
 
     StationWindow window;
@@ -235,7 +241,7 @@ void StationWindowTest::serialNumbersOnTheTiles()
     window.stop();
     QVERIFY(waitFor([&] { return !window.station().running(); }, 3000));
 
-    SerialNumbersDialog dialog(StationSetup::load(), record + ".serial");
+    SerialNumbersDialog dialog(StationSetup::load().bench, record + ".serial");
     auto* next = dialog.findChild<QLineEdit*>("next");
     QCOMPARE(next->text(), QStringLiteral("1001"));
     next->setText("999");
@@ -333,14 +339,15 @@ void StationWindowTest::silentUnitSaidAtOnce()
     Adaptor a(tempFolder() + "/usb-E1");
     // Quiet for 3.5 s after line 40, then prompting again.
     QVERIFY(a.plugIn({"--leave-after", "40:3500"}));
+    StationSetup setup;
+    setup.bench.nextAfterSeconds = 6; // not taken away yet, as the store may say
+    QString why;
+    QVERIFY(setup.save(&why));
     StationWindow window;
     window.show();
     SlotTile* tile = window.addSlot(a.name, "Bench E1");
     QVERIFY(window.openFirmware(firmware));
     window.setRecordPath(tempFolder() + "/silent.jsonl");
-    SlotHost::Settings settings = window.station().settings();
-    settings.nextAfterSeconds = 6; // not taken away yet
-    window.station().setSettings(settings);
     QVERIFY(window.start());
     QVERIFY(waitFor([&] { return a.unit.receivedLines().size() >= 40; }, 10000));
     pump(1200);
@@ -375,7 +382,7 @@ void StationWindowTest::resultStaysTillTheNextUnit()
     QCOMPARE(first->face().detail, QStringList{"remove the unit"});
     QCOMPARE(second->face().detail, QStringList{"place the next unit"});
     pump(1500); // past the quiet wait: the slot waits for the next unit
-    QCOMPARE(second->slot()->state(), StationSlot::State::WaitingForUnit);
+    QCOMPARE(window.station().view(1).state, SlotState::WaitingForUnit);
     QCOMPARE(second->look(), SlotTile::Look::Pass);
     QCOMPARE(first->look(), SlotTile::Look::Pass);
     QVERIFY(waitFor([&] { return second->look() == SlotTile::Look::Flashing; }, 5000));

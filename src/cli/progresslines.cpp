@@ -30,6 +30,11 @@ void ProgressLines::say(const QString& text, Journal::Level level)
     std::fflush(stderr);
 }
 
+void ProgressLines::complain(const QString& text)
+{
+    say(QStringLiteral("firmware-upload: ") + text, Journal::Level::Error);
+}
+
 QString ProgressLines::minutes(double s)
 {
     const int whole = int(s + 0.5);

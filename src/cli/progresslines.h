@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../service/journal.h"
+#include "../platform/journal.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,6 +15,9 @@ public:
     // A line that stays: printed above the progress, which is drawn anew.
     // Under the journal each line carries `level`.
     static void say(const QString& text, Journal::Level level = Journal::Level::Info);
+    // What keeps the command itself from doing its work: an error, named
+    // by the program.
+    static void complain(const QString& text);
     // "1:05" for a number of seconds.
     static QString minutes(double seconds);
 

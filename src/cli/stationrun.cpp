@@ -3,7 +3,6 @@
 #include "../platform/terminationsignals.h"
 #include "../station/station.h"
 
-#include <csignal>
 #include <unistd.h>
 
 StationRun::StationRun(Station& station, bool quiet, QObject* parent)
@@ -15,19 +14,28 @@ StationRun::StationRun(Station& station, bool quiet, QObject* parent)
     connect(&m_station, &Station::unitRecorded, this, &StationRun::onUnit);
     connect(&m_station, &Station::newUnitsRefused, this, &StationRun::onRefused);
     connect(&m_station, &Station::stopped, this, &StationRun::onStopped);
-    connect(&m_station, &Station::databaseChanged, this, [this](const QString& state) {
-        say(state, state.endsWith(QLatin1String("up to date")) ? Journal::Level::Info
-                                                               : Journal::Level::Warning);
-    });
+    connect(&m_station, &Station::recordWriteFailed, this,
+            [this](const QString& error, const QByteArray& line) {
+                // Standard error, and so the journal, keeps what the disk could not.
+                say(QStringLiteral("%1; the unit's record, whole:\n%2")
+                        .arg(error, QString::fromUtf8(line.trimmed())),
+                    Journal::Level::Error);
+            });
+    connect(&m_station, &Station::databaseChanged, this,
+            [this](RecordForwarder::Health health, const QString& state) {
+                say(state, health == RecordForwarder::Health::Failing ? Journal::Level::Warning
+                                                                      : Journal::Level::Info);
+            });
 }
 
 void StationRun::start()
 {
-    const int count = int(m_station.allSlots().size());
+    const int count = m_station.slotCount();
+    const FirmwareFile& file = m_station.firmwareFile();
     say(QStringLiteral("station %1: %2 (%3 lines, sha256 %4) on %5; Ctrl+C ends it")
-            .arg(m_station.settings().stationName, m_station.firmwareFile().path)
-            .arg(m_station.firmwareFile().facts.lines)
-            .arg(m_station.firmwareFile().sha256.left(12))
+            .arg(m_station.bench().name, file.path)
+            .arg(file.facts.lines)
+            .arg(file.sha256.left(12))
             .arg(count == 1 ? QStringLiteral("1 slot") : QStringLiteral("%1 slots").arg(count)));
     if (m_live)
         m_redraw.start();
@@ -51,23 +59,24 @@ void StationRun::say(const QString& text, Journal::Level level)
         draw();
 }
 
-void StationRun::onChanged(StationSlot* slot)
+void StationRun::onChanged(int index)
 {
     // Each change of state or reason once; a terminal shows it in the slot's line.
     if (m_live)
         return;
-    const QString reason = slot->reason();
+    const SlotView slot = m_station.view(index);
     say(QStringLiteral("%1: %2%3")
-            .arg(slot->port(), StationSlot::stateName(slot->state()),
-                 reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
+            .arg(slot.port, SlotView::stateName(slot.state),
+                 slot.reason.isEmpty() ? QString() : QStringLiteral(": ") + slot.reason));
 }
 
-void StationRun::onUnit(StationSlot* slot, const UnitRecord& r)
+void StationRun::onUnit(int, const UnitRecord& r)
 {
     QString line;
-    if (r.result == QLatin1String("pass")) {
+    switch (r.result) {
+    case UnitResult::Pass:
         line = QStringLiteral("%1: pass, %2 lines in %3 s (%4 lines/s)")
-                   .arg(slot->port())
+                   .arg(r.slot)
                    .arg(r.linesSent)
                    .arg(r.seconds, 0, 'f', 1)
                    .arg(r.seconds > 0 ? r.linesSent / r.seconds : 0.0, 0, 'f', 1);
@@ -77,42 +86,44 @@ void StationRun::onUnit(StationSlot* slot, const UnitRecord& r)
                         .arg(r.resendPercent(), 0, 'f', 1);
         if (!r.warning.isEmpty())
             line += QStringLiteral(": ") + r.warning;
-    } else if (r.result == QLatin1String("fail")) {
+        break;
+    case UnitResult::Fail:
         m_anyFailed = true;
         line = QStringLiteral("%1: FAIL at line %2 of %3: %4")
-                   .arg(slot->port())
+                   .arg(r.slot)
                    .arg(r.linesSent)
                    .arg(r.lines)
                    .arg(r.reason);
-    } else {
+        break;
+    case UnitResult::Interrupted:
         line = QStringLiteral("%1: interrupted at line %2 of %3")
-                   .arg(slot->port())
+                   .arg(r.slot)
                    .arg(r.linesSent)
                    .arg(r.lines);
+        break;
     }
-    const bool warn = r.result == QLatin1String("fail") || !r.warning.isEmpty();
+    const bool warn = r.result == UnitResult::Fail || !r.warning.isEmpty();
     say(line, warn ? Journal::Level::Warning : Journal::Level::Info);
 }
 
 void StationRun::onRefused(const QString& why)
 {
-    say(QStringLiteral("firmware-upload: %1").arg(why),
-        m_station.stopReason() == Station::Stop::NumbersUsedUp ? Journal::Level::Warning
-                                                               : Journal::Level::Error);
     // Nothing more can happen here: the run ends once uploads under way are
     // done. Numbers used up end a batch as it should end.
+    Journal::Level level = Journal::Level::Error;
     switch (m_station.stopReason()) {
     case Station::Stop::RecordFailed:
-        m_ownCode = 2;
+        m_ownCode = ExitCode::Usage;
         break;
     case Station::Stop::FileChanged:
-        m_ownCode = 3;
+        m_ownCode = ExitCode::File;
         break;
     case Station::Stop::NumbersUsedUp:
     case Station::Stop::None:
-        m_ownCode = 0;
+        level = Journal::Level::Warning;
         break;
     }
+    say(QStringLiteral("firmware-upload: %1").arg(why), level);
     m_station.stopAfterUploads();
 }
 
@@ -122,23 +133,23 @@ void StationRun::onStopped()
     if (m_live)
         m_progress.draw({});
     say(QStringLiteral("station %1: %2 passed, %3 failed")
-            .arg(m_station.settings().stationName)
+            .arg(m_station.bench().name)
             .arg(m_station.passed())
             .arg(m_station.failed()));
     m_live = false;
-    int code = m_anyFailed ? 1 : 0;
-    code = qMax(code, m_ownCode);
-    if (m_signal && code == 0)
-        code = m_signal == SIGINT ? 130 : 128 + m_signal;
+    ExitCode code =
+        ExitCodes::worse(m_anyFailed ? ExitCode::UnitFailed : ExitCode::Success, m_ownCode);
+    if (m_signal && code == ExitCode::Success)
+        code = ExitCodes::ofSignal(m_signal);
     emit done(code);
 }
 
-QString StationRun::progressLine(const StationSlot* slot) const
+QString StationRun::progressLine(const SlotView& slot) const
 {
-    QString text = StationSlot::stateName(slot->state());
-    if (slot->state() == StationSlot::State::Flashing) {
-        const UploadProgress& p = slot->progress();
-        const double t = slot->elapsed();
+    QString text = SlotView::stateName(slot.state);
+    if (slot.state == SlotState::Flashing) {
+        const UploadProgress& p = slot.progress;
+        const double t = slot.elapsed();
         const double rate = t > 0.5 ? p.linesSent / t : 0.0;
         text = QStringLiteral("flashing line %1 of %2  %3%")
                    .arg(p.linesSent)
@@ -149,13 +160,13 @@ QString StationRun::progressLine(const StationSlot* slot) const
         if (rate > 0)
             text += QStringLiteral("  %1 left")
                         .arg(ProgressLines::minutes((p.totalLines - p.linesSent) / rate));
-    } else if (!slot->reason().isEmpty()) {
-        text += QStringLiteral(": ") + slot->reason();
+    } else if (!slot.reason.isEmpty()) {
+        text += QStringLiteral(": ") + slot.reason;
     }
     return QStringLiteral("%1  [%2 pass, %3 fail]  %4")
-        .arg(slot->port())
-        .arg(slot->passed())
-        .arg(slot->failed())
+        .arg(slot.port)
+        .arg(slot.passed)
+        .arg(slot.failed)
         .arg(text);
 }
 
@@ -164,7 +175,7 @@ void StationRun::draw()
     if (!m_live)
         return;
     QStringList lines;
-    for (const StationSlot* slot : m_station.allSlots())
+    for (const SlotView& slot : m_station.views())
         lines << progressLine(slot);
     m_progress.draw(lines);
 }

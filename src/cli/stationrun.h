@@ -1,6 +1,8 @@
 #pragma once
 
-#include "../service/journal.h"
+#include "../platform/journal.h"
+#include "../station/slotview.h"
+#include "exitcode.h"
 #include "progresslines.h"
 
 #include <QObject>
@@ -8,10 +10,9 @@
 #include <QTimer>
 
 class Station;
-class StationSlot;
 struct UnitRecord;
 
-// firmware-upload --station: a station's slots on a terminal, one progress
+// firmware-upload station: a station's slots on a terminal, one progress
 // line each, redrawn in place; in a pipe or with --quiet, each slot's
 // changes of state and every unit's result, once each.
 class StationRun : public QObject
@@ -27,22 +28,22 @@ public:
     void interrupt(int signalNumber);
 
 signals:
-    void done(int exitCode);
+    void done(ExitCode exitCode);
 
 private:
-    void onChanged(StationSlot* slot);
-    void onUnit(StationSlot* slot, const UnitRecord& record);
+    void onChanged(int slot);
+    void onUnit(int slot, const UnitRecord& record);
     void onRefused(const QString& why);
     void onStopped();
     void draw();
     void say(const QString& text, Journal::Level level = Journal::Level::Info);
-    QString progressLine(const StationSlot* slot) const;
+    QString progressLine(const SlotView& slot) const;
 
     Station& m_station;
     bool m_live; // progress lines on a terminal
     ProgressLines m_progress;
     QTimer m_redraw;
     int m_signal = 0;
-    int m_ownCode = 0; // the file changed, or the record failed
+    ExitCode m_ownCode = ExitCode::Success; // the file changed, or the record failed
     bool m_anyFailed = false;
 };

@@ -6,21 +6,28 @@ UploadJob::UploadJob(const QString& port, const Options& options, QObject* paren
     : QObject(parent), m_portArgument(port), m_options(options), m_upload(m_port)
 {
     m_port.setAdvice(PortAdvice::CommandLine);
+    const int timeout = options.bench.timeoutSeconds;
     m_silence.setSingleShot(true);
-    m_silence.setInterval(options.timeoutSeconds * 1000);
-    connect(&m_silence, &QTimer::timeout, this, [this] {
-        finishUnit(Result::Failed,
+    m_silence.setInterval(timeout * 1000);
+    connect(&m_silence, &QTimer::timeout, this, [this, timeout] {
+        finishUnit(UnitResult::Fail, true,
                    QStringLiteral("no prompt from the unit in %1 s: is it in Code Upload mode and "
                                   "pointed at the adaptor?")
-                       .arg(m_options.timeoutSeconds));
+                       .arg(timeout));
+    });
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(int(options.bench.nextAfterSeconds * 1000));
+    connect(&m_quiet, &QTimer::timeout, this, [this] {
+        // Quiet long enough: the unit has gone, the next prompt is a new one.
+        m_removal = false;
     });
     connect(&m_port, &MSComm::OnComm, this, &UploadJob::onComm);
     connect(&m_port, &MSComm::portLost, this, [this](const QString& description) {
         m_options.repeat = false;
         if (m_upload.running())
-            m_upload.stop(UnitUpload::Result::Failed, description);
+            m_upload.stop(UnitResult::Fail, description);
         else
-            finishUnit(Result::Failed, description);
+            finishUnit(UnitResult::Fail, true, description);
     });
     connect(&m_upload, &UnitUpload::traffic, this, &UploadJob::showTraffic);
     connect(&m_upload, &UnitUpload::finished, this, &UploadJob::onUploadFinished);
@@ -37,19 +44,26 @@ UploadJob::State UploadJob::state() const
         return State::Finished;
     if (m_upload.running())
         return m_upload.awaitingAnswer() ? State::AwaitingAnswer : State::Uploading;
+    if (m_awaiting && m_removal)
+        return State::AwaitingRemoval;
     return m_awaiting ? State::AwaitingPrompt : State::Idle;
 }
 
-QString UploadJob::resultName(Result result)
+bool UploadJob::unitStillPrompting() const
 {
-    switch (result) {
-    case Result::Done:
-        return QStringLiteral("done");
-    case Result::Failed:
-        return QStringLiteral("failed");
-    case Result::NotOpened:
+    return m_removal && m_heard.isValid() && m_heard.elapsed() < 1000;
+}
+
+QString UploadJob::reportWord(const Outcome& o)
+{
+    if (!o.opened)
         return QStringLiteral("not opened");
-    case Result::Interrupted:
+    switch (o.result) {
+    case UnitResult::Pass:
+        return QStringLiteral("done");
+    case UnitResult::Fail:
+        return QStringLiteral("failed");
+    case UnitResult::Interrupted:
         return QStringLiteral("interrupted");
     }
     return QString();
@@ -64,16 +78,17 @@ void UploadJob::start()
     else
         m_port.setDevicePath(m_portArgument);
     if (status.isOk())
-        status = m_port.setSettings(m_options.settings);
+        status = m_port.setSettings(m_options.bench.lineSettings());
     if (status.isOk())
-        status = m_port.setHandshaking(m_options.handshaking);
+        status = m_port.setHandshaking(m_options.bench.handshaking.value_or(0));
     if (status.isOk())
         status = m_port.setPortOpen(true);
     if (status.failed()) {
         m_options.repeat = false;
         // After the caller has connected to the signals.
-        QTimer::singleShot(
-            0, this, [this, why = status.description()] { finishUnit(Result::NotOpened, why); });
+        QTimer::singleShot(0, this, [this, why = status.description()] {
+            finishUnit(UnitResult::Fail, false, why);
+        });
         return;
     }
     m_awaiting = true;
@@ -89,6 +104,10 @@ void UploadJob::onComm()
     const QByteArray data = m_port.Input();
     if (m_upload.running()) {
         m_upload.received(data);
+    } else if (m_awaiting && m_removal) {
+        // Still in front of the adaptor: the next unit counts after a quiet while.
+        m_heard.restart();
+        m_quiet.start();
     } else if (m_awaiting && data.contains('+')) {
         showTraffic(QStringLiteral("+"));
         beginUpload();
@@ -105,23 +124,26 @@ void UploadJob::beginUpload()
     QString why;
     if (m_options.nextUnit && !m_options.nextUnit(&unit.image, &m_own, &why)) {
         m_options.repeat = false;
-        finishUnit(Result::Failed, why);
+        finishUnit(UnitResult::Fail, true, why);
         return;
     }
     ++m_units;
     if (!m_atLineStart)
         showTraffic(QStringLiteral("\r\n"));
-    unit.timeoutSeconds = m_options.timeoutSeconds;
-    unit.maximumRejections = m_options.maximumRejections;
+    unit.timeoutSeconds = m_options.bench.timeoutSeconds;
+    unit.maximumRejections = m_options.bench.maxResends;
     m_upload.start(unit);
 }
 
 void UploadJob::onUploadFinished(const UnitUpload::Outcome& o)
 {
-    const Result result = o.result == UnitUpload::Result::Done     ? Result::Done
-                          : o.result == UnitUpload::Result::Failed ? Result::Failed
-                                                                   : Result::Interrupted;
-    report({result, o.error, o.linesSent, o.resends, o.seconds, m_own});
+    report({o.result, true, o.error, o.linesSent, o.resends, o.seconds, m_own});
+    // A unit taken away mid-upload has gone already; any other is still there.
+    if (m_options.repeat) {
+        m_removal = true;
+        m_heard.restart();
+        m_quiet.start();
+    }
     afterUnit();
 }
 
@@ -131,19 +153,19 @@ void UploadJob::interrupt()
         return;
     m_options.repeat = false;
     if (m_upload.running())
-        m_upload.stop(UnitUpload::Result::Interrupted);
+        m_upload.stop(UnitResult::Interrupted);
     else
-        finishUnit(Result::Interrupted);
+        finishUnit(UnitResult::Interrupted, true);
 }
 
 // Ends the job's wait for a unit (no upload is running).
-void UploadJob::finishUnit(Result result, const QString& error)
+void UploadJob::finishUnit(UnitResult result, bool opened, const QString& error)
 {
     if (m_finished)
         return;
     m_silence.stop();
     if (m_units == 0 || !error.isEmpty())
-        report({result, error, 0, 0, 0.0, UnitValues()});
+        report({result, opened, error, 0, 0, 0.0, UnitValues()});
     afterUnit();
 }
 
@@ -165,6 +187,7 @@ void UploadJob::afterUnit()
     }
     m_awaiting = false;
     m_finished = true;
+    m_quiet.stop();
     (void)m_port.setPortOpen(false);
     emit finished();
 }

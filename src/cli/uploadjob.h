@@ -1,9 +1,11 @@
 #pragma once
 
 #include "../serial/mscomm.h"
+#include "../station/benchconfig.h"
 #include "../station/unitnumbering.h"
 #include "../upload/unitupload.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -13,7 +15,10 @@
 // One unit on one port, from the command line: opens the port, waits for
 // the unit's "+" prompt, sends the file, and waits up to a second for the
 // answer to the last record. Gives up on a unit that stays silent. With
-// `repeat`, waits for the next unit after each one.
+// `repeat`, unit after unit as a station takes them: after each one, the
+// next prompt counts only once the port has been quiet for the bench's
+// next-after seconds, so a unit that goes on prompting after its result is
+// never flashed twice.
 class UploadJob : public QObject
 {
     Q_OBJECT
@@ -21,19 +26,16 @@ class UploadJob : public QObject
 public:
     struct Options {
         FirmwareImage image;
-        QString settings; // "38400,N,8,1"
-        int handshaking = 0;
-        int timeoutSeconds = 10;
-        int maximumRejections = 20;
+        BenchConfig bench; // line settings, timing; its settings filled in
         bool repeat = false;
         // Asked as each unit prompts: its image, with its own serial number
         // and data put in; false stops the job with `why`. Unset: `image`.
         std::function<bool(FirmwareImage* image, UnitValues* own, QString* why)> nextUnit;
     };
 
-    enum class Result { Done, Failed, NotOpened, Interrupted };
     struct Outcome {
-        Result result = Result::Done;
+        UnitResult result = UnitResult::Pass;
+        bool opened = true; // false: the port could not be opened, no unit was met
         QString error;
         int linesSent = 0;
         int resends = 0;
@@ -41,7 +43,7 @@ public:
         UnitValues own;
     };
 
-    enum class State { Idle, AwaitingPrompt, Uploading, AwaitingAnswer, Finished };
+    enum class State { Idle, AwaitingPrompt, Uploading, AwaitingAnswer, AwaitingRemoval, Finished };
 
     // `port`: a port number (Com n, as the window numbers them) or a device path.
     UploadJob(const QString& port, const Options& options, QObject* parent = nullptr);
@@ -58,7 +60,10 @@ public:
     // Seconds since the current unit's upload began.
     double elapsed() const { return m_upload.elapsed(); }
     const QVector<Outcome>& outcomes() const { return m_outcomes; }
-    static QString resultName(Result result);
+    // With `repeat`, after a unit: it said something within the last second.
+    bool unitStillPrompting() const;
+    // The report's words: "done", "failed", "interrupted", "not opened".
+    static QString reportWord(const Outcome& outcome);
 
 signals:
     // Transcript text, as the window would show it.
@@ -72,7 +77,7 @@ private:
     void onComm();
     void beginUpload();
     void onUploadFinished(const UnitUpload::Outcome& outcome);
-    void finishUnit(Result result, const QString& error = QString());
+    void finishUnit(UnitResult result, bool opened, const QString& error = QString());
     void report(const Outcome& outcome);
     void afterUnit();
     void showTraffic(const QString& text);
@@ -82,9 +87,12 @@ private:
     MSComm m_port;
     UnitUpload m_upload;
     bool m_awaiting = false; // the port is open and no unit is being sent
+    bool m_removal = false;  // with `repeat`: the last unit has yet to leave
     bool m_finished = false;
     QVector<Outcome> m_outcomes;
     QTimer m_silence;          // no prompt at all
+    QTimer m_quiet;            // the unit taken away, with `repeat`
+    QElapsedTimer m_heard;     // the unit's last word after its result
     bool m_atLineStart = true; // of the transcript
     int m_units = 0;
     UnitValues m_own; // the unit being sent

@@ -1,5 +1,7 @@
 #include "recorddatabase.h"
 
+#include "recordwords.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
@@ -274,8 +276,8 @@ bool RecordDatabase::summarize(const QDateTime& since, const QString& station,
     *summary = RecordSummary();
     QSqlQuery q(QSqlDatabase::database(m_name, false));
     q.setForwardOnly(true);
-    QString sql = QStringLiteral("SELECT station, slot, sha256, result, serial FROM units WHERE "
-                                 "true");
+    QString sql = QStringLiteral("SELECT station, slot, sha256, result, serial, ended, seconds "
+                                 "FROM units WHERE true");
     if (since.isValid())
         sql += QStringLiteral(" AND ended >= CAST(? AS timestamptz)");
     if (!station.isEmpty())
@@ -295,12 +297,18 @@ bool RecordDatabase::summarize(const QDateTime& since, const QString& station,
         return false;
     }
     while (q.next()) {
-        RecordSummary::Entry e{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                               q.value(3).toString(), std::nullopt};
+        const std::optional<UnitResult> result = RecordWords::resultOf(q.value(3).toString());
+        if (!result) {
+            ++summary->unreadable;
+            continue;
+        }
+        RecordSummary::Entry e{
+            q.value(0).toString(), q.value(1).toString(),   q.value(2).toString(), *result,
+            std::nullopt,          q.value(5).toDateTime(), q.value(6).toDouble()};
         if (!q.value(4).isNull())
             e.serial = q.value(4).toULongLong();
-        if (!summary->add(e))
-            ++summary->unreadable;
+        summary->add(e);
     }
+    summary->sortRows();
     return true;
 }

@@ -80,7 +80,8 @@ public:
     }
 
 signals:
-    void stateChanged(const QString& text, qint64 pending, bool upToDate, bool changed);
+    void stateChanged(RecordForwarder::Health health, const QString& text, qint64 pending,
+                      bool changed);
 
 private:
     void pass()
@@ -103,7 +104,8 @@ private:
         m_busy = false;
         if (batch.lines == 0) {
             m_pending = 0;
-            say(QStringLiteral("database: up to date"), true, QStringLiteral("up"));
+            say(QStringLiteral("database: up to date"), RecordForwarder::Health::UpToDate,
+                QStringLiteral("up"));
             return;
         }
         m_pending = qMax<qint64>(0, m_pending - batch.lines);
@@ -111,7 +113,7 @@ private:
         const bool recovering = m_kind != QLatin1String("up") && m_kind != QLatin1String("sending");
         say(QStringLiteral("database: sending, %1")
                 .arg(plural(m_pending, "record waits", "records wait")),
-            false, recovering ? QStringLiteral("sending") : m_kind);
+            RecordForwarder::Health::Sending, recovering ? QStringLiteral("sending") : m_kind);
         QTimer::singleShot(0, this, &ForwarderWorker::pass);
     }
     void failed(const QString& why)
@@ -119,17 +121,17 @@ private:
         m_busy = false;
         say(QStringLiteral("database: %1 (%2)")
                 .arg(plural(m_pending, "record waiting", "records waiting"), why),
-            false, why);
+            RecordForwarder::Health::Failing, why);
         // Some jitter, so benches that lost one server do not all come back at once.
         const int jitter = int(QRandomGenerator::global()->bounded(m_delayMs / 5 + 1));
         m_retry->start(m_delayMs - m_delayMs / 10 + jitter);
         m_delayMs = qMin(m_delayMs * 2, LastRetryMs);
     }
-    void say(const QString& text, bool upToDate, const QString& kind)
+    void say(const QString& text, RecordForwarder::Health health, const QString& kind)
     {
         const bool changed = kind != m_kind;
         m_kind = kind;
-        emit stateChanged(text, m_pending, upToDate, changed);
+        emit stateChanged(health, text, m_pending, changed);
     }
 
     QString m_record;
@@ -165,6 +167,7 @@ void RecordForwarder::start(const QString& recordPath, const DatabaseUrl& url)
     connect(m_worker, &ForwarderWorker::stateChanged, this, &RecordForwarder::onState);
     m_pending = waiting(recordPath);
     m_upToDate = false;
+    m_health = Health::Starting;
     m_thread->start();
 }
 
@@ -191,13 +194,14 @@ void RecordForwarder::recordWritten()
     emit wake();
 }
 
-void RecordForwarder::onState(const QString& text, qint64 pending, bool upToDate, bool changed)
+void RecordForwarder::onState(Health health, const QString& text, qint64 pending, bool changed)
 {
     m_pending = pending;
-    m_upToDate = upToDate;
+    m_upToDate = health == Health::UpToDate;
+    m_health = health;
     m_state = text;
     if (changed)
-        emit stateChanged(text);
+        emit stateChanged(health, text);
 }
 
 qint64 RecordForwarder::waiting(const QString& record)

@@ -39,8 +39,12 @@ public:
     // A line was appended to the record: it goes on its way.
     void recordWritten();
 
+    // How the forwarding stands, said once per change.
+    enum class Health { Starting, UpToDate, Sending, Failing };
+    Q_ENUM(Health)
     // "database: up to date", "database: 12 records waiting (connection refused)"
     QString state() const { return m_state; }
+    Health health() const { return m_health; }
     qint64 pending() const { return m_pending; }
     bool upToDate() const { return m_upToDate; }
 
@@ -70,16 +74,17 @@ public:
 
 signals:
     // Said once per change of state, with the count at that moment.
-    void stateChanged(const QString& text);
+    void stateChanged(RecordForwarder::Health health, const QString& text);
     // Asks the worker for more, across the threads.
     void wake();
 
 private:
-    void onState(const QString& text, qint64 pending, bool upToDate, bool changed);
+    void onState(RecordForwarder::Health health, const QString& text, qint64 pending, bool changed);
 
     QThread* m_thread = nullptr;
     ForwarderWorker* m_worker = nullptr;
     QString m_state;
     qint64 m_pending = 0;
     bool m_upToDate = false;
+    Health m_health = Health::Starting;
 };

@@ -1,5 +1,8 @@
 #include "recordsummary.h"
 
+#include "recordwords.h"
+
+#include <QCollator>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,9 +17,10 @@ namespace {
 // The fields a summary needs, from one record line.
 struct Fields {
     int schema = 0;
-    QByteArray station, slot, sha256, result;
+    QByteArray station, slot, sha256, result, ended;
     bool hasSerial = false;
     quint64 serial = 0;
+    double seconds = 0;
 };
 
 // A quick read of the top level of a record as this program writes it;
@@ -55,9 +59,13 @@ bool scan(const QByteArray& line, Fields* f)
                     f->sha256 = value;
                 else if (key == "result")
                     f->result = value;
+                else if (key == "ended")
+                    f->ended = value;
                 p = valueEnd + 1;
             } else if (key == "schema") {
                 f->schema = std::atoi(p);
+            } else if (key == "seconds") {
+                f->seconds = std::strtod(p, nullptr);
             } else if (key == "serial" && p < end && *p == '{') {
                 // {"number":1000,...}: the number alone, the rest as any nested value.
                 static const QByteArray number = "\"number\":";
@@ -100,6 +108,8 @@ bool parse(const QByteArray& line, Fields* f)
     f->slot = o.value(QLatin1String("slot")).toString().toUtf8();
     f->sha256 = o.value(QLatin1String("sha256")).toString().toUtf8();
     f->result = o.value(QLatin1String("result")).toString().toUtf8();
+    f->ended = o.value(QLatin1String("ended")).toString().toUtf8();
+    f->seconds = o.value(QLatin1String("seconds")).toDouble();
     const QJsonValue serial = o.value(QLatin1String("serial"))[QLatin1String("number")];
     f->hasSerial = serial.isDouble();
     f->serial = quint64(serial.toInteger());
@@ -108,11 +118,15 @@ bool parse(const QByteArray& line, Fields* f)
 
 } // namespace
 
-bool RecordSummary::add(const Entry& e)
+std::optional<double> RecordSummary::Counts::yieldPercent() const
 {
-    if (e.result != QLatin1String("pass") && e.result != QLatin1String("fail") &&
-        e.result != QLatin1String("interrupted"))
-        return false;
+    if (pass + fail == 0)
+        return std::nullopt;
+    return 100.0 * pass / (pass + fail);
+}
+
+void RecordSummary::add(const Entry& e)
+{
     const QString id = e.station + QLatin1Char('\n') + e.slot + QLatin1Char('\n') + e.sha256;
     auto it = m_rowOf.find(id);
     if (it == m_rowOf.end()) {
@@ -121,13 +135,27 @@ bool RecordSummary::add(const Entry& e)
     }
     Counts& c = rows[*it].second;
     for (Counts* counts : {&c, &total}) {
-        if (e.result == QLatin1String("pass"))
+        switch (e.result) {
+        case UnitResult::Pass:
             ++counts->pass;
-        else if (e.result == QLatin1String("fail"))
+            break;
+        case UnitResult::Fail:
             ++counts->fail;
-        else
+            break;
+        case UnitResult::Interrupted:
             ++counts->interrupted;
+            break;
+        }
     }
+    if (e.ended.isValid()) {
+        const QDateTime started = e.ended.addMSecs(-qint64(e.seconds * 1000));
+        if (!first.isValid() || started < first)
+            first = started;
+        if (!last.isValid() || e.ended > last)
+            last = e.ended;
+    }
+    if (e.result != UnitResult::Interrupted)
+        unitSeconds += e.seconds;
     if (e.serial) {
         auto s = m_serialOf.find(e.sha256);
         if (s == m_serialOf.end()) {
@@ -138,10 +166,25 @@ bool RecordSummary::add(const Entry& e)
         n.lowest = qMin(n.lowest, *e.serial);
         n.highest = qMax(n.highest, *e.serial);
         int& passes = n.passes[*e.serial];
-        if (e.result == QLatin1String("pass"))
+        if (e.result == UnitResult::Pass)
             ++passes;
     }
-    return true;
+}
+
+void RecordSummary::sortRows()
+{
+    QCollator natural;
+    natural.setNumericMode(true);
+    std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
+        if (const int c = natural.compare(a.first.station, b.first.station); c != 0)
+            return c < 0;
+        return natural.compare(a.first.slot, b.first.slot) < 0;
+    });
+    m_rowOf.clear();
+    for (int i = 0; i < rows.size(); ++i)
+        m_rowOf.insert(rows[i].first.station + QLatin1Char('\n') + rows[i].first.slot +
+                           QLatin1Char('\n') + rows[i].first.sha256,
+                       i);
 }
 
 bool RecordSummary::read(const QString& path, RecordSummary* summary, QString* error)
@@ -154,11 +197,17 @@ bool RecordSummary::read(const QString& path, RecordSummary* summary, QString* e
     *summary = RecordSummary();
     const auto take = [&](const QByteArray& line) {
         Fields f;
-        if (!parse(line, &f) || f.schema < 1 ||
-            !summary->add({QString::fromUtf8(f.station), QString::fromUtf8(f.slot),
-                           QString::fromUtf8(f.sha256), QString::fromUtf8(f.result),
-                           f.hasSerial ? std::optional<quint64>(f.serial) : std::nullopt}))
+        const std::optional<UnitResult> result =
+            parse(line, &f) && f.schema >= 1 ? RecordWords::resultOf(QString::fromLatin1(f.result))
+                                             : std::nullopt;
+        if (!result) {
             ++summary->unreadable;
+            return;
+        }
+        summary->add(
+            {QString::fromUtf8(f.station), QString::fromUtf8(f.slot), QString::fromUtf8(f.sha256),
+             *result, f.hasSerial ? std::optional<quint64>(f.serial) : std::nullopt,
+             QDateTime::fromString(QString::fromLatin1(f.ended), Qt::ISODateWithMs), f.seconds});
     };
     // A block at a time, cut into lines without copying each one.
     QByteArray block;
@@ -181,33 +230,68 @@ bool RecordSummary::read(const QString& path, RecordSummary* summary, QString* e
         if (more.isEmpty())
             break;
     }
+    summary->sortRows();
     return true;
 }
+
+namespace {
+
+QString yieldText(const RecordSummary::Counts& c)
+{
+    const std::optional<double> y = c.yieldPercent();
+    return y ? QStringLiteral("%1 %").arg(*y, 0, 'f', 1) : QStringLiteral("-");
+}
+
+QString duration(qint64 seconds)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
 
 QString RecordSummary::toText() const
 {
     QStringList lines;
-    lines << QStringLiteral("%1 %2 %3 %4 %5 %6")
-                 .arg(QStringLiteral("station").leftJustified(16))
+    const QString row = QStringLiteral("%1 %2 %3 %4 %5 %6 %7");
+    lines << row.arg(QStringLiteral("station").leftJustified(16))
                  .arg(QStringLiteral("slot").leftJustified(28))
                  .arg(QStringLiteral("file").leftJustified(12))
                  .arg(QStringLiteral("pass"), 6)
                  .arg(QStringLiteral("fail"), 6)
-                 .arg(QStringLiteral("interrupted"), 11);
+                 .arg(QStringLiteral("interrupted"), 11)
+                 .arg(QStringLiteral("yield"), 7);
     for (const auto& [key, c] : rows) {
-        lines << QStringLiteral("%1 %2 %3 %4 %5 %6")
-                     .arg(key.station.leftJustified(16))
+        lines << row.arg(key.station.leftJustified(16))
                      .arg(key.slot.leftJustified(28))
                      .arg(key.sha256.left(12).leftJustified(12))
                      .arg(c.pass, 6)
                      .arg(c.fail, 6)
-                     .arg(c.interrupted, 11);
+                     .arg(c.interrupted, 11)
+                     .arg(yieldText(c), 7);
     }
-    lines << QStringLiteral("%1 %2 %3 %4")
+    lines << QStringLiteral("%1 %2 %3 %4 %5")
                  .arg(QStringLiteral("all").leftJustified(58))
                  .arg(total.pass, 6)
                  .arg(total.fail, 6)
-                 .arg(total.interrupted, 11);
+                 .arg(total.interrupted, 11)
+                 .arg(yieldText(total), 7);
+    const int units = total.pass + total.fail;
+    if (first.isValid() && last.isValid()) {
+        const qint64 span = qMax<qint64>(0, first.secsTo(last));
+        QString times =
+            QStringLiteral("from %1 to %2 (%3)")
+                .arg(first.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                     last.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                     duration(span));
+        if (units > 0 && span > 0)
+            times += QStringLiteral(": %1 units per hour").arg(units * 3600.0 / span, 0, 'f', 1);
+        if (units > 0)
+            times += QStringLiteral(", %1 s per unit").arg(unitSeconds / units, 0, 'f', 1);
+        lines << times;
+    }
     for (const auto& [sha256, n] : serials) {
         lines << QStringLiteral("serial numbers of %1: %2 to %3, %4 used")
                      .arg(sha256.left(12))

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "../upload/unitresult.h"
+
+#include <QDateTime>
 #include <QHash>
 #include <QPair>
 #include <QString>
@@ -7,14 +10,18 @@
 #include <optional>
 
 // Pass and fail counts from a station's records, per station, slot and file
-// digest, and the serial numbers each build went out with: the lowest, the
-// highest, how many, and any number that more than one pass names. Fed from
-// a record file or from the factory's database alike.
+// digest, with the yield (passes of the units that passed or failed), the
+// time the units span, units per hour and seconds per unit, and the serial
+// numbers each build went out with: the lowest, the highest, how many, and
+// any number that more than one pass names. Fed from a record file or from
+// the factory's database alike.
 struct RecordSummary {
     struct Counts {
         int pass = 0;
         int fail = 0;
         int interrupted = 0;
+        // Passes of the units that passed or failed, in percent; none before a unit.
+        std::optional<double> yieldPercent() const;
     };
     struct Key {
         QString station, slot, sha256;
@@ -30,17 +37,24 @@ struct RecordSummary {
     };
     // One unit's record, as far as the summary needs it.
     struct Entry {
-        QString station, slot, sha256, result;
+        QString station, slot, sha256;
+        UnitResult result = UnitResult::Pass;
         std::optional<quint64> serial;
+        QDateTime ended;    // invalid when the record has none
+        double seconds = 0; // the upload's duration
     };
 
     QVector<QPair<Key, Counts>> rows; // in order of first appearance
     Counts total;
     QVector<QPair<QString, Serials>> serials; // per digest, in order of first appearance
     int unreadable = 0;                       // lines that are no record
+    QDateTime first, last;                    // the earliest start and the latest end
+    double unitSeconds = 0;                   // of the units that passed or failed
 
-    // False for a result other than pass, fail or interrupted.
-    bool add(const Entry& entry);
+    void add(const Entry& entry);
+    // The rows as people read them: by station, then slot, numbers in
+    // their natural order (ttyUSB2 before ttyUSB10).
+    void sortRows();
     static bool read(const QString& path, RecordSummary* summary, QString* error);
     QString toText() const;
 

@@ -27,19 +27,32 @@ void describe(QByteArray& out, const char* name, const char* type, const char* h
 }
 
 // Labels are a contract with the dashboards: fixed, whatever the words.
-QByteArray stateLabel(StationSlot::State state)
+QByteArray stateLabel(SlotState state)
 {
     switch (state) {
-    case StationSlot::State::Stopped:
+    case SlotState::Stopped:
         return "stopped";
-    case StationSlot::State::WaitingForAdaptor:
+    case SlotState::WaitingForAdaptor:
         return "waiting_for_adaptor";
-    case StationSlot::State::WaitingForUnit:
+    case SlotState::WaitingForUnit:
         return "waiting_for_unit";
-    case StationSlot::State::Flashing:
+    case SlotState::Flashing:
         return "flashing";
-    case StationSlot::State::WaitingForRemoval:
+    case SlotState::WaitingForRemoval:
         return "waiting_for_removal";
+    }
+    return "unknown";
+}
+
+QByteArray resultLabel(UnitResult result)
+{
+    switch (result) {
+    case UnitResult::Pass:
+        return "pass";
+    case UnitResult::Fail:
+        return "fail";
+    case UnitResult::Interrupted:
+        return "interrupted";
     }
     return "unknown";
 }
@@ -62,15 +75,20 @@ const QVector<double>& StationMetrics::buckets()
     return b;
 }
 
-void StationMetrics::onUnit(StationSlot*, const UnitRecord& r)
+void StationMetrics::onUnit(int, const UnitRecord& r)
 {
     PerSlot& s = m_slots[r.slot];
-    if (r.result == QLatin1String("pass"))
+    switch (r.result) {
+    case UnitResult::Pass:
         ++s.pass;
-    else if (r.result == QLatin1String("fail"))
+        break;
+    case UnitResult::Fail:
         ++s.fail;
-    else
+        break;
+    case UnitResult::Interrupted:
         ++s.interrupted;
+        break;
+    }
     s.linesSent += r.linesSent;
     s.resends += r.resends;
     for (int i = 0; i < buckets().size(); ++i) {
@@ -85,37 +103,38 @@ void StationMetrics::onUnit(StationSlot*, const UnitRecord& r)
 
 QByteArray StationMetrics::text() const
 {
-    const QByteArray station = "station=" + label(m_station.settings().stationName);
+    const QByteArray station = "station=" + label(m_station.bench().name);
+    const QVector<SlotView> views = m_station.views();
     QByteArray out;
     describe(out, "units_total", "counter", "Units flashed since the station started, by result.");
-    for (const StationSlot* slot : m_station.allSlots()) {
-        const PerSlot s = m_slots.value(slot->port());
-        const QByteArray labels = station + ",slot=" + label(slot->port());
-        for (const auto& [result, count] : {std::pair{"pass", s.pass}, std::pair{"fail", s.fail},
-                                            std::pair{"interrupted", s.interrupted}})
-            out += prefix + "units_total{" + labels + ",result=\"" + result + "\"} " +
+    for (const SlotView& slot : views) {
+        const PerSlot s = m_slots.value(slot.port);
+        const QByteArray labels = station + ",slot=" + label(slot.port);
+        for (const auto& [result, count] :
+             {std::pair{UnitResult::Pass, s.pass}, std::pair{UnitResult::Fail, s.fail},
+              std::pair{UnitResult::Interrupted, s.interrupted}})
+            out += prefix + "units_total{" + labels + ",result=\"" + resultLabel(result) + "\"} " +
                    QByteArray::number(count) + '\n';
     }
     describe(out, "slot_state", "gauge", "1 for the state the slot is in, 0 for the others.");
-    for (const StationSlot* slot : m_station.allSlots()) {
-        const QByteArray labels = station + ",slot=" + label(slot->port());
-        for (const StationSlot::State state :
-             {StationSlot::State::Stopped, StationSlot::State::WaitingForAdaptor,
-              StationSlot::State::WaitingForUnit, StationSlot::State::Flashing,
-              StationSlot::State::WaitingForRemoval})
+    for (const SlotView& slot : views) {
+        const QByteArray labels = station + ",slot=" + label(slot.port);
+        for (const SlotState state :
+             {SlotState::Stopped, SlotState::WaitingForAdaptor, SlotState::WaitingForUnit,
+              SlotState::Flashing, SlotState::WaitingForRemoval})
             out += prefix + "slot_state{" + labels + ",state=\"" + stateLabel(state) + "\"} " +
-                   (slot->state() == state ? "1" : "0") + '\n';
+                   (slot.state == state ? "1" : "0") + '\n';
     }
     describe(out, "lines_sent_total", "counter",
              "Lines of the file sent to units that ended, resends not counted.");
-    for (const StationSlot* slot : m_station.allSlots())
-        out += prefix + "lines_sent_total{" + station + ",slot=" + label(slot->port()) + "} " +
-               QByteArray::number(m_slots.value(slot->port()).linesSent) + '\n';
+    for (const SlotView& slot : views)
+        out += prefix + "lines_sent_total{" + station + ",slot=" + label(slot.port) + "} " +
+               QByteArray::number(m_slots.value(slot.port).linesSent) + '\n';
     describe(out, "resends_total", "counter",
              "Lines sent again after a \"+\", to units that ended.");
-    for (const StationSlot* slot : m_station.allSlots())
-        out += prefix + "resends_total{" + station + ",slot=" + label(slot->port()) + "} " +
-               QByteArray::number(m_slots.value(slot->port()).resends) + '\n';
+    for (const SlotView& slot : views)
+        out += prefix + "resends_total{" + station + ",slot=" + label(slot.port) + "} " +
+               QByteArray::number(m_slots.value(slot.port).resends) + '\n';
     describe(out, "unit_duration_seconds", "histogram", "How long a unit's upload took.");
     for (int i = 0; i < buckets().size(); ++i)
         out += prefix + "unit_duration_seconds_bucket{" + station + ",le=\"" +

@@ -8,7 +8,6 @@
 #include <QVector>
 
 class Station;
-class StationSlot;
 struct UnitRecord;
 
 // The station as Prometheus reads it through node_exporter's textfile
@@ -39,7 +38,7 @@ private:
         int pass = 0, fail = 0, interrupted = 0;
         qint64 linesSent = 0, resends = 0;
     };
-    void onUnit(StationSlot* slot, const UnitRecord& record);
+    void onUnit(int slot, const UnitRecord& record);
     void writeQuietly();
 
     Station& m_station;

@@ -1,8 +1,7 @@
 #include "station.h"
 
-#include "../service/journal.h"
-
-#include <cstdio>
+#include "slotthreads.h"
+#include "stationslot.h"
 
 Station::Station(QObject* parent) : QObject(parent)
 {
@@ -11,62 +10,115 @@ Station::Station(QObject* parent) : QObject(parent)
 
 Station::~Station()
 {
-    // Ports are closed and their locks released with the slots.
-    qDeleteAll(m_slots);
+    // Ports are closed and their locks released with the slots, each in
+    // its own thread.
+    for (const Member& m : std::as_const(m_slots))
+        dropMember(m);
+    m_slots.clear();
 }
 
-bool Station::setFirmware(const FirmwareFile& file, const QString& pinned, QString* error)
+void Station::setWorkerThreads(int count)
 {
-    if (!pinned.isEmpty() && pinned.compare(file.sha256, Qt::CaseInsensitive) != 0) {
-        *error = QStringLiteral("the SHA-256 of %1 is %2, not the %3 pinned: this is not the "
-                                "build meant")
-                     .arg(file.path, file.sha256, pinned.toLower());
-        return false;
-    }
-    m_firmware = file;
-    if (!m_running) {
-        m_refusal.clear();
-        m_stop = Stop::None;
-    }
-    return true;
+    if (!m_slots.isEmpty())
+        return;
+    m_workerThreads = qMax(0, count);
+    m_threads.reset();
+    if (m_workerThreads > 0)
+        m_threads = std::make_unique<SlotThreads>(m_workerThreads);
 }
 
-UnitNumbering::Refusal Station::setNumbering(const UnitNumbering::Options& options, QString* error)
+Station::Member Station::makeMember(const QString& port)
 {
-    return m_numbering.open(options, m_firmware, error);
-}
-
-bool Station::openRecord(const QString& path, QString* error)
-{
-    m_forwarder.stop();
-    return m_record.open(path, error);
-}
-
-void Station::forwardTo(const DatabaseUrl& url)
-{
-    m_forwarder.start(m_record.path(), url);
-}
-
-StationSlot* Station::addSlot(const QString& port)
-{
-    auto* slot = new StationSlot(port, *this);
-    m_slots.append(slot);
-    connect(slot, &StationSlot::changed, this, [this, slot] { emit slotChanged(slot); });
-    connect(slot, &StationSlot::progressed, this, [this, slot] { emit slotProgressed(slot); });
-    connect(slot, &StationSlot::traffic, this,
-            [this, slot](const QString& text) { emit slotTraffic(slot, text); });
+    Member m;
+    m.port = port;
+    m.board = std::make_shared<SlotBoard>();
+    m.board->setTrafficWanted(m_trafficWanted);
+    // Spread over the threads in turn; a slot never moves between them.
+    m.home = m_threads ? m_threads->home(m_turn++) : static_cast<QObject*>(this);
+    SlotThreads::runIn(m.home, [&m] { m.slot = new StationSlot(m.port, m.board); });
+    const SlotBoard* board = m.board.get();
+    StationSlot* slot = m.slot;
+    connect(slot, &StationSlot::unitWanted, this, [this, board] { onUnitWanted(board); });
+    connect(slot, &StationSlot::unitFinished, this,
+            [this, board](const UnitRecord& r) { onUnitFinished(board, r); });
+    connect(slot, &StationSlot::changed, this, [this, board] {
+        if (const int i = indexOf(board); i >= 0)
+            emit slotChanged(i);
+    });
+    connect(slot, &StationSlot::trafficWaiting, this, [this, board] {
+        const int i = indexOf(board);
+        if (i >= 0)
+            emit slotTraffic(i, m_slots[i].board->takeTraffic());
+    });
     connect(slot, &StationSlot::stopped, this, &Station::onSlotStopped);
-    if (m_running && !m_stopping)
-        slot->start();
-    return slot;
+    return m;
 }
 
-bool Station::removeSlot(StationSlot* slot)
+void Station::dropMember(const Member& m)
 {
-    if (slot->state() != StationSlot::State::Stopped || !m_slots.removeOne(slot))
-        return false;
-    delete slot;
+    disconnect(m.slot, nullptr, this, nullptr);
+    StationSlot* slot = m.slot;
+    SlotThreads::runIn(m.home, [slot] { delete slot; });
+}
+
+int Station::indexOf(const SlotBoard* board) const
+{
+    for (int i = 0; i < m_slots.size(); ++i) {
+        if (m_slots[i].board.get() == board)
+            return i;
+    }
+    return -1;
+}
+
+bool Station::setPorts(const QStringList& ports)
+{
+    // While running, slots may be added, not taken away from under a unit.
+    if (m_running) {
+        for (const Member& m : std::as_const(m_slots)) {
+            if (!ports.contains(m.port))
+                return false;
+        }
+    }
+    QVector<Member> kept;
+    QVector<Member> added;
+    for (const QString& port : ports) {
+        auto it = std::find_if(m_slots.begin(), m_slots.end(),
+                               [&](const Member& m) { return m.port == port; });
+        if (it != m_slots.end()) {
+            kept.append(*it);
+            m_slots.erase(it);
+        } else {
+            kept.append(makeMember(port));
+            added.append(kept.last());
+        }
+    }
+    for (const Member& m : std::as_const(m_slots))
+        dropMember(m);
+    m_slots = kept;
+    m_bench.ports = ports;
+    if (m_running && !m_stopping) {
+        const StationSlot::Run run{m_bench, m_firmware};
+        for (const Member& m : std::as_const(added)) {
+            ++m_live;
+            StationSlot* slot = m.slot;
+            QMetaObject::invokeMethod(slot, [slot, run] { slot->start(run); });
+        }
+    }
     return true;
+}
+
+SlotView Station::view(int index) const
+{
+    return index >= 0 && index < m_slots.size() ? m_slots[index].board->view() : SlotView();
+}
+
+QVector<SlotView> Station::views() const
+{
+    QVector<SlotView> all;
+    all.reserve(m_slots.size());
+    for (const Member& m : m_slots)
+        all.append(m.board->view());
+    return all;
 }
 
 void Station::moveSlot(int from, int to)
@@ -74,6 +126,53 @@ void Station::moveSlot(int from, int to)
     if (from < 0 || to < 0 || from >= m_slots.size() || to >= m_slots.size())
         return;
     m_slots.move(from, to);
+}
+
+void Station::setTrafficWanted(bool wanted)
+{
+    m_trafficWanted = wanted;
+    for (const Member& m : std::as_const(m_slots))
+        m.board->setTrafficWanted(wanted);
+}
+
+std::optional<BenchRefusal> Station::configure(const BenchConfig& bench, const FirmwareFile& file)
+{
+    if (m_running)
+        return BenchRefusal{BenchField::Ports, BenchRefusal::Kind::Usage,
+                            QStringLiteral("the station is running")};
+    if (auto problem = bench.problem(BenchConfig::Use::Station))
+        return problem;
+    if (auto refused = bench.refuseFirmware(file))
+        return refused;
+    QString why;
+    m_forwarder.stop();
+    if (!bench.record.isEmpty() && !m_record.open(bench.record, &why))
+        return BenchRefusal{BenchField::Record, BenchRefusal::Kind::Output, why};
+    if (bench.record.isEmpty())
+        m_record.close();
+    switch (m_numbering.open(bench.numbering(), file, &why)) {
+    case UnitNumbering::Refusal::None:
+        break;
+    case UnitNumbering::Refusal::State:
+        return BenchRefusal{BenchField::SerialState, BenchRefusal::Kind::Output, why};
+    case UnitNumbering::Refusal::Data:
+        return BenchRefusal{bench.serial ? BenchField::Serial : BenchField::UnitData,
+                            BenchRefusal::Kind::File, why};
+    }
+    std::optional<DatabaseUrl> url;
+    if (!bench.database.isEmpty()) {
+        url = DatabaseUrl::parse(bench.database, &why);
+        if (!url)
+            return BenchRefusal{BenchField::Database, BenchRefusal::Kind::Usage, why};
+    }
+    m_bench = bench;
+    m_firmware = file;
+    m_refusal.clear();
+    m_stop = Stop::None;
+    setPorts(bench.ports);
+    if (url)
+        m_forwarder.start(m_record.path(), *url);
+    return std::nullopt;
 }
 
 void Station::start()
@@ -84,18 +183,27 @@ void Station::start()
     m_stopping = false;
     m_passed = m_failed = 0;
     m_since.start();
-    for (StationSlot* slot : m_slots)
-        slot->start();
+    m_live = int(m_slots.size());
+    const StationSlot::Run run{m_bench, m_firmware};
+    for (const Member& m : std::as_const(m_slots)) {
+        StationSlot* slot = m.slot;
+        QMetaObject::invokeMethod(slot, [slot, run] { slot->start(run); });
+    }
+    if (m_slots.isEmpty())
+        finishStopping();
 }
 
 void Station::stopAfterUploads()
 {
-    if (!m_running)
+    if (!m_running || m_stopping)
         return;
     m_stopping = true;
-    for (StationSlot* slot : m_slots)
-        slot->finishAndStop();
-    onSlotStopped();
+    for (const Member& m : std::as_const(m_slots)) {
+        StationSlot* slot = m.slot;
+        QMetaObject::invokeMethod(slot, [slot] { slot->finishAndStop(); });
+    }
+    if (m_live == 0)
+        finishStopping();
 }
 
 void Station::interrupt(const QString& why)
@@ -103,19 +211,25 @@ void Station::interrupt(const QString& why)
     if (!m_running)
         return;
     m_stopping = true;
-    for (StationSlot* slot : m_slots)
-        slot->interrupt(why);
-    onSlotStopped();
+    for (const Member& m : std::as_const(m_slots)) {
+        StationSlot* slot = m.slot;
+        QMetaObject::invokeMethod(slot, [slot, why] { slot->interrupt(why); });
+    }
+    if (m_live == 0)
+        finishStopping();
 }
 
 void Station::onSlotStopped()
 {
-    if (!m_stopping)
+    m_live = qMax(0, m_live - 1);
+    if (m_stopping && m_live == 0)
+        finishStopping();
+}
+
+void Station::finishStopping()
+{
+    if (!m_running)
         return;
-    for (const StationSlot* slot : m_slots) {
-        if (slot->state() != StationSlot::State::Stopped)
-            return;
-    }
     m_running = false;
     m_stopping = false;
     emit stopped();
@@ -124,8 +238,8 @@ void Station::onSlotStopped()
 int Station::uploadsUnderWay() const
 {
     int n = 0;
-    for (const StationSlot* slot : m_slots)
-        n += slot->state() == StationSlot::State::Flashing ? 1 : 0;
+    for (const Member& m : m_slots)
+        n += m.board->view().state == SlotState::Flashing ? 1 : 0;
     return n;
 }
 
@@ -138,11 +252,18 @@ std::optional<double> Station::unitsPerHour() const
     return units / hours;
 }
 
-bool Station::mayStartUnit(UnitStart* unit, QString* why)
+void Station::onUnitWanted(const SlotBoard* board)
 {
-    if (m_stopping || !m_refusal.isEmpty()) {
-        *why = m_stopping ? QStringLiteral("the station is stopping") : m_refusal;
-        return false;
+    const int index = indexOf(board);
+    if (index < 0)
+        return;
+    StationSlot* slot = m_slots[index].slot;
+    const auto refuse = [slot](const QString& why) {
+        QMetaObject::invokeMethod(slot, [slot, why] { slot->refuse(why); });
+    };
+    if (!m_running || m_stopping || !m_refusal.isEmpty()) {
+        refuse(m_refusal.isEmpty() ? QStringLiteral("the station is stopping") : m_refusal);
+        return;
     }
     // Taken again before each unit: another build put in its place mid-shift
     // must not reach a single unit.
@@ -156,8 +277,9 @@ bool Station::mayStartUnit(UnitStart* unit, QString* why)
                            .arg(m_firmware.path, now->left(12), m_firmware.sha256.left(12)),
                        Stop::FileChanged);
     }
+    UnitStart unit;
     if (m_refusal.isEmpty() && m_numbering.enabled()) {
-        switch (m_numbering.take(&unit->own, &error)) {
+        switch (m_numbering.take(&unit.own, &error)) {
         case UnitNumbering::Take::Taken:
             break;
         case UnitNumbering::Take::UsedUp:
@@ -168,33 +290,30 @@ bool Station::mayStartUnit(UnitStart* unit, QString* why)
             break;
         }
     }
-    *why = m_refusal;
-    if (!m_refusal.isEmpty())
-        return false;
+    if (!m_refusal.isEmpty()) {
+        refuse(m_refusal);
+        return;
+    }
     // The bytes read at the start: the file on disk still has them.
-    unit->image = m_numbering.enabled() ? m_numbering.imageFor(unit->own) : m_firmware;
-    return true;
+    unit.image = m_numbering.enabled() ? m_numbering.imageFor(unit.own) : m_firmware;
+    QMetaObject::invokeMethod(slot, [slot, unit] { slot->grant(unit); });
 }
 
-void Station::unitDone(StationSlot* slot, const UnitRecord& record)
+void Station::onUnitFinished(const SlotBoard* board, const UnitRecord& record)
 {
-    if (record.result == QLatin1String("pass"))
+    if (record.result == UnitResult::Pass)
         ++m_passed;
-    else if (record.result == QLatin1String("fail"))
+    else if (record.result == UnitResult::Fail)
         ++m_failed;
     QString error;
     const QByteArray line = record.toJsonLine();
     if (m_record.isOpen() && !m_record.appendLine(line, &error)) {
-        // Standard error, and so the journal, keeps what the disk could not.
-        const QByteArray level = Journal::prefix(Journal::Level::Error);
-        std::fprintf(stderr, "%s%s; the unit's record, whole:\n%s%s", level.constData(),
-                     qPrintable(error), level.constData(), line.constData());
-        std::fflush(stderr);
+        emit recordWriteFailed(error, line);
         refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error), Stop::RecordFailed);
     } else if (m_forwarder.running()) {
         m_forwarder.recordWritten();
     }
-    emit unitRecorded(slot, record);
+    emit unitRecorded(indexOf(board), record);
 }
 
 void Station::refuseNewUnits(const QString& why, Stop reason)

@@ -2,20 +2,29 @@
 
 #include "../records/recordforwarder.h"
 #include "../upload/firmwarefile.h"
-#include "stationslot.h"
+#include "benchconfig.h"
+#include "slotview.h"
 #include "unitrecord.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QVector>
+#include <memory>
 
-// A production bench: one slot per adaptor, all on the one event loop, one
-// firmware file, one record of every unit. Before each unit the file's
-// SHA-256 is taken again: a file replaced on disk, or a record that can no
-// longer be written, stops new units on every slot while uploads under way
-// finish. The command-line station and the station window both drive one.
-class Station : public QObject, private SlotHost
+class StationSlot;
+class SlotThreads;
+
+// A production bench: one slot per adaptor, one firmware file, one record
+// of every unit. Before each unit the file's SHA-256 is taken again: a file
+// replaced on disk, or a record that can no longer be written, stops new
+// units on every slot while uploads under way finish. The command-line
+// station and the station window both drive one, through configure().
+//
+// Each slot lives in a thread of the station's (or in the station's own);
+// the station's hosts see a slot only through its view and the signals
+// here, all in the station's thread.
+class Station : public QObject
 {
     Q_OBJECT
 
@@ -23,35 +32,34 @@ public:
     explicit Station(QObject* parent = nullptr);
     ~Station() override;
 
-    void setSettings(const SlotHost::Settings& settings) { m_settings = settings; }
-    const SlotHost::Settings& settings() const { return m_settings; }
+    // Threads the slots are spread over; 0: the station's own thread. Only
+    // while there are no slots.
+    void setWorkerThreads(int count);
 
-    // The file every unit gets; its digest now is the one every later unit
-    // must match. `pinned`, when given, must match from the start.
-    [[nodiscard]] bool setFirmware(const FirmwareFile& file, const QString& pinned, QString* error);
-    const FirmwareFile& firmwareFile() const { return m_firmware; }
-    bool hasFirmware() const { return !m_firmware.path.isEmpty(); }
-
-    // Opened now, so that a path that cannot be written costs no unit.
-    [[nodiscard]] bool openRecord(const QString& path, QString* error);
-    QString recordPath() const { return m_record.path(); }
-
-    // Each record line forwarded to the factory's database as well, after
-    // it is on the disk; needs an open record.
-    void forwardTo(const DatabaseUrl& url);
-    const RecordForwarder& forwarder() const { return m_forwarder; }
-
-    // Serial numbers and per-unit data, after setFirmware(): checked against
-    // the file and the state read (or written) now, before any unit.
-    [[nodiscard]] UnitNumbering::Refusal setNumbering(const UnitNumbering::Options& options,
-                                                      QString* error);
-    const UnitNumbering& numbering() const { return m_numbering; }
-
-    StationSlot* addSlot(const QString& port);
-    // Only a slot that is stopped.
-    bool removeSlot(StationSlot* slot);
+    // The slots, one per port in this order; a port that stays keeps its
+    // slot and what the slot has shown. While running, a new slot starts at
+    // once, and none may go (false).
+    bool setPorts(const QStringList& ports);
+    int slotCount() const { return int(m_slots.size()); }
+    SlotView view(int index) const;
+    QVector<SlotView> views() const;
     void moveSlot(int from, int to);
-    const QVector<StationSlot*>& allSlots() const { return m_slots; }
+    // The slots' traffic, as the loader's terminal shows it, for a host
+    // that shows it (slotTraffic()).
+    void setTrafficWanted(bool wanted);
+
+    // The one start sequence of a run: the bench's ports as slots, the file
+    // (read by the host, which has shown its check) against the pin and
+    // the check, the record opened, the serial numbers checked against the
+    // file and their state, the database. A refusal names the field; a
+    // refused bench starts nothing.
+    [[nodiscard]] std::optional<BenchRefusal> configure(const BenchConfig& bench,
+                                                        const FirmwareFile& file);
+    const BenchConfig& bench() const { return m_bench; }
+    const FirmwareFile& firmwareFile() const { return m_firmware; }
+    QString recordPath() const { return m_record.path(); }
+    const RecordForwarder& forwarder() const { return m_forwarder; }
+    const UnitNumbering& numbering() const { return m_numbering; }
 
     void start();
     bool running() const { return m_running; }
@@ -79,32 +87,46 @@ public:
     std::optional<double> unitsPerHour() const;
 
 signals:
-    void slotChanged(StationSlot* slot);
-    void slotProgressed(StationSlot* slot);
-    void slotTraffic(StationSlot* slot, const QString& text);
-    void unitRecorded(StationSlot* slot, const UnitRecord& record);
+    // A slot's state or reason changed.
+    void slotChanged(int index);
+    void slotTraffic(int index, const QString& text);
+    // On the disk when this comes, unless recordWriteFailed() came first.
+    void unitRecorded(int index, const UnitRecord& record);
+    // The record could not take a unit's line; the line, whole, is for the
+    // host to keep where it can (standard error, the journal).
+    void recordWriteFailed(const QString& error, const QByteArray& line);
     void newUnitsRefused(const QString& why);
-    // The database's state changed: "database: up to date".
-    void databaseChanged(const QString& state);
+    void databaseChanged(RecordForwarder::Health health, const QString& text);
     // Every slot has stopped after stop or interrupt.
     void stopped();
 
 private:
-    // SlotHost
-    const SlotHost::Settings& slotSettings() const override { return m_settings; }
-    const FirmwareFile& firmware() const override { return m_firmware; }
-    bool mayStartUnit(UnitStart* unit, QString* why) override;
-    void unitDone(StationSlot* slot, const UnitRecord& record) override;
-
-    void refuseNewUnits(const QString& why, Stop reason);
+    struct Member {
+        QString port;
+        std::shared_ptr<SlotBoard> board;
+        StationSlot* slot = nullptr;
+        QObject* home = nullptr; // the slot's thread, as a context
+    };
+    Member makeMember(const QString& port);
+    void dropMember(const Member& member);
+    int indexOf(const SlotBoard* board) const;
+    void onUnitWanted(const SlotBoard* board);
+    void onUnitFinished(const SlotBoard* board, const UnitRecord& record);
     void onSlotStopped();
+    void refuseNewUnits(const QString& why, Stop reason);
+    void finishStopping();
 
-    SlotHost::Settings m_settings;
+    BenchConfig m_bench;
     FirmwareFile m_firmware;
     RecordFile m_record;
-    QVector<StationSlot*> m_slots;
+    QVector<Member> m_slots;
+    std::unique_ptr<SlotThreads> m_threads;
+    int m_workerThreads = 0;
+    int m_turn = 0; // the thread the next slot goes to
+    bool m_trafficWanted = false;
     bool m_running = false;
     bool m_stopping = false;
+    int m_live = 0; // slots started and not yet stopped
     QString m_refusal;
     Stop m_stop = Stop::None;
     UnitNumbering m_numbering;

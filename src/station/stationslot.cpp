@@ -2,7 +2,6 @@
 
 #include "../serial/portlisting.h"
 #include "../serial/portresolver.h"
-#include "../upload/firmwarefile.h"
 #include "version.h"
 
 #include <QFileInfo>
@@ -17,8 +16,8 @@ const QString removeTheUnit = QStringLiteral("remove the unit");
 
 } // namespace
 
-StationSlot::StationSlot(const QString& port, SlotHost& host, QObject* parent)
-    : QObject(parent), m_port(port), m_host(host), m_upload(m_comm)
+StationSlot::StationSlot(const QString& port, std::shared_ptr<SlotBoard> board, QObject* parent)
+    : QObject(parent), m_board(std::move(board)), m_port(port), m_upload(m_comm)
 {
     // A Com number is resolved once: without a pin link, Com1 is the first
     // port the system lists, and once the adaptor has gone that can be
@@ -29,68 +28,71 @@ StationSlot::StationSlot(const QString& port, SlotHost& host, QObject* parent)
         m_name = port;
     m_comm.setAdvice(PortAdvice::Station);
     m_comm.setDevicePath(m_name);
+    m_board->update([&](SlotView& v) {
+        v.port = m_port;
+        v.name = m_name;
+    });
 
     m_retry.setInterval(RetryMs);
     connect(&m_retry, &QTimer::timeout, this, &StationSlot::tryOpen);
     m_quiet.setSingleShot(true);
-    connect(&m_quiet, &QTimer::timeout, this, [this] { enter(State::WaitingForUnit); });
+    connect(&m_quiet, &QTimer::timeout, this, [this] { enter(SlotState::WaitingForUnit); });
     connect(&m_comm, &MSComm::OnComm, this, &StationSlot::onComm);
     connect(&m_comm, &MSComm::portLost, this, &StationSlot::onPortLost);
     connect(&m_upload, &UnitUpload::traffic, this, &StationSlot::traffic);
-    connect(&m_upload, &UnitUpload::progressed, this, &StationSlot::progressed);
+    connect(&m_upload, &UnitUpload::progressed, this, [this](const UploadProgress& p) {
+        m_board->update([&](SlotView& v) {
+            v.progress = p;
+            v.heardAt = SlotView::now() - qint64(m_upload.quietFor() * 1000);
+        });
+    });
     connect(&m_upload, &UnitUpload::finished, this, &StationSlot::onUploadFinished);
 }
 
-bool StationSlot::unitStillPrompting() const
+StationSlot::~StationSlot()
 {
-    // A prompting unit says "+" every quarter of a second or so.
-    return m_state == State::WaitingForRemoval && m_heard.isValid() && m_heard.elapsed() < 1000;
+    // The port, its lock and its timers go in this thread, before the members.
+    m_retry.stop();
+    m_quiet.stop();
+    m_comm.closeQuietly();
 }
 
-QString StationSlot::stateName(State state)
+void StationSlot::traffic(const QString& text)
 {
-    switch (state) {
-    case State::Stopped:
-        return QStringLiteral("stopped");
-    case State::WaitingForAdaptor:
-        return QStringLiteral("waiting for the adaptor");
-    case State::WaitingForUnit:
-        return QStringLiteral("waiting for a unit");
-    case State::Flashing:
-        return QStringLiteral("flashing");
-    case State::WaitingForRemoval:
-        return QStringLiteral("waiting for the unit to leave");
-    }
-    return QString();
+    if (m_board->addTraffic(text))
+        emit trafficWaiting();
 }
 
-void StationSlot::start()
+void StationSlot::start(const Run& run)
 {
-    if (m_state != State::Stopped)
+    if (m_state != SlotState::Stopped)
         return;
+    m_run = run;
     m_stopAfterUnit = false;
-    const SlotHost::Settings& s = m_host.slotSettings();
+    m_asked = false;
     // Checked before the station starts; a refusal here only leaves the
     // slot waiting with the reason.
-    Status status = m_comm.setSettings(s.settings);
+    Status status = m_comm.setSettings(run.bench.lineSettings());
     if (status.isOk())
-        status = m_comm.setHandshaking(s.handshaking);
+        status = m_comm.setHandshaking(run.bench.handshaking.value_or(0));
     if (status.failed()) {
-        enter(State::Stopped, status.description());
+        enter(SlotState::Stopped, status.description());
+        emit stopped();
         return;
     }
     // Said once, with the reason the adaptor is not there yet, if it is not.
-    m_state = State::WaitingForAdaptor;
+    m_state = SlotState::WaitingForAdaptor;
     tryOpen();
 }
 
 void StationSlot::tryOpen()
 {
-    if (m_state != State::WaitingForAdaptor)
+    if (m_state != SlotState::WaitingForAdaptor)
         return;
     const Status opened = m_comm.setPortOpen(true);
     if (opened.failed()) {
-        enter(State::WaitingForAdaptor, opened.description());
+        m_board->update([&](SlotView& v) { v.openFailure = m_comm.openFailure(); });
+        enter(SlotState::WaitingForAdaptor, opened.description());
         if (!m_retry.isActive())
             m_retry.start();
         return;
@@ -98,9 +100,13 @@ void StationSlot::tryOpen()
     m_retry.stop();
     m_device = m_comm.device();
     PortListing::stableNamesOf(m_device, &m_byId, &m_byPath);
+    m_board->update([&](SlotView& v) {
+        v.device = m_device;
+        v.openFailure = MSComm::OpenFailure();
+    });
     // What came before the port was ours is no prompt of a unit placed now.
     (void)m_comm.setInBufferCount(0);
-    enter(State::WaitingForUnit);
+    enter(SlotState::WaitingForUnit);
 }
 
 void StationSlot::onComm()
@@ -109,59 +115,72 @@ void StationSlot::onComm()
         return;
     const QByteArray data = m_comm.Input();
     switch (m_state) {
-    case State::Flashing:
+    case SlotState::Flashing:
         m_upload.received(data);
         return;
-    case State::WaitingForUnit:
-        if (data.contains('+'))
-            beginUnit();
+    case SlotState::WaitingForUnit:
+        if (data.contains('+') && !m_asked) {
+            m_asked = true;
+            emit unitWanted();
+        }
         return;
-    case State::WaitingForRemoval:
+    case SlotState::WaitingForRemoval:
         // Still there: the next unit counts only after a quiet while.
         m_quiet.start();
-        m_heard.restart();
+        m_board->update([](SlotView& v) { v.heardAt = SlotView::now(); });
         if (data.contains('+'))
             say(removeTheUnit);
         return;
-    case State::Stopped:
-    case State::WaitingForAdaptor:
+    case SlotState::Stopped:
+    case SlotState::WaitingForAdaptor:
         return;
     }
 }
 
-void StationSlot::beginUnit()
+void StationSlot::refuse(const QString& why)
 {
-    QString why;
-    SlotHost::UnitStart start;
-    if (!m_host.mayStartUnit(&start, &why)) {
+    m_asked = false;
+    if (m_state == SlotState::WaitingForUnit)
         say(why);
+}
+
+void StationSlot::grant(const UnitStart& unit)
+{
+    m_asked = false;
+    // The unit went, or the port, while the station was asked: its number
+    // is spent, and nothing was sent.
+    if (m_state != SlotState::WaitingForUnit || m_stopAfterUnit)
         return;
-    }
-    const SlotHost::Settings& s = m_host.slotSettings();
-    m_own = start.own;
+    const BenchConfig& b = m_run.bench;
+    m_own = unit.own;
     m_unitStarted = QDateTime::currentDateTime();
-    enter(State::Flashing);
-    emit traffic(QStringLiteral("+"));
-    UnitUpload::Options unit;
+    m_board->update([&](SlotView& v) {
+        v.own = m_own;
+        v.progress = UploadProgress{0, unit.image.facts.lines, 0};
+        v.uploadStartedAt = v.heardAt = SlotView::now();
+    });
+    enter(SlotState::Flashing);
+    traffic(QStringLiteral("+"));
+    UnitUpload::Options options;
     // The bytes read at the start, which the file on disk still has, with
     // the unit's own values put in.
-    unit.image = start.image;
-    unit.timeoutSeconds = s.timeoutSeconds;
-    unit.maximumRejections = s.maximumRejections;
+    options.image = unit.image;
+    options.timeoutSeconds = b.timeoutSeconds;
+    options.maximumRejections = b.maxResends;
     // A unit quiet for as long as it takes to call the next one new has left.
-    unit.awaySeconds = s.nextAfterSeconds;
-    m_upload.start(unit);
+    options.awaySeconds = b.nextAfterSeconds;
+    m_upload.start(options);
 }
 
 void StationSlot::onUploadFinished(const UnitUpload::Outcome& o)
 {
-    const SlotHost::Settings& s = m_host.slotSettings();
-    const FirmwareFile& file = m_host.firmware();
+    const BenchConfig& b = m_run.bench;
+    const FirmwareFile& file = m_run.firmware;
     // The adaptor gone in the middle of the last line is as gone as ever.
-    const bool lost = o.result == UnitUpload::Result::Failed && !m_comm.PortOpen();
+    const bool lost = o.result == UnitResult::Fail && !m_comm.PortOpen();
     UnitRecord r;
     r.id = QUuid::createUuid();
-    r.station = s.stationName;
+    r.station = b.name;
     r.slot = m_port;
     r.device = m_device;
     r.byId = m_byId;
@@ -173,9 +192,7 @@ void StationSlot::onUploadFinished(const UnitUpload::Outcome& o)
     r.started = m_unitStarted;
     r.ended = QDateTime::currentDateTime();
     r.seconds = o.seconds;
-    r.result = o.result == UnitUpload::Result::Done     ? QStringLiteral("pass")
-               : o.result == UnitUpload::Result::Failed ? QStringLiteral("fail")
-                                                        : QStringLiteral("interrupted");
+    r.result = o.result;
     r.reason = lost ? unplugged : o.error;
     r.linesSent = o.linesSent;
     r.resends = o.resends;
@@ -183,53 +200,58 @@ void StationSlot::onUploadFinished(const UnitUpload::Outcome& o)
     r.worstLineResends = o.worstLineResends;
     r.loaderVersion = QStringLiteral(LOADER_VERSION);
     r.own = m_own;
-    if (o.result == UnitUpload::Result::Done && r.resendPercent() > s.warnResendsPercent)
+    if (o.result == UnitResult::Pass && r.resendPercent() > b.warnResendsPercent)
         r.warning = QStringLiteral("many resends: clean and align the adaptor");
-    if (o.result == UnitUpload::Result::Done)
+    if (o.result == UnitResult::Pass)
         ++m_passed;
-    else if (o.result == UnitUpload::Result::Failed)
+    else if (o.result == UnitResult::Fail)
         ++m_failed;
-    emit traffic(QStringLiteral("\r\n"));
-    m_last = r;
-    m_host.unitDone(this, r);
+    traffic(QStringLiteral("\r\n"));
+    m_board->update([&](SlotView& v) {
+        v.passed = m_passed;
+        v.failed = m_failed;
+        v.last = r;
+        v.uploadStartedAt = -1;
+        v.heardAt = SlotView::now();
+    });
+    emit unitFinished(r);
 
-    if (m_stopAfterUnit || o.result == UnitUpload::Result::Interrupted) {
+    if (m_stopAfterUnit || o.result == UnitResult::Interrupted) {
         closePort();
         return;
     }
     if (lost) {
-        enter(State::WaitingForAdaptor, o.error);
+        enter(SlotState::WaitingForAdaptor, o.error);
         tryOpen();
         return;
     }
     if (o.away) {
         // It has been quiet long enough already: the next prompt is a new unit.
-        enter(State::WaitingForUnit);
+        enter(SlotState::WaitingForUnit);
         return;
     }
     // It answered just now: in front of the adaptor until it goes quiet.
-    m_heard.restart();
-    enter(State::WaitingForRemoval, r.warning.isEmpty() ? r.reason : r.warning);
-    m_quiet.start(int(s.nextAfterSeconds * 1000));
+    enter(SlotState::WaitingForRemoval, r.warning.isEmpty() ? r.reason : r.warning);
+    m_quiet.start(int(b.nextAfterSeconds * 1000));
 }
 
 void StationSlot::onPortLost()
 {
     // A new unit counts from the adaptor's return on: no quiet wait then.
     m_quiet.stop();
-    if (m_state == State::Flashing) {
-        m_upload.stop(UnitUpload::Result::Failed, unplugged);
+    if (m_state == SlotState::Flashing) {
+        m_upload.stop(UnitResult::Fail, unplugged);
         return;
     }
-    if (m_state == State::Stopped)
+    if (m_state == SlotState::Stopped)
         return;
-    enter(State::WaitingForAdaptor, unplugged);
+    enter(SlotState::WaitingForAdaptor, unplugged);
     tryOpen();
 }
 
 void StationSlot::finishAndStop()
 {
-    if (m_state == State::Flashing) {
+    if (m_state == SlotState::Flashing) {
         m_stopAfterUnit = true;
         return;
     }
@@ -238,8 +260,8 @@ void StationSlot::finishAndStop()
 
 void StationSlot::interrupt(const QString& why)
 {
-    if (m_state == State::Flashing) {
-        m_upload.stop(UnitUpload::Result::Interrupted, why);
+    if (m_state == SlotState::Flashing) {
+        m_upload.stop(UnitResult::Interrupted, why);
         return;
     }
     closePort();
@@ -250,18 +272,22 @@ void StationSlot::closePort()
     m_retry.stop();
     m_quiet.stop();
     (void)m_comm.setPortOpen(false);
-    const bool wasRunning = m_state != State::Stopped;
-    enter(State::Stopped);
+    const bool wasRunning = m_state != SlotState::Stopped;
+    enter(SlotState::Stopped);
     if (wasRunning)
         emit stopped();
 }
 
-void StationSlot::enter(State state, const QString& reason)
+void StationSlot::enter(SlotState state, const QString& reason)
 {
     if (state == m_state && reason == m_reason)
         return;
     m_state = state;
     m_reason = reason;
+    m_board->update([&](SlotView& v) {
+        v.state = state;
+        v.reason = reason;
+    });
     emit changed();
 }
 

@@ -46,7 +46,7 @@ QByteArray UnitRecord::toJsonLine() const
                   {"started", isoTime(started)},
                   {"ended", isoTime(ended)},
                   {"seconds", qRound(seconds * 1000) / 1000.0},
-                  {"result", result},
+                  {"result", RecordWords::result(result)},
                   {"reason", reason},
                   {"warning", warning},
                   {"lines_sent", linesSent},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../records/recordwords.h"
 #include "unitnumbering.h"
 
 #include <QDateTime>
@@ -7,6 +8,7 @@
 #include <QStringList>
 #include <QUuid>
 #include <QVector>
+#include <optional>
 
 // One unit, as the station's record keeps it: a JSON object on a line of
 // its own (JSON Lines). Fields are never renamed; new ones are only added.
@@ -24,7 +26,7 @@ struct UnitRecord {
     int lines = 0;
     QDateTime started, ended;
     double seconds = 0;
-    QString result;  // "pass", "fail" or "interrupted"
+    UnitResult result = UnitResult::Pass;
     QString reason;  // why it failed, or was interrupted
     QString warning; // a unit that passed, but asks for attention
     int linesSent = 0;

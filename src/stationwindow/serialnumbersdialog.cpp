@@ -11,15 +11,14 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-SerialNumbersDialog::SerialNumbersDialog(const StationSetup& setup, const QString& statePath,
+SerialNumbersDialog::SerialNumbersDialog(const BenchConfig& bench, const QString& statePath,
                                          QWidget* parent)
     : QDialog(parent), m_statePath(statePath)
 {
     setWindowTitle(tr("Serial Numbers"));
     QString why;
     m_kept = UnitNumbering::readNextSerial(statePath, &why);
-    const std::optional<SerialFormat> format =
-        setup.serial.isEmpty() ? std::nullopt : SerialFormat::parse(setup.serial, &why);
+    const std::optional<SerialFormat> format = bench.serial;
 
     m_on = new QCheckBox(tr("&Put a serial number of its own into every unit"), this);
     m_on->setObjectName(QStringLiteral("on"));
@@ -43,13 +42,13 @@ SerialNumbersDialog::SerialNumbersDialog(const StationSetup& setup, const QStrin
     m_format->addItem(tr("ASCII digits, zero-padded (ascii)"), QStringLiteral("ascii"));
     if (format)
         m_format->setCurrentIndex(int(format->encoding));
-    m_start = new QLineEdit(QString::number(setup.serialStart), this);
+    m_start = new QLineEdit(QString::number(bench.serialStart), this);
     m_start->setObjectName(QStringLiteral("start"));
     m_start->setValidator(digits);
-    m_step = new QLineEdit(QString::number(setup.serialStep), this);
+    m_step = new QLineEdit(QString::number(bench.serialStep), this);
     m_step->setObjectName(QStringLiteral("step"));
     m_step->setValidator(digits);
-    m_end = new QLineEdit(setup.serialEnd, this);
+    m_end = new QLineEdit(bench.serialEnd ? QString::number(*bench.serialEnd) : QString(), this);
     m_end->setObjectName(QStringLiteral("end"));
     m_end->setValidator(digits);
     m_end->setPlaceholderText(tr("none"));
@@ -151,17 +150,24 @@ void SerialNumbersDialog::accept()
     QDialog::accept();
 }
 
-void SerialNumbersDialog::applyTo(StationSetup* setup) const
+void SerialNumbersDialog::applyTo(BenchConfig* bench) const
 {
     if (!m_on->isChecked()) {
-        setup->serial.clear();
+        bench->serial.reset();
         return;
     }
-    setup->serial = QStringLiteral("%1:%2:%3")
-                        .arg(m_address->text().trimmed())
-                        .arg(m_size->value())
-                        .arg(m_format->currentData().toString());
-    setup->serialStart = m_start->text().toULongLong();
-    setup->serialStep = m_step->text().toULongLong();
-    setup->serialEnd = m_end->text();
+    // Checked by accept() as the bench checks them.
+    QString ignored;
+    (void)bench->set(BenchField::Serial,
+                     QStringLiteral("%1:%2:%3")
+                         .arg(m_address->text().trimmed())
+                         .arg(m_size->value())
+                         .arg(m_format->currentData().toString()),
+                     &ignored);
+    (void)bench->set(BenchField::SerialStart, m_start->text(), &ignored);
+    (void)bench->set(BenchField::SerialStep, m_step->text(), &ignored);
+    if (m_end->text().isEmpty())
+        bench->serialEnd.reset();
+    else
+        (void)bench->set(BenchField::SerialEnd, m_end->text(), &ignored);
 }

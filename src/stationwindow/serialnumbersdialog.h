@@ -1,6 +1,6 @@
 #pragma once
 
-#include "stationsetup.h"
+#include "../station/benchconfig.h"
 
 #include <QDialog>
 #include <optional>
@@ -20,11 +20,11 @@ class SerialNumbersDialog : public QDialog
     Q_OBJECT
 
 public:
-    SerialNumbersDialog(const StationSetup& setup, const QString& statePath,
+    SerialNumbersDialog(const BenchConfig& bench, const QString& statePath,
                         QWidget* parent = nullptr);
 
-    // The choices, in the setup's terms; valid once accepted.
-    void applyTo(StationSetup* setup) const;
+    // The choices, in the bench's terms; valid once accepted.
+    void applyTo(BenchConfig* bench) const;
     // The next number typed, when it is above the one kept.
     std::optional<quint64> raisedNext() const { return m_raised; }
 

@@ -1,7 +1,5 @@
 #include "slottile.h"
 
-#include "../station/stationslot.h"
-
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QPainter>
@@ -153,13 +151,13 @@ QFont sized(const QFont& base, double pixels, bool bold)
 
 // A stable name's last part tells one adaptor from the next; any other path
 // is shown whole (the middle gives way when it is long).
-QString deviceText(const StationSlot* slot)
+QString deviceText(const SlotView& slot)
 {
-    const QString name = slot->name();
+    const QString name = slot.name;
     const bool stable = name.startsWith(QLatin1String("/dev/serial/by-"));
     QString shown = stable ? name.section(QLatin1Char('/'), -1) : name;
-    if (!slot->device().isEmpty() && slot->device() != name)
-        shown += QStringLiteral(" (%1)").arg(slot->device());
+    if (!slot.device.isEmpty() && slot.device != name)
+        shown += QStringLiteral(" (%1)").arg(slot.device);
     return shown;
 }
 
@@ -172,7 +170,7 @@ bool SlotTile::Face::operator==(const Face& o) const
            band == o.band && name == o.name && device == o.device && counts == o.counts;
 }
 
-SlotTile::SlotTile(StationSlot* slot, const QString& name, QWidget* parent)
+SlotTile::SlotTile(const SlotView& slot, const QString& name, QWidget* parent)
     : QFrame(parent), m_slot(slot), m_name(name)
 {
     setObjectName(QStringLiteral("SlotTile"));
@@ -180,13 +178,13 @@ SlotTile::SlotTile(StationSlot* slot, const QString& name, QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    refresh();
+    refresh(slot);
 }
 
 void SlotTile::setName(const QString& name)
 {
     m_name = name;
-    refresh();
+    refresh(m_slot);
 }
 
 QString SlotTile::words(Look look)
@@ -219,11 +217,11 @@ SlotTile::Face SlotTile::faceOf() const
     Face f;
     f.name = m_name;
     f.device = deviceText(m_slot);
-    f.counts = QStringLiteral("%1 passed, %2 failed").arg(m_slot->passed()).arg(m_slot->failed());
-    const UnitRecord& last = m_slot->lastUnit();
-    const QString reason = m_slot->reason();
+    f.counts = QStringLiteral("%1 passed, %2 failed").arg(m_slot.passed).arg(m_slot.failed);
+    const UnitRecord last = m_slot.last.value_or(UnitRecord());
+    const QString reason = m_slot.reason;
     const auto result = [&](const QString& instruction) {
-        f.look = last.result == QLatin1String("pass") ? Look::Pass : Look::Fail;
+        f.look = last.result == UnitResult::Pass ? Look::Pass : Look::Fail;
         if (last.own.hasSerial)
             f.serial = QStringLiteral("#%1").arg(last.own.serial);
         if (f.look == Look::Fail && !last.reason.isEmpty())
@@ -232,15 +230,15 @@ SlotTile::Face SlotTile::faceOf() const
         if (f.look == Look::Pass && !last.warning.isEmpty())
             f.band = QStringLiteral("clean and align the adaptor");
     };
-    const bool lastWasResult = m_slot->hasLastUnit() && last.result != QLatin1String("interrupted");
-    switch (m_slot->state()) {
-    case StationSlot::State::Stopped:
+    const bool lastWasResult = m_slot.last && last.result != UnitResult::Interrupted;
+    switch (m_slot.state) {
+    case SlotState::Stopped:
         f.look = Look::Stopped;
         if (!reason.isEmpty())
             f.detail << reason;
         break;
-    case StationSlot::State::WaitingForAdaptor: {
-        const MSComm::OpenFailure& why = m_slot->openFailure();
+    case SlotState::WaitingForAdaptor: {
+        const MSComm::OpenFailure& why = m_slot.openFailure;
         switch (why.kind) {
         case MSComm::OpenFailure::Kind::InUse:
             f.look = Look::PortInUse;
@@ -263,7 +261,7 @@ SlotTile::Face SlotTile::faceOf() const
         }
         break;
     }
-    case StationSlot::State::WaitingForUnit:
+    case SlotState::WaitingForUnit:
         // The last result stays the largest word until the next unit begins.
         if (lastWasResult && reason.isEmpty())
             result(QStringLiteral("place the next unit"));
@@ -273,16 +271,16 @@ SlotTile::Face SlotTile::faceOf() const
                 f.detail << reason;
         }
         break;
-    case StationSlot::State::Flashing: {
-        const UploadProgress& p = m_slot->progress();
-        const double quiet = m_slot->unitQuietFor();
+    case SlotState::Flashing: {
+        const UploadProgress& p = m_slot.progress;
+        const double quiet = m_slot.quietFor();
         f.look = quiet >= SilentAfterSeconds ? Look::Silent : Look::Flashing;
-        if (m_slot->own().hasSerial)
-            f.serial = QStringLiteral("#%1").arg(m_slot->own().serial);
+        if (m_slot.own.hasSerial)
+            f.serial = QStringLiteral("#%1").arg(m_slot.own.serial);
         f.progress = true;
         f.percent = p.totalLines > 0 ? 100 * p.linesSent / p.totalLines : 0;
         f.lines = QStringLiteral("%1 of %2 lines").arg(p.linesSent).arg(p.totalLines);
-        const double t = m_slot->elapsed();
+        const double t = m_slot.elapsed();
         const double rate = t > 0.5 ? p.linesSent / t : 0.0;
         if (f.look != Look::Silent && rate > 0)
             f.left = QStringLiteral("%1 left").arg(minutes((p.totalLines - p.linesSent) / rate));
@@ -291,19 +289,20 @@ SlotTile::Face SlotTile::faceOf() const
                             .arg(100.0 * p.resends / p.linesSent, 0, 'f', 1);
         break;
     }
-    case StationSlot::State::WaitingForRemoval:
-        result(m_slot->unitStillPrompting() ? QStringLiteral("remove the unit")
-                                            : QStringLiteral("place the next unit"));
+    case SlotState::WaitingForRemoval:
+        result(m_slot.unitStillPrompting() ? QStringLiteral("remove the unit")
+                                           : QStringLiteral("place the next unit"));
         break;
     }
     f.word = f.look == Look::Silent
-                 ? QStringLiteral("No answer for %1 s").arg(int(m_slot->unitQuietFor()))
+                 ? QStringLiteral("No answer for %1 s").arg(int(m_slot.quietFor()))
                  : words(f.look);
     return f;
 }
 
-void SlotTile::refresh()
+void SlotTile::refresh(const SlotView& slot)
 {
+    m_slot = slot;
     const Face face = faceOf();
     if (face != m_face) {
         // An upload going on changes its figures alone: only they are painted
@@ -345,7 +344,7 @@ QString SlotTile::spoken() const
     if (!m_face.serial.isEmpty())
         text += QStringLiteral(", unit %1").arg(m_face.serial.mid(1));
     if (m_face.progress) {
-        const UploadProgress& p = m_slot->progress();
+        const UploadProgress& p = m_slot.progress;
         text += QStringLiteral(", %1 of %2 lines").arg(p.linesSent).arg(p.totalLines);
         if (p.linesSent > 0)
             text +=

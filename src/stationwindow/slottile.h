@@ -1,12 +1,12 @@
 #pragma once
 
+#include "../station/slotview.h"
+
 #include <QColor>
 #include <QFont>
 #include <QFrame>
 #include <QRect>
 #include <QString>
-
-class StationSlot;
 
 // One slot of the bench, read from a step away: its state in the largest
 // words with a colour and an icon (so it never rests on colour alone), an
@@ -32,7 +32,7 @@ public:
         Fail
     };
 
-    // Everything the tile shows, read off its slot.
+    // Everything the tile shows, read off its slot's view.
     struct Face {
         Look look = Look::Stopped;
         QString word;   // "PASS", "Flashing", "No answer for 4 s"
@@ -62,14 +62,16 @@ public:
     };
     static Layout layout(const QSize& size, const Face& face, const QFont& base);
 
-    SlotTile(StationSlot* slot, const QString& name, QWidget* parent = nullptr);
+    SlotTile(const SlotView& slot, const QString& name, QWidget* parent = nullptr);
 
-    StationSlot* slot() const { return m_slot; }
+    // The slot as last shown.
+    const SlotView& slot() const { return m_slot; }
+    QString port() const { return m_slot.port; }
     QString name() const { return m_name; }
     void setName(const QString& name);
 
-    // Reads the slot again and shows it; paints only what changed.
-    void refresh();
+    // Shows the slot as it is now; paints only what changed.
+    void refresh(const SlotView& slot);
     Look look() const { return m_face.look; }
     const Face& face() const { return m_face; }
     static QString words(Look look);
@@ -94,7 +96,7 @@ private:
     const Layout& currentLayout();
     void paintHeader(class QPainter& p, const Layout& l);
 
-    StationSlot* m_slot;
+    SlotView m_slot;
     QString m_name;
     Face m_face;
     Layout m_layout;

@@ -4,7 +4,6 @@
 #include "../records/recordsummary.h"
 #include "../serial/portresolver.h"
 #include "../serial/status.h"
-#include "../service/stationconfig.h"
 #include "../ui/commondialog.h"
 #include "../ui/icons.h"
 #include "../ui/messageboxes.h"
@@ -28,6 +27,7 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <cstdio>
 
 namespace {
 
@@ -80,30 +80,38 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
     m_refresh.setInterval(250);
     connect(&m_refresh, &QTimer::timeout, this, &StationWindow::refreshDue);
     m_refresh.start();
-    const auto due = [this](StationSlot* s) {
-        if (SlotTile* t = tileOf(s))
+    const auto due = [this](int index) {
+        if (SlotTile* t = tileOf(index))
             m_due.insert(t);
     };
     // A change of state shows within a quarter of a second; an upload's
     // figures go on in the regular refresh below.
     connect(&m_station, &Station::slotChanged, this, due);
-    connect(&m_station, &Station::slotTraffic, this, [this](StationSlot* s, const QString& text) {
-        QString& t = m_transcripts[s];
+    m_station.setTrafficWanted(true);
+    connect(&m_station, &Station::slotTraffic, this, [this](int index, const QString& text) {
+        const QString port = m_station.view(index).port;
+        QString& t = m_transcripts[port];
         t += text;
         if (t.size() > TranscriptLimit)
             t.remove(0, int(t.size()) - TranscriptLimit + TranscriptTrim);
-        if (m_transcript && m_transcriptSlot == s)
+        if (m_transcript && m_transcriptPort == port)
             m_transcript->append(text);
     });
-    connect(&m_station, &Station::unitRecorded, this,
-            [this](StationSlot*, const UnitRecord& record) {
-                // Heard from across the room, for a unit that failed.
-                if (m_setup.soundOnFailure && record.result == QLatin1String("fail"))
-                    QApplication::beep();
-                if (record.own.hasSerial)
-                    showFirmware(); // the next number
-                showBench();
+    connect(&m_station, &Station::recordWriteFailed, this,
+            [](const QString& error, const QByteArray& line) {
+                // Standard error (the journal of the session) keeps what the disk could not.
+                std::fprintf(stderr, "%s; the unit's record, whole:\n%s", qPrintable(error),
+                             line.constData());
+                std::fflush(stderr);
             });
+    connect(&m_station, &Station::unitRecorded, this, [this](int, const UnitRecord& record) {
+        // Heard from across the room, for a unit that failed.
+        if (m_setup.soundOnFailure && record.result == UnitResult::Fail)
+            QApplication::beep();
+        if (record.own.hasSerial)
+            showFirmware(); // the next number
+        showBench();
+    });
     connect(&m_station, &Station::newUnitsRefused, this, [this](const QString& why) {
         m_notice->setText(why);
         showBench();
@@ -113,14 +121,15 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
 
     // What the last run left: its slots, its file, its pin and its record.
     m_setup = StationSetup::load();
-    m_station.setSettings(m_setup.slotSettings);
-    const QVector<StationSetup::Slot> saved = m_setup.benchSlots;
-    m_setup.benchSlots.clear();
+    const QStringList ports = m_setup.bench.ports;
+    const QStringList names = m_setup.bench.slotNames;
+    m_setup.bench.ports.clear();
+    m_setup.bench.slotNames.clear();
     m_restoring = true;
-    for (const StationSetup::Slot& s : saved)
-        addSlot(s.port, s.name);
-    if (!m_setup.firmware.isEmpty())
-        openFirmware(m_setup.firmware);
+    for (int i = 0; i < ports.size(); ++i)
+        addSlot(ports[i], names.value(i));
+    if (!m_setup.bench.file.isEmpty())
+        openFirmware(m_setup.bench.file);
     m_restoring = false;
     m_sound->setChecked(m_setup.soundOnFailure);
     showFirmware();
@@ -244,7 +253,7 @@ bool StationWindow::openFirmware(const QString& path)
         return false;
     }
     m_firmware = file;
-    m_setup.firmware = QFileInfo(path).absoluteFilePath();
+    m_setup.bench.file = QFileInfo(path).absoluteFilePath();
     saveSetup();
     showFirmware();
     return true;
@@ -258,7 +267,7 @@ bool StationWindow::setPinnedDigest(const QString& digest)
             QStringLiteral("\"%1\" is no SHA-256: it has 64 hexadecimal digits.").arg(elided(d)));
         return false;
     }
-    m_setup.pinnedDigest = d;
+    m_setup.bench.sha256 = d;
     saveSetup();
     showFirmware();
     return true;
@@ -266,26 +275,26 @@ bool StationWindow::setPinnedDigest(const QString& digest)
 
 void StationWindow::setRecordPath(const QString& path)
 {
-    m_setup.recordPath = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    m_setup.bench.record = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
     saveSetup();
     showBench();
 }
 
 QString StationWindow::recordPath() const
 {
-    return m_setup.recordPath.isEmpty() ? StationSetup::defaultRecordPath() : m_setup.recordPath;
+    return m_setup.bench.record.isEmpty() ? StationSetup::defaultRecordPath()
+                                          : m_setup.bench.record;
 }
 
 SlotTile* StationWindow::addSlot(const QString& port, const QString& name)
 {
-    QStringList ports;
     for (SlotTile* t : qAsConst(m_tiles)) {
-        if (t->slot()->port() == port)
+        if (t->port() == port)
             return t;
-        ports << t->slot()->port();
     }
     // One adaptor under two names would only find itself in use.
-    if (const QString same = PortResolver::sameDevice(ports << port); !same.isEmpty()) {
+    if (const QString same = PortResolver::sameDevice(m_setup.bench.ports + QStringList{port});
+        !same.isEmpty()) {
         const QString why = QStringLiteral("%1: each adaptor has one slot.").arg(same);
         if (m_restoring)
             m_notice->setText(why);
@@ -293,11 +302,15 @@ SlotTile* StationWindow::addSlot(const QString& port, const QString& name)
             MessageBoxes::show(why);
         return nullptr;
     }
-    StationSlot* slot = m_station.addSlot(port);
-    auto* tile = new SlotTile(slot, name.isEmpty() ? suggestedName() : name, m_grid);
+    BenchConfig& b = m_setup.bench;
+    while (b.slotNames.size() < b.ports.size())
+        b.slotNames << QString();
+    b.ports << port;
+    b.slotNames << (name.isEmpty() ? suggestedName() : name);
+    m_station.setPorts(b.ports);
+    auto* tile = new SlotTile(m_station.view(int(b.ports.size()) - 1), b.slotNames.last(), m_grid);
     connect(tile, &SlotTile::opened, this, &StationWindow::openTranscript);
     m_tiles.append(tile);
-    m_setup.benchSlots.append({port, tile->name()});
     reflow();
     saveSetup();
     showBench();
@@ -308,15 +321,19 @@ bool StationWindow::removeSlot(SlotTile* tile)
 {
     if (!tile)
         return false;
-    if (!m_station.removeSlot(tile->slot())) {
+    if (m_station.running()) {
         MessageBoxes::show(QStringLiteral("%1 is in use. Stop the station (Shift+F5) before "
                                           "removing a slot.")
                                .arg(tile->name()));
         return false;
     }
     const int at = int(m_tiles.indexOf(tile));
+    BenchConfig& b = m_setup.bench;
+    b.ports.removeAt(at);
+    if (at < b.slotNames.size())
+        b.slotNames.removeAt(at);
+    m_station.setPorts(b.ports);
     m_tiles.removeAt(at);
-    m_setup.benchSlots.removeAt(at);
     m_due.remove(tile);
     delete tile;
     reflow();
@@ -331,7 +348,10 @@ void StationWindow::renameSlot(SlotTile* tile, const QString& name)
     if (!tile || name.trimmed().isEmpty())
         return;
     tile->setName(name.trimmed());
-    m_setup.benchSlots[m_tiles.indexOf(tile)].name = tile->name();
+    BenchConfig& b = m_setup.bench;
+    while (b.slotNames.size() < b.ports.size())
+        b.slotNames << QString();
+    b.slotNames[m_tiles.indexOf(tile)] = tile->name();
     saveSetup();
 }
 
@@ -341,12 +361,23 @@ void StationWindow::moveSlot(SlotTile* tile, int by)
     const int to = from + by;
     if (from < 0 || to < 0 || to >= m_tiles.size())
         return;
+    BenchConfig& b = m_setup.bench;
+    while (b.slotNames.size() < b.ports.size())
+        b.slotNames << QString();
     m_tiles.move(from, to);
-    m_setup.benchSlots.move(from, to);
+    b.ports.move(from, to);
+    b.slotNames.move(from, to);
     m_station.moveSlot(from, to);
     reflow();
     saveSetup();
     tile->setFocus();
+}
+
+BenchConfig StationWindow::bench() const
+{
+    BenchConfig b = m_setup.bench;
+    b.record = recordPath();
+    return b;
 }
 
 bool StationWindow::start()
@@ -374,41 +405,40 @@ bool StationWindow::start()
                 {tr("Send anyway"), tr("Do not start")}, 1, 1) != 0)
             return false;
     }
-    QString why;
-    if (!m_station.setFirmware(*m_firmware, m_setup.pinnedDigest, &why)) {
-        MessageBoxes::show(why[0].toUpper() + why.mid(1) + QLatin1Char('.'));
-        return false;
-    }
-    const QString record = recordPath();
-    QDir().mkpath(QFileInfo(record).absolutePath());
-    if (!m_station.openRecord(record, &why)) {
-        MessageBoxes::show(QStringLiteral("The station did not start: %1. Choose another file "
-                                          "under Records > Choose Record File.")
-                               .arg(why));
-        return false;
-    }
-    UnitNumbering::Options numbering;
-    if (!m_setup.numbering(record, &numbering, &why) ||
-        m_station.setNumbering(numbering, &why) != UnitNumbering::Refusal::None) {
-        MessageBoxes::show(QStringLiteral("The station did not start: %1. See File > Serial "
-                                          "Numbers...")
-                               .arg(why));
-        return false;
-    }
-    if (!m_setup.database.isEmpty()) {
-        const auto url = DatabaseUrl::parse(m_setup.database, &why);
-        if (!url) {
-            MessageBoxes::show(QStringLiteral("The station did not start: %1. See Records > "
-                                              "Database...")
-                                   .arg(why));
-            return false;
+    BenchConfig b = bench();
+    b.force = !check.passed(); // the operator said "Send anyway"
+    QDir().mkpath(QFileInfo(b.record).absolutePath());
+    if (const auto refused = m_station.configure(b, *m_firmware)) {
+        QString where;
+        switch (refused->field) {
+        case BenchField::Record:
+            where = QStringLiteral(" Choose another file under Records > Choose Record File.");
+            break;
+        case BenchField::Serial:
+        case BenchField::SerialStart:
+        case BenchField::SerialStep:
+        case BenchField::SerialEnd:
+        case BenchField::SerialState:
+        case BenchField::UnitData:
+            where = QStringLiteral(" See File > Serial Numbers...");
+            break;
+        case BenchField::Database:
+            where = QStringLiteral(" See Records > Database...");
+            break;
+        default:
+            break;
         }
-        m_station.forwardTo(*url);
+        const QString why = refused->why;
+        MessageBoxes::show(
+            refused->kind == BenchRefusal::Kind::File && where.isEmpty()
+                ? why[0].toUpper() + why.mid(1) + QLatin1Char('.')
+                : QStringLiteral("The station did not start: %1.%2").arg(why, where));
+        return false;
     }
     m_notice->clear();
     m_station.start();
     for (SlotTile* t : qAsConst(m_tiles))
-        t->refresh();
+        refreshTile(t);
     showBench();
     return true;
 }
@@ -450,7 +480,7 @@ void StationWindow::endWithoutQuestions(const QString& why)
 void StationWindow::onStopped()
 {
     for (SlotTile* t : qAsConst(m_tiles))
-        t->refresh();
+        refreshTile(t);
     showBench();
     if (m_quitting)
         emit ended();
@@ -512,22 +542,24 @@ void StationWindow::pinDigest()
     const QString digest =
         QInputDialog::getText(this, tr("Pin SHA-256"),
                               tr("The SHA-256 every unit's file must have (empty: none pinned):"),
-                              QLineEdit::Normal, m_setup.pinnedDigest, &ok);
+                              QLineEdit::Normal, m_setup.bench.sha256, &ok);
     if (ok)
         setPinnedDigest(digest);
 }
 
 void StationWindow::chooseSerialNumbers()
 {
-    SerialNumbersDialog dialog(m_setup, recordPath() + QStringLiteral(".serial"), this);
+    const QString statePath = bench().numbering().statePath.isEmpty()
+                                  ? recordPath() + QStringLiteral(".serial")
+                                  : bench().numbering().statePath;
+    SerialNumbersDialog dialog(m_setup.bench, statePath, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    dialog.applyTo(&m_setup);
+    dialog.applyTo(&m_setup.bench);
     saveSetup();
     QString why;
     if (dialog.raisedNext() &&
-        !UnitNumbering::raiseNextSerial(recordPath() + QStringLiteral(".serial"),
-                                        *dialog.raisedNext(), &why))
+        !UnitNumbering::raiseNextSerial(statePath, *dialog.raisedNext(), &why))
         MessageBoxes::show(why[0].toUpper() + why.mid(1) + QLatin1Char('.'));
     showFirmware();
 }
@@ -540,7 +572,7 @@ void StationWindow::chooseDatabase()
         tr("Every unit's record also goes to the factory's PostgreSQL at this URI, such as\n"
            "postgresql://bench@db.factory/production (empty: none). The password comes from\n"
            "PGPASSWORD or ~/.pgpass and is never kept here."),
-        QLineEdit::Normal, m_setup.database, &ok);
+        QLineEdit::Normal, m_setup.bench.database, &ok);
     if (!ok)
         return;
     text = text.trimmed();
@@ -555,7 +587,7 @@ void StationWindow::chooseDatabase()
                                           "put it in ~/.pgpass (a line "
                                           "host:port:database:user:password, the file readable "
                                           "by you alone)."));
-    m_setup.database = url ? url->shown() : QString();
+    m_setup.bench.database = url ? url->shown() : QString();
     saveSetup();
     if (m_station.running())
         MessageBoxes::show(QStringLiteral("The database is used from the next start of the "
@@ -566,34 +598,10 @@ void StationWindow::chooseDatabase()
 
 bool StationWindow::exportConfig(const QString& path, QString* error) const
 {
-    QVector<QPair<QString, QString>> entries;
-    entries.append({QStringLiteral("name"), m_station.settings().stationName});
+    BenchConfig b = bench();
     if (m_firmware)
-        entries.append({QStringLiteral("file"), QFileInfo(m_firmware->path).absoluteFilePath()});
-    if (!m_setup.pinnedDigest.isEmpty())
-        entries.append({QStringLiteral("sha256"), m_setup.pinnedDigest});
-    QStringList ports;
-    for (const SlotTile* t : m_tiles)
-        ports << t->slot()->port();
-    entries.append({QStringLiteral("ports"), ports.join(QStringLiteral(", "))});
-    entries.append({QStringLiteral("record"), recordPath()});
-    if (!m_setup.database.isEmpty())
-        entries.append({QStringLiteral("database"), m_setup.database});
-    const SlotHost::Settings& s = m_station.settings();
-    entries.append({QStringLiteral("next-after"), QString::number(s.nextAfterSeconds)});
-    entries.append({QStringLiteral("warn-resends"), QString::number(s.warnResendsPercent)});
-    entries.append({QStringLiteral("timeout"), QString::number(s.timeoutSeconds)});
-    entries.append({QStringLiteral("max-resends"), QString::number(s.maximumRejections)});
-    if (!m_setup.serial.isEmpty()) {
-        entries.append({QStringLiteral("serial"), m_setup.serial});
-        entries.append({QStringLiteral("serial-start"), QString::number(m_setup.serialStart)});
-        entries.append({QStringLiteral("serial-step"), QString::number(m_setup.serialStep)});
-        if (!m_setup.serialEnd.isEmpty())
-            entries.append({QStringLiteral("serial-end"), m_setup.serialEnd});
-        // The numbers go on from where this bench is.
-        entries.append({QStringLiteral("serial-state"), recordPath() + QStringLiteral(".serial")});
-    }
-    return StationConfig::write(path, entries, error);
+        b.file = QFileInfo(m_firmware->path).absoluteFilePath();
+    return b.writeFile(path, error);
 }
 
 void StationWindow::exportConfigByDialog()
@@ -680,15 +688,15 @@ void StationWindow::openTranscript(SlotTile* tile)
         return;
     if (m_transcript)
         m_transcript->close();
-    m_transcript = new TranscriptDialog(tr("%1 - %2").arg(tile->name(), tile->slot()->name()),
-                                        m_transcripts.value(tile->slot()), this);
-    m_transcriptSlot = tile->slot();
+    m_transcript = new TranscriptDialog(tr("%1 - %2").arg(tile->name(), tile->slot().name),
+                                        m_transcripts.value(tile->port()), this);
+    m_transcriptPort = tile->port();
     m_transcript->show();
 }
 
 QString StationWindow::transcriptOf(SlotTile* tile) const
 {
-    return tile ? m_transcripts.value(tile->slot()) : QString();
+    return tile ? m_transcripts.value(tile->port()) : QString();
 }
 
 SlotTile* StationWindow::currentTile() const
@@ -700,13 +708,14 @@ SlotTile* StationWindow::currentTile() const
     return m_tiles.isEmpty() ? nullptr : m_tiles.first();
 }
 
-SlotTile* StationWindow::tileOf(StationSlot* slot) const
+SlotTile* StationWindow::tileOf(int index) const
 {
-    for (SlotTile* t : m_tiles) {
-        if (t->slot() == slot)
-            return t;
-    }
-    return nullptr;
+    return m_tiles.value(index);
+}
+
+void StationWindow::refreshTile(SlotTile* tile)
+{
+    tile->refresh(m_station.view(int(m_tiles.indexOf(tile))));
 }
 
 bool StationWindow::eventFilter(QObject* watched, QEvent* event)
@@ -786,16 +795,16 @@ void StationWindow::refreshDue()
     // Read from a step away, that is as often as they are worth painting.
     m_refreshTick = !m_refreshTick;
     for (SlotTile* t : qAsConst(m_tiles)) {
-        const StationSlot::State state = t->slot()->state();
-        if (m_refreshTick && (state == StationSlot::State::Flashing ||
-                              state == StationSlot::State::WaitingForRemoval))
+        const SlotState state = t->slot().state;
+        if (m_refreshTick &&
+            (state == SlotState::Flashing || state == SlotState::WaitingForRemoval))
             m_due.insert(t);
     }
     if (m_due.isEmpty())
         return;
     const QSet<SlotTile*> due = std::exchange(m_due, {});
     for (SlotTile* t : due)
-        t->refresh();
+        refreshTile(t);
     showBench();
 }
 
@@ -826,23 +835,24 @@ void StationWindow::showFirmware()
     } else {
         check = QStringLiteral("Fails its check: %1").arg(f.check.firstProblemText());
     }
-    if (!m_setup.pinnedDigest.isEmpty()) {
-        check += m_setup.pinnedDigest == f.sha256
+    const BenchConfig& b = m_setup.bench;
+    if (!b.sha256.isEmpty()) {
+        check += b.sha256 == f.sha256
                      ? QStringLiteral(".  Pinned SHA-256 matches.")
                      : QStringLiteral(".  Pinned SHA-256 %1... does NOT match: the station will "
                                       "not start.")
-                           .arg(m_setup.pinnedDigest.left(12));
+                           .arg(b.sha256.left(12));
     }
-    if (!m_setup.serial.isEmpty()) {
+    if (b.serial) {
         QString why;
         const quint64 next =
             m_station.running() && m_station.numbering().enabled()
                 ? m_station.numbering().nextSerial()
-                : qMax(UnitNumbering::readNextSerial(recordPath() + QStringLiteral(".serial"), &why)
+                : qMax(UnitNumbering::readNextSerial(bench().numbering().statePath, &why)
                            .value_or(0),
-                       m_setup.serialStart);
+                       b.serialStart);
         check +=
-            QStringLiteral(".  Serial numbers at %1, the next %2").arg(m_setup.serial).arg(next);
+            QStringLiteral(".  Serial numbers at %1, the next %2").arg(b.serial->text()).arg(next);
     }
     m_check->setText(check);
 }
@@ -866,10 +876,11 @@ void StationWindow::showBench()
     m_counts->setText(counts);
     m_record->setText(QStringLiteral("Record: %1").arg(recordPath()));
     const RecordForwarder& forwarder = m_station.forwarder();
-    m_database->setVisible(!m_setup.database.isEmpty());
+    const QString database = m_setup.bench.database;
+    m_database->setVisible(!database.isEmpty());
     m_database->setText(forwarder.running() ? forwarder.state()
-                                            : QStringLiteral("database: %1").arg(m_setup.database));
-    m_database->setToolTip(m_setup.database);
+                                            : QStringLiteral("database: %1").arg(database));
+    m_database->setToolTip(database);
 }
 
 void StationWindow::saveSetup()

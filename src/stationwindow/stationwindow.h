@@ -46,7 +46,9 @@ public:
     // A logout, shutdown or Ctrl+C: uploads under way are cancelled and
     // recorded as interrupted for `why`, the ports released, then ended().
     void endWithoutQuestions(const QString& why);
-    // The bench as a config for firmware-upload --station --config.
+    // The bench as it would run now: the record where it goes.
+    BenchConfig bench() const;
+    // The bench as a config for firmware-upload station --config.
     [[nodiscard]] bool exportConfig(const QString& path, QString* error) const;
     QString firmwareSummary() const;
     // View > Full Screen, kept for the next start.
@@ -79,7 +81,8 @@ private:
     void removeCurrent();
     void openTranscript(SlotTile* tile);
     SlotTile* currentTile() const;
-    SlotTile* tileOf(StationSlot* slot) const;
+    SlotTile* tileOf(int index) const;
+    void refreshTile(SlotTile* tile);
     void reflow();
     void refreshDue();
     void showFirmware();
@@ -92,9 +95,9 @@ private:
     StationSetup m_setup;
     std::optional<FirmwareFile> m_firmware;
     QVector<SlotTile*> m_tiles;
-    QHash<StationSlot*, QString> m_transcripts;
+    QHash<QString, QString> m_transcripts; // by port
     QPointer<TranscriptDialog> m_transcript;
-    StationSlot* m_transcriptSlot = nullptr;
+    QString m_transcriptPort;
     CommonDialog* m_files = nullptr;
     QWidget* m_grid = nullptr;
     QGridLayout* m_gridLayout = nullptr;

@@ -27,12 +27,12 @@ UnitUpload::UnitUpload(MSComm& port, QObject* parent)
     connect(&m_silence, &QTimer::timeout, this, &UnitUpload::unitQuiet);
     m_answer.setSingleShot(true);
     m_answer.setInterval(AnswerWaitMs);
-    connect(&m_answer, &QTimer::timeout, this, [this] { finish(Result::Done); });
+    connect(&m_answer, &QTimer::timeout, this, [this] { finish(UnitResult::Pass); });
     connect(&m_port, &MSComm::transmitSettled, this, [this](bool delivered, const QString& why) {
         if (m_state == State::AwaitingAnswer) {
             // The last line, sent again, has left: its answer is awaited from now.
             if (!delivered)
-                finish(Result::Failed, why);
+                finish(UnitResult::Fail, why);
             else
                 m_answer.start();
             return;
@@ -71,7 +71,7 @@ void UnitUpload::start(const Options& options)
     // A first line that never left is sent again at the unit's next prompt;
     // one that cannot be read has ended the upload already.
     if (status.failed() && m_state == State::Uploading && !m_engine.live())
-        finish(Result::Failed, status.description());
+        finish(UnitResult::Fail, status.description());
 }
 
 void UnitUpload::unitQuiet()
@@ -84,14 +84,14 @@ void UnitUpload::unitQuiet()
     }
     // The shorter wait applies: a unit taken away, or one that stays silent.
     if (m_awaySeconds > 0 && m_awaySeconds <= m_timeoutSeconds) {
-        finish(Result::Failed,
+        finish(UnitResult::Fail,
                QStringLiteral("the unit went away at line %1 of %2")
                    .arg(m_progress.linesSent)
                    .arg(m_progress.totalLines),
                true);
         return;
     }
-    finish(Result::Failed, QStringLiteral("the unit was silent for %1 s").arg(m_timeoutSeconds));
+    finish(UnitResult::Fail, QStringLiteral("the unit was silent for %1 s").arg(m_timeoutSeconds));
 }
 
 void UnitUpload::received(const QByteArray& data)
@@ -114,7 +114,7 @@ void UnitUpload::answerToLast(int reply)
 {
     showTraffic(QString(QChar(reply)));
     if (reply == '*') {
-        finish(Result::Done);
+        finish(UnitResult::Pass);
         return;
     }
     // A "+" asks for the last line again, as for any other line.
@@ -122,7 +122,7 @@ void UnitUpload::answerToLast(int reply)
         return; // already on its way after the pacing
     m_answer.stop();
     if (++m_lastRejections >= m_maximumRejections) {
-        finish(Result::Failed,
+        finish(UnitResult::Fail,
                QStringLiteral("The unit rejected line %1 %2 times; giving up on it.")
                    .arg(m_progress.linesSent)
                    .arg(m_lastRejections));
@@ -140,7 +140,7 @@ void UnitUpload::resendLast()
     m_state = State::AwaitingAnswer;
     const Status sent = m_port.Output(line);
     if (sent.failed()) {
-        finish(Result::Failed, sent.description());
+        finish(UnitResult::Fail, sent.description());
         return;
     }
     // The answer wait starts once the line has left.
@@ -155,7 +155,7 @@ void UnitUpload::countResend()
     progress(p);
 }
 
-void UnitUpload::stop(Result result, const QString& error)
+void UnitUpload::stop(UnitResult result, const QString& error)
 {
     finish(result, error);
 }
@@ -169,14 +169,14 @@ void UnitUpload::ended(const UploadOutcome& outcome)
         m_answer.start();
         return;
     case UploadOutcome::Kind::Failed:
-        finish(Result::Failed, outcome.message);
+        finish(UnitResult::Fail, outcome.message);
         return;
     case UploadOutcome::Kind::Cancelled:
         return; // whoever cancelled says why
     }
 }
 
-void UnitUpload::finish(Result result, const QString& error, bool away)
+void UnitUpload::finish(UnitResult result, const QString& error, bool away)
 {
     if (m_state == State::Idle)
         return;

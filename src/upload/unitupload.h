@@ -1,5 +1,6 @@
 #pragma once
 
+#include "unitresult.h"
 #include "uploadengine.h"
 
 #include <QElapsedTimer>
@@ -27,9 +28,8 @@ public:
         double awaySeconds = 0;
     };
 
-    enum class Result { Done, Failed, Interrupted };
     struct Outcome {
-        Result result = Result::Done;
+        UnitResult result = UnitResult::Pass;
         QString error;
         int linesSent = 0;
         int resends = 0;
@@ -46,7 +46,7 @@ public:
     // What the port brought while the upload runs.
     void received(const QByteArray& data);
     // Ends the upload now (Ctrl+C, the port gone); finished() follows at once.
-    void stop(Result result, const QString& error = QString());
+    void stop(UnitResult result, const QString& error = QString());
 
     bool running() const { return m_state != State::Idle; }
     bool awaitingAnswer() const
@@ -70,7 +70,7 @@ private:
     // after the pacing, as for any line.
     enum class State { Idle, Uploading, AwaitingAnswer, ResendingLast };
 
-    void finish(Result result, const QString& error = QString(), bool away = false);
+    void finish(UnitResult result, const QString& error = QString(), bool away = false);
     void unitQuiet();
     void answerToLast(int reply);
     void resendLast();

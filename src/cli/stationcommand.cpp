@@ -1,0 +1,148 @@
+#include "stationcommand.h"
+
+#include "../platform/terminationsignals.h"
+#include "../service/stationmetrics.h"
+#include "../service/systemdnotifier.h"
+#include "../station/station.h"
+#include "firmwarelines.h"
+#include "progresslines.h"
+#include "stationrun.h"
+
+StationCommand::StationCommand()
+    : Command(QStringLiteral("station")), m_options({BenchOptions::line(),
+                                                     BenchOptions::station(),
+                                                     BenchOptions::timing(),
+                                                     BenchOptions::fileCheck(),
+                                                     {BenchField::Force, BenchField::Quiet},
+                                                     BenchOptions::serials()}),
+      m_config(QStringLiteral("config"),
+               QStringLiteral("The bench from the [Station] group of an INI FILE, whose keys are "
+                              "these options' long names (\"ports\" a comma-separated list, "
+                              "\"name\" the station's name, \"file\" the firmware file); an "
+                              "option given here wins."),
+               QStringLiteral("FILE"))
+{
+}
+
+StationCommand::~StationCommand()
+{
+    // The run and the metrics read the station; they go first.
+    m_run.reset();
+    m_metrics.reset();
+}
+
+void StationCommand::declare(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("A production station: each PORT a slot that waits for its adaptor and its "
+                       "units, flashing unit after unit with FILE and recording every unit, until "
+                       "Ctrl+C or SIGTERM."));
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("The firmware file (or the config's \"file\")."),
+                                 QStringLiteral("[FILE]"));
+    parser.addOption(m_config);
+    m_options.addTo(parser);
+}
+
+QString StationCommand::whereFrom(BenchField field) const
+{
+    if (!m_configLines.contains(field))
+        return QString();
+    return QStringLiteral("%1:%2: %3: ")
+        .arg(m_configPath)
+        .arg(m_configLines.value(field))
+        .arg(QLatin1String(BenchConfig::info(field).key));
+}
+
+std::optional<Command::Usage> StationCommand::read(const QCommandLineParser& parser)
+{
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return Usage{QString(), QStringLiteral("give one firmware file only")};
+    QList<BenchField> given = m_options.given(parser);
+    if (!files.isEmpty())
+        given << BenchField::File;
+    if (parser.isSet(m_config)) {
+        // The file first, leaving out what the command line gives: that wins.
+        m_configPath = parser.value(m_config);
+        QString why;
+        if (!m_bench.readFile(m_configPath, &why, given, &m_configLines))
+            return Usage{QStringLiteral("--config"), why};
+    }
+    if (!files.isEmpty())
+        m_bench.file = files.first();
+    if (auto refused = m_options.read(parser, &m_bench))
+        return refused;
+    // Run as a service with a state folder of its own (systemd's
+    // StateDirectory=), a station keeps its record there unless told else.
+    const QString stateFolder =
+        qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+    if (m_bench.record.isEmpty() && !stateFolder.isEmpty())
+        m_bench.record = stateFolder + QLatin1Char('/') + m_bench.name + QStringLiteral(".jsonl");
+    if (const auto problem = m_bench.problem(BenchConfig::Use::Station)) {
+        Usage u = usage(*problem);
+        u.why.prepend(whereFrom(problem->field));
+        return u;
+    }
+    return std::nullopt;
+}
+
+std::optional<ExitCode> StationCommand::start()
+{
+    const std::optional<FirmwareFile> file = FirmwareLines::read(m_bench, false);
+    if (!file)
+        return ExitCode::File;
+    if (const auto code = fillSavedProperties(&m_bench))
+        return code;
+    m_station = std::make_unique<Station>();
+    if (const auto refused = m_station->configure(m_bench, *file)) {
+        switch (refused->kind) {
+        case BenchRefusal::Kind::Usage:
+            ProgressLines::complain(whereFrom(refused->field) + refused->why);
+            return ExitCode::Usage;
+        case BenchRefusal::Kind::Output:
+            ProgressLines::complain(refused->why + QStringLiteral("; nothing was sent"));
+            return ExitCode::Usage;
+        case BenchRefusal::Kind::File:
+            ProgressLines::complain(refused->why + (refused->field == BenchField::Serial ||
+                                                            refused->field == BenchField::UnitData
+                                                        ? QStringLiteral("; nothing was sent")
+                                                        : QString()));
+            return ExitCode::File;
+        }
+    }
+    if (!m_bench.metrics.isEmpty()) {
+        // Written once now, like every output, so a bad path costs no unit.
+        m_metrics = std::make_unique<StationMetrics>(*m_station, m_bench.metrics);
+        QString why;
+        if (!m_metrics->write(&why)) {
+            ProgressLines::complain(QStringLiteral("the metrics %1; nothing was sent").arg(why));
+            return ExitCode::Usage;
+        }
+        connect(m_metrics.get(), &StationMetrics::failed, this, [](const QString& failure) {
+            ProgressLines::say(failure, Journal::Level::Warning);
+        });
+    }
+    m_run = std::make_unique<StationRun>(*m_station, m_bench.quiet);
+    m_systemd = new SystemdNotifier(this);
+    connect(m_run.get(), &StationRun::done, this, [this](ExitCode code) {
+        if (m_metrics) {
+            QString ignored;
+            (void)m_metrics->write(&ignored); // the stopped slots, last
+        }
+        emit done(code);
+    });
+    connect(m_station.get(), &Station::unitRecorded, m_systemd, [this] {
+        m_systemd->status(QStringLiteral("%1 passed, %2 failed")
+                              .arg(m_station->passed())
+                              .arg(m_station->failed()));
+    });
+    m_signals = new TerminationSignals(this);
+    connect(m_signals, &TerminationSignals::received, m_run.get(), [this](int signal) {
+        m_systemd->stopping();
+        m_run->interrupt(signal);
+    });
+    m_run->start();
+    m_systemd->ready();
+    return std::nullopt;
+}
