@@ -8,6 +8,7 @@
 #include "coresupport.h"
 
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 using namespace TestSupport;
 
@@ -43,6 +44,8 @@ private slots:
     void configUnderTheCommandLine();
     void eachVerbShowsItsOwnOptions();
     void benchTextReadsBack();
+    void summaryOfNothingIsAnError();
+    void bashCompletesVerbsAndTheirOptions();
 };
 
 void ArgumentsTest::parsed_data()
@@ -369,6 +372,40 @@ void ArgumentsTest::benchTextReadsBack()
     BenchConfig read;
     QVERIFY2(read.readFile(path, &why), qPrintable(why));
     QVERIFY(read == b);
+}
+
+void ArgumentsTest::summaryOfNothingIsAnError()
+{
+    for (const QByteArray& text : {QByteArray(), QByteArray("not json\n{\"schema\":1,\"res")}) {
+        Verbs::Invocation call = Verbs::prepare({"summary", writeFile("none.jsonl", text)});
+        QVERIFY(call.command && !call.usage);
+        QCOMPARE(call.command->start(), std::optional<ExitCode>(ExitCode::UnitFailed));
+    }
+}
+
+// The completion installed for bash, from the same table as --help.
+void ArgumentsTest::bashCompletesVerbsAndTheirOptions()
+{
+    if (QStandardPaths::findExecutable("bash").isEmpty())
+        QSKIP("needs bash");
+    const QString script = writeFile("completion.bash", Verbs::bashCompletion().toUtf8());
+    const auto complete = [&](const QString& words) {
+        QProcess bash;
+        bash.start("bash", {"-c", QStringLiteral("source '%1'; COMP_WORDS=(%2); "
+                                                 "COMP_CWORD=$((${#COMP_WORDS[@]}-1)); "
+                                                 "_firmware_upload; echo \"${COMPREPLY[*]}\"")
+                                      .arg(script, words)});
+        bash.waitForFinished(10000);
+        return QString::fromUtf8(bash.readAllStandardOutput()).trimmed().split(' ');
+    };
+    QVERIFY(complete("firmware-upload st").contains("station"));
+    const QStringList station = complete("firmware-upload station --");
+    QVERIFY2(station.contains("--config") && station.contains("--slot-name"),
+             qPrintable(station.join(' ')));
+    QVERIFY(!station.contains("--report"));
+    QCOMPARE(complete("firmware-upload summary --s"), (QStringList{"--since", "--station", "--station-name"}));
+    // A bare file first is a send.
+    QVERIFY(complete("firmware-upload fw.s19 --rep").contains("--repeat"));
 }
 
 CORE_TEST_MAIN(ArgumentsTest)

@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSignalSpy>
 
 using namespace TestSupport;
@@ -257,11 +258,15 @@ void StationTest::summaryOfARecord()
     UnitRecord r;
     r.station = "bench-1";
     r.sha256 = QString(64, 'b');
-    r.started = r.ended = QDateTime::currentDateTime();
+    const QDateTime start = QDateTime::fromString("2026-12-08T10:00:00.000+01:00", Qt::ISODateWithMs);
     QByteArray text;
     for (int i = 0; i < 12; ++i) {
-        r.slot = i % 3 == 0 ? "A" : "B";
+        // ttyUSB10 before ttyUSB2 in the file; the summary puts 2 first.
+        r.slot = i % 3 == 0 ? "/dev/ttyUSB10" : "/dev/ttyUSB2";
         r.result = i % 4 == 0 ? UnitResult::Fail : UnitResult::Pass;
+        r.seconds = 20;
+        r.ended = start.addSecs(60 * (i + 1)); // a unit a minute, each 20 s long
+        r.started = r.ended.addSecs(-20);
         // Numbers 100 to 110, and 105 once more: two passes name one unit.
         r.own.hasSerial = true;
         r.own.serial = i == 11 ? 105 : 100 + quint64(i);
@@ -269,24 +274,31 @@ void StationTest::summaryOfARecord()
         text += r.toJsonLine();
     }
     r.own = UnitValues();
-    r.slot = QStringLiteral("B"); // the same slot, its name written with an escape
-    text += r.toJsonLine().replace("\"slot\":\"B\"", "\"slot\":\"\\u0042\"");
+    r.slot = QStringLiteral("/dev/ttyUSB2"); // the same slot, its name written with an escape
+    r.result = UnitResult::Interrupted;
+    text += r.toJsonLine().replace("\"slot\":\"/dev/ttyUSB2\"", "\"slot\":\"/dev/tty\\u0055SB2\"");
     text += "{\"schema\":1,\"result\":\"pa"; // a line cut short
     text += "\nnot json\n";
     RecordSummary s;
     QString why;
     QVERIFY(RecordSummary::read(writeFile("summary.jsonl", text), &s, &why));
     QCOMPARE(s.rows.size(), 2);
-    QCOMPARE(s.rows[0].first.slot, QStringLiteral("A"));
-    QCOMPARE(s.rows[0].second.pass + s.rows[0].second.fail, 4);
-    QCOMPARE(s.total.pass + s.total.fail, 13);
-    QCOMPARE(s.rows[1].second.pass + s.rows[1].second.fail, 9);
+    QCOMPARE(s.rows[0].first.slot, QStringLiteral("/dev/ttyUSB2"));
+    QCOMPARE(s.rows[0].second.pass + s.rows[0].second.fail, 8);
+    QCOMPARE(s.rows[0].second.interrupted, 1);
+    QCOMPARE(s.rows[1].first.slot, QStringLiteral("/dev/ttyUSB10"));
+    QCOMPARE(s.total.pass + s.total.fail, 12);
     QCOMPARE(s.total.fail, 3);
     QCOMPARE(s.unreadable, 2);
-    QVERIFY(s.toText().contains("2 lines are no record"));
-    QVERIFY2(s.toText().contains("serial numbers of bbbbbbbbbbbb: 100 to 110, 11 used\n"
-                                 "  named by more than one pass: 105 (2 passes)"),
-             qPrintable(s.toText()));
+    const QString shown = s.toText();
+    // Yield of passes and fails, interrupted units left out: 9 of 12.
+    QVERIFY2(QRegularExpression("\nall +9 +3 +1 +75.0 %\n").match(shown).hasMatch(), qPrintable(shown));
+    // From the first start to the last end: 10:00:40 to 10:12:00, 12 units.
+    QVERIFY2(shown.contains("(0:11:20): 63.5 units per hour, 20.0 s per unit"), qPrintable(shown));
+    QVERIFY(shown.contains("2 lines are no record"));
+    QVERIFY2(shown.contains("serial numbers of bbbbbbbbbbbb: 100 to 110, 11 used\n"
+                            "  named by more than one pass: 105 (2 passes)"),
+             qPrintable(shown));
 }
 
 CORE_TEST_MAIN(StationTest)

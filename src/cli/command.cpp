@@ -41,10 +41,15 @@ QString Command::helpText()
 
 QStringList Command::optionNames()
 {
-    build();
+    // QCommandLineParser tells its options only in its help: one line each,
+    // "  -p, --port <PORT>  ...".
+    static const QRegularExpression line(QStringLiteral("^  ((?:-[\\w-]+, )*-[\\w-]+)"),
+                                         QRegularExpression::MultilineOption);
     QStringList names;
-    for (const QString& name : m_parser.optionNames())
-        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    for (auto it = line.globalMatch(helpText()); it.hasNext();) {
+        for (const QString& name : it.next().captured(1).split(QStringLiteral(", ")))
+            names << name;
+    }
     return names;
 }
 
@@ -113,7 +118,9 @@ BenchOptions::BenchOptions(const QList<Group>& groups)
             names << BenchConfig::optionName(field).mid(2);
             QString help = QLatin1String(f.help);
             if (const QString d = BenchConfig::defaultText(field); !d.isEmpty())
-                help += QStringLiteral(" (default %1)").arg(d);
+                help += (d[0].isDigit() ? QStringLiteral(" (default %1)")
+                                        : QStringLiteral(" (default: %1)"))
+                            .arg(d);
             m_options.append({field, *f.valueName
                                          ? QCommandLineOption(names, help + QLatin1Char('.'),
                                                               QLatin1String(f.valueName))

@@ -95,26 +95,20 @@ namespace Verbs {
 const QVector<Verb>& all()
 {
     static const QVector<Verb> verbs = {
-        {"send", "send FILE -p PORT...",
-         "Send FILE to the unit on each PORT, all at once (\"send\" may be left out).",
+        {"send", "send FILE -p PORT...", "Send FILE to the unit on each PORT at once",
          make<SendCommand>},
-        {"check", "check FILE", "Check FILE and print its data's address ranges and SHA-256.",
-         make<CheckCommand>},
-        {"station", "station [FILE] -p PORT...",
-         "A production station: unit after unit on every port, each one recorded.",
+        {"check", "check FILE", "Check FILE: its address ranges and SHA-256", make<CheckCommand>},
+        {"station", "station [FILE] -p PORT...", "Unit after unit on every port, recorded",
          make<StationCommand>},
-        {"summary", "summary RECORD|URL",
-         "Pass, fail and yield from a record file or the factory's database.",
+        {"summary", "summary RECORD|URL", "Pass, fail and yield of a record or database",
          make<SummaryCommand>},
-        {"forward", "forward RECORD... --database URL",
-         "Send the record lines the factory's database lacks.", make<ForwardCommand>},
-        {"ports", "ports [--json]", "List the serial ports, their Com numbers and stable names.",
-         make<PortsCommand>},
-        {"doctor", "doctor [-p PORT]",
-         "Look for what keeps serial adaptors from working, with the fix for each.",
+        {"forward", "forward RECORD... --database URL", "The record lines the database lacks",
+         make<ForwardCommand>},
+        {"ports", "ports [--json]", "The serial ports and their stable names", make<PortsCommand>},
+        {"doctor", "doctor [-p PORT]", "What keeps serial adaptors from working",
          make<DoctorCommand>},
-        {"help", "help [VERB]", "This list, or what VERB takes.", nullptr},
-        {"completion", "completion bash", "The bash completion of every verb and option.", nullptr},
+        {"help", "help [VERB]", "This list, or what VERB takes", nullptr},
+        {"completion", "completion bash", "The bash completion of the verbs", nullptr},
     };
     return verbs;
 }
@@ -132,12 +126,12 @@ QString helpText()
 {
     QString text = QStringLiteral(
         "Usage: firmware-upload VERB [options] [arguments]\n"
-        "Sends firmware to handheld units in Code Upload mode, one line per \"*\" from the unit,\n"
-        "again after a \"+\".\n\nVerbs:\n");
+        "Sends firmware to handheld units in Code Upload mode: one line per \"*\"\n"
+        "from the unit, the same line again after a \"+\".\n\nVerbs:\n");
     for (const Verb& v : all())
-        text += QStringLiteral("  %1 %2\n").arg(v.synopsis.leftJustified(34), v.summary);
+        text += QStringLiteral("  %1 %2\n").arg(v.synopsis.leftJustified(33), v.summary);
     text += QStringLiteral(
-        "\nfirmware-upload VERB --help, or firmware-upload help VERB, shows what VERB takes.\n"
+        "\nfirmware-upload VERB --help (or help VERB) shows what VERB takes.\n"
         "firmware-upload FILE -p PORT sends FILE, as send does. See firmware-upload(1).\n");
     return text;
 }
@@ -210,7 +204,7 @@ QString bashCompletion()
                      .arg(v.name, c->optionNames().join(QLatin1Char(' ')));
     }
     for (const BenchConfig::FieldInfo& f : BenchConfig::fields()) {
-        if (QLatin1String(f.valueName) == QLatin1String("FILE"))
+        if (QLatin1String(f.valueName) == QLatin1String("FILE") && f.field != BenchField::File)
             fileOptions << BenchConfig::optionName(f.field);
     }
     fileOptions << QStringLiteral("--config") << QStringLiteral("--report")

@@ -1,8 +1,8 @@
 #include "recordsummary.h"
 
+#include "../serial/portresolver.h"
 #include "recordwords.h"
 
-#include <QCollator>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -173,12 +173,10 @@ void RecordSummary::add(const Entry& e)
 
 void RecordSummary::sortRows()
 {
-    QCollator natural;
-    natural.setNumericMode(true);
-    std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
-        if (const int c = natural.compare(a.first.station, b.first.station); c != 0)
-            return c < 0;
-        return natural.compare(a.first.slot, b.first.slot) < 0;
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        if (a.first.station != b.first.station)
+            return PortResolver::naturalLess(a.first.station, b.first.station);
+        return PortResolver::naturalLess(a.first.slot, b.first.slot);
     });
     m_rowOf.clear();
     for (int i = 0; i < rows.size(); ++i)
