@@ -23,11 +23,8 @@ void CheckCommand::declare(QCommandLineParser& parser)
 
 std::optional<Command::Usage> CheckCommand::read(const QCommandLineParser& parser)
 {
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 1)
-        return Usage{QString(), files.isEmpty() ? QStringLiteral("no firmware file given")
-                                                : QStringLiteral("give one firmware file only")};
-    m_bench.file = files.first();
+    if (auto refused = oneFile(parser, &m_bench))
+        return refused;
     if (auto refused = m_options.read(parser, &m_bench))
         return refused;
     if (const auto problem = m_bench.problem(BenchConfig::Use::Check))

@@ -53,6 +53,17 @@ QStringList Command::optionNames()
     return names;
 }
 
+std::optional<Command::Usage> Command::oneFile(const QCommandLineParser& parser,
+                                               BenchConfig* bench)
+{
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return Usage{QString(), files.isEmpty() ? QStringLiteral("no firmware file given")
+                                                : QStringLiteral("give one firmware file only")};
+    bench->file = files.first();
+    return std::nullopt;
+}
+
 Command::Usage Command::usage(const BenchRefusal& refusal)
 {
     return {BenchConfig::optionName(refusal.field), refusal.why};

@@ -45,6 +45,8 @@ signals:
 protected:
     virtual void declare(QCommandLineParser& parser) = 0;
     virtual std::optional<Usage> read(const QCommandLineParser& parser) = 0;
+    // The one firmware file a verb takes, into `bench`.
+    static std::optional<Usage> oneFile(const QCommandLineParser& parser, BenchConfig* bench);
     // A refusal of the bench, with its field's option named.
     static Usage usage(const BenchRefusal& refusal);
     // The loader window's saved Properties, where the bench says nothing of

@@ -60,11 +60,8 @@ void SendCommand::declare(QCommandLineParser& parser)
 
 std::optional<Command::Usage> SendCommand::read(const QCommandLineParser& parser)
 {
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 1)
-        return Usage{QString(), files.isEmpty() ? QStringLiteral("no firmware file given")
-                                                : QStringLiteral("give one firmware file only")};
-    m_bench.file = files.first();
+    if (auto refused = oneFile(parser, &m_bench))
+        return refused;
     if (auto refused = m_options.read(parser, &m_bench))
         return refused;
     m_reportPath = parser.value(m_report);
