@@ -61,6 +61,7 @@ private:
 struct SlotsRun {
     double slowest = 0; // lines per second
     double cpuPercent = 0;
+    double residentMiB = 0; // the station's, at the end of the run
 };
 
 // The slowest slot's lines per second with `count` slots flashing at once,
@@ -90,6 +91,7 @@ SlotsRun slotsRun(const QString& file, int count, bool window, const QStringList
         lines * 100);
     SlotsRun run;
     run.cpuPercent = 100.0 * (cpuSeconds(station.pid()) - cpuStart) / (wall.elapsed() / 1000.0);
+    run.residentMiB = residentMiB(station.pid());
     if (!all)
         std::printf("  (not every slot finished its unit)\n");
     for (const auto& unit : units) {
@@ -254,6 +256,9 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription("Speed, CPU and memory of the production station.");
     parser.addHelpOption();
     parser.addOption({"quick", "Shorter idle readings and a 200-unit soak."});
+    parser.addOption({"slots", "The numbers of slots the slots part runs at once.", "N,N,...",
+                      "16,64,128"});
+    parser.addOption({"lines", "The lines of the file the slots part sends.", "N", "600"});
     parser.addOption({"only",
                       "Run only these parts: slots, serial, database, idle, summary, window, "
                       "soak, windowsoak.",
@@ -268,16 +273,42 @@ int main(int argc, char* argv[])
     const QString file = srecordFile("speed.s19", 2000, QStringLiteral(FIRMWARE_UPLOAD_PATH));
 
     if (parts.contains("slots")) {
-        std::printf("\nSlots flashing at once (%d lines each)\n", lineCount(file));
-        const double one = slotsRun(file, 1, false).slowest;
-        const double sixteen = slotsRun(file, 16, false).slowest;
-        row("lines per second, one slot", one, "", "-", true);
-        row("same, slowest of sixteen at once", sixteen, "", "-", true);
-        row("ratio", sixteen / one, "", ">= 0.95", sixteen / one >= 0.95);
-        // What sixteen units cost on this machine, whatever drives them.
-        std::printf("  yardsticks, same run: firmware-upload over 16 ports %.1f lines/s, 16 "
-                    "minimal loaders (one process each) %.1f lines/s\n",
-                    yardstick(file, 16, false), yardstick(file, 16, true));
+        // Each count in the same run, one slot alone as the measure of all.
+        const QString slotsFile =
+            srecordFile("slots.s19", parser.value("lines").toInt(), QStringLiteral(FIRMWARE_UPLOAD_PATH));
+        std::printf("\nSlots flashing at once (%d lines each), threads: %s\n", lineCount(slotsFile),
+                    qEnvironmentVariableIsSet("FIRMWARE_STATION_THREADS")
+                        ? qPrintable(qEnvironmentVariable("FIRMWARE_STATION_THREADS"))
+                        : "the station's own choice");
+        const SlotsRun one = slotsRun(slotsFile, 1, false);
+        row("lines per second, one slot", one.slowest, "", "-", true);
+        for (const QString& n : parser.value("slots").split(',')) {
+            const int count = n.toInt();
+            if (count <= 1)
+                continue;
+            const SlotsRun many = slotsRun(slotsFile, count, false);
+            const double ratio = many.slowest / one.slowest;
+            const double minimal = count <= 64 ? yardstick(slotsFile, count, true) : 0;
+            // Where N minimal loaders cannot reach the target on this machine,
+            // being within 1 % of them meets it.
+            const double target = count <= 16 ? 0.98 : 0.95;
+            const bool met = ratio >= target || (minimal > 0 && many.slowest >= 0.99 * minimal);
+            row(qPrintable(QStringLiteral("%1 slots: slowest, lines per second").arg(count)),
+                many.slowest, "", "-", true);
+            row(qPrintable(QStringLiteral("%1 slots: ratio to one slot").arg(count)), ratio, "",
+                count <= 64 ? QStringLiteral(">= %1").arg(target) : QStringLiteral("-"),
+                count > 64 || met);
+            if (minimal > 0)
+                row(qPrintable(QStringLiteral("%1 minimal loaders, one process each: slowest")
+                                   .arg(count)),
+                    minimal, "", "yardstick", true);
+            row(qPrintable(QStringLiteral("%1 slots: station CPU").arg(count)), many.cpuPercent,
+                "%", "-", true);
+            row(qPrintable(QStringLiteral("%1 slots: CPU per slot").arg(count)),
+                many.cpuPercent / count, "%", "<= 0.27", many.cpuPercent / count <= 0.27);
+            row(qPrintable(QStringLiteral("%1 slots: resident memory").arg(count)), many.residentMiB,
+                "MiB", "-", true);
+        }
     }
     if (parts.contains("serial")) {
         std::printf("\nA serial number in every unit, 4 slots (%d lines each)\n", lineCount(file));

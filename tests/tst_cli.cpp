@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonParseError>
 #include <QSet>
 #include <QStandardPaths>
 #include <csignal>
@@ -90,6 +91,7 @@ private slots:
     void fourPortsAtOnce();
     void portsListedAndExamined();
     void stationUntilCtrlC();
+    void thirtyTwoSlotsUntilSigterm();
     void repeatTakesUnitAfterUnit_data();
     void repeatTakesUnitAfterUnit();
     void stationEndsOnAReplacedFile();
@@ -388,6 +390,66 @@ void CliTest::stationUntilCtrlC()
     const int fd = ::open(QFile::encodeName(link).constData(), O_RDWR | O_NOCTTY);
     QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
     ::close(fd);
+}
+
+// Thirty-two slots whose units come and go, the station ended by SIGTERM
+// mid-run: every record line is whole and has an id of its own, every unit
+// that began is recorded once, and every pass is a unit that got the file.
+void CliTest::thirtyTwoSlotsUntilSigterm()
+{
+    const QString path = srecords("many.s19", 28);
+    const QVector<QByteArray> lines = fileLines(path);
+    const QString record = tempFolder() + "/many.jsonl";
+    QFile::remove(record);
+    std::vector<std::unique_ptr<VirtualUnit>> units;
+    QStringList devices;
+    QStringList arguments{"station", path, "--record", record, "--next-after", "0.3", "-q"};
+    for (int i = 0; i < 32; ++i) {
+        units.push_back(std::make_unique<VirtualUnit>());
+        // Units placed at times of their own, so some are always under way.
+        devices << units.back()->start(
+            0, {"--prompt-interval", "50", "--next-unit-after", QString::number(400 + 23 * i)});
+        QVERIFY(!devices.last().isEmpty());
+        arguments << "-p" << devices.last();
+    }
+    const Run run = upload(arguments, [&](QProcess& p) {
+        QVERIFY(waitFor([&] { return records(record).size() >= 64; }, 40000));
+        ::kill(pid_t(p.processId()), SIGTERM);
+    });
+    QVERIFY2(run.exitCode == 143 || run.exitCode == 1, qPrintable(run.errors.right(2000)));
+    pump(200); // the units write what they received every 50 ms
+
+    QFile file(record);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray all = file.readAll();
+    QVERIFY(all.endsWith('\n'));
+    QSet<QString> ids;
+    QHash<QString, QVector<QJsonObject>> bySlot;
+    for (const QByteArray& line : all.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error{};
+        const QJsonObject r = QJsonDocument::fromJson(line, &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, line.constData());
+        ids.insert(r["id"].toString());
+        bySlot[r["slot"].toString()].append(r);
+    }
+    QCOMPARE(ids.size(), int(all.count('\n')));
+    int interrupted = 0;
+    for (int i = 0; i < 32; ++i) {
+        const QVector<QJsonObject>& got = bySlot.value(devices[i]);
+        const QVector<QByteArray> received = units[size_t(i)]->receivedLines();
+        // Each unit begins with the file's first line.
+        QCOMPARE(int(received.count(lines.first())), int(got.size()));
+        for (const QJsonObject& r : got) {
+            if (r["result"].toString() == "pass")
+                QCOMPARE(r["lines_sent"].toInt(), int(lines.size()));
+            interrupted += r["result"].toString() == "interrupted" ? 1 : 0;
+            if (r["result"].toString() == "interrupted")
+                QCOMPARE(r["reason"].toString(), QStringLiteral("SIGTERM"));
+        }
+    }
+    QVERIFY(interrupted > 0); // some were under way
 }
 
 void CliTest::repeatTakesUnitAfterUnit_data()

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QSignalSpy>
 
 using namespace TestSupport;
@@ -25,6 +26,7 @@ private slots:
     void recordCannotBeOpened();
     void pinnedDigest();
     void summaryOfARecord();
+    void hungWorkerIsAHungStation();
 };
 
 void StationTest::unitsComeAndGo_data()
@@ -299,6 +301,29 @@ void StationTest::summaryOfARecord()
     QVERIFY2(shown.contains("serial numbers of bbbbbbbbbbbb: 100 to 110, 11 used\n"
                             "  named by more than one pass: 105 (2 passes)"),
              qPrintable(shown));
+}
+
+// What the watchdog asks before each ping: a thread of the slots held up
+// is a station held up, and once it answers again, so does the station.
+void StationTest::hungWorkerIsAHungStation()
+{
+    Station station;
+    QVERIFY(!station.workerHomes().isEmpty());
+    QVERIFY(station.workersAnswering());
+    pump(50);
+    QVERIFY(station.workersAnswering());
+    QSemaphore hold;
+    QMetaObject::invokeMethod(
+        station.workerHomes().first(), [&hold] { hold.acquire(); }, Qt::QueuedConnection);
+    pump(50);
+    (void)station.workersAnswering(); // asked while it is held
+    pump(50);
+    QVERIFY(!station.workersAnswering());
+    hold.release();
+    pump(50);
+    (void)station.workersAnswering();
+    pump(50);
+    QVERIFY(station.workersAnswering());
 }
 
 CORE_TEST_MAIN(StationTest)

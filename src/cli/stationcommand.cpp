@@ -125,6 +125,8 @@ std::optional<ExitCode> StationCommand::start()
     }
     m_run = std::make_unique<StationRun>(*m_station, m_bench.quiet);
     m_systemd = new SystemdNotifier(this);
+    // A hung thread of the slots is a hung station: systemd restarts it.
+    m_systemd->setAlive([this] { return m_station->workersAnswering(); });
     connect(m_run.get(), &StationRun::done, this, [this](ExitCode code) {
         if (m_metrics) {
             QString ignored;

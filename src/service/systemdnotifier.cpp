@@ -7,7 +7,10 @@ SystemdNotifier::SystemdNotifier(QObject* parent) : QObject(parent)
     uint64_t usec = 0;
     if (sd_watchdog_enabled(0, &usec) > 0 && usec > 0) {
         m_ping.setInterval(int(qMax<uint64_t>(usec / 2000, 1)));
-        connect(&m_ping, &QTimer::timeout, this, [] { sd_notify(0, "WATCHDOG=1"); });
+        connect(&m_ping, &QTimer::timeout, this, [this] {
+            if (!m_alive || m_alive())
+                sd_notify(0, "WATCHDOG=1");
+        });
         m_ping.start();
     }
 }

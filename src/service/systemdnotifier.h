@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <functional>
 
 // Tells systemd how the service stands (sd_notify): ready once the station
 // has started, a watchdog ping from the event loop at half the interval
@@ -15,6 +16,9 @@ public:
     explicit SystemdNotifier(QObject* parent = nullptr);
 
     bool watchdogEnabled() const { return m_ping.interval() > 0; }
+    // Asked before each ping: a false answer (work held up elsewhere than
+    // this loop) leaves the ping out.
+    void setAlive(std::function<bool()> alive) { m_alive = std::move(alive); }
     void ready();
     void stopping();
     // A line for `systemctl status`.
@@ -22,4 +26,5 @@ public:
 
 private:
     QTimer m_ping;
+    std::function<bool()> m_alive;
 };

@@ -1,5 +1,7 @@
 #include "slotthreads.h"
 
+#include "../platform/epolldispatcher.h"
+
 #include <QThread>
 
 SlotThreads::SlotThreads(int count)
@@ -7,12 +9,16 @@ SlotThreads::SlotThreads(int count)
     for (int i = 0; i < count; ++i) {
         auto* thread = new QThread;
         thread->setObjectName(QStringLiteral("slots %1").arg(i + 1));
+        // A loop that serves many ports, and paces each to the nanosecond.
+        if (EpollDispatcher::available())
+            thread->setEventDispatcher(new EpollDispatcher);
         auto* home = new QObject;
         home->moveToThread(thread);
         QObject::connect(thread, &QThread::finished, home, &QObject::deleteLater);
         thread->start();
         m_threads.append(thread);
         m_homes.append(home);
+        m_answered.push_back(std::make_shared<std::atomic<quint64>>(0));
     }
 }
 
@@ -32,4 +38,18 @@ void SlotThreads::runIn(QObject* context, const std::function<void()>& work)
         work();
     else
         QMetaObject::invokeMethod(context, work, Qt::BlockingQueuedConnection);
+}
+
+bool SlotThreads::answering()
+{
+    bool all = true;
+    for (const auto& answered : m_answered)
+        all = all && answered->load() >= m_asked;
+    const quint64 call = ++m_asked;
+    for (int i = 0; i < m_homes.size(); ++i) {
+        QMetaObject::invokeMethod(
+            m_homes[i], [answered = m_answered[size_t(i)], call] { answered->store(call); },
+            Qt::QueuedConnection);
+    }
+    return all;
 }

@@ -35,6 +35,14 @@ public:
     // Threads the slots are spread over; 0: the station's own thread. Only
     // while there are no slots.
     void setWorkerThreads(int count);
+    int workerThreads() const { return m_workerThreads; }
+    // What a station has unless told otherwise.
+    static int defaultWorkerThreads();
+    // Every thread of the slots has answered since the last call (see
+    // SlotThreads::answering()); true without such threads.
+    bool workersAnswering();
+    // Each thread's context, for a test that holds one up.
+    QVector<QObject*> workerHomes() const;
 
     // The slots, one per port in this order; a port that stays keeps its
     // slot and what the slot has shown. While running, a new slot starts at
@@ -109,9 +117,10 @@ private:
     };
     Member makeMember(const QString& port);
     void dropMember(const Member& member);
-    int indexOf(const SlotBoard* board) const;
-    void onUnitWanted(const SlotBoard* board);
-    void onUnitFinished(const SlotBoard* board, const UnitRecord& record);
+    int indexOf(const std::weak_ptr<SlotBoard>& board) const;
+    void onUnitWanted(int index);
+    // `index` is -1 for a slot that has gone since.
+    void onUnitFinished(int index, const UnitRecord& record);
     void onSlotStopped();
     void refuseNewUnits(const QString& why, Stop reason);
     void finishStopping();
