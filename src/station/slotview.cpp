@@ -51,14 +51,12 @@ SlotView SlotBoard::view() const
     return m_view;
 }
 
-bool SlotBoard::addTraffic(const QString& text)
+void SlotBoard::addTraffic(const QString& text)
 {
     if (!m_trafficWanted || text.isEmpty())
-        return false;
+        return;
     QMutexLocker lock(&m_mutex);
-    const bool first = m_traffic.isEmpty();
     m_traffic += text;
-    return first;
 }
 
 QString SlotBoard::takeTraffic()

@@ -51,9 +51,8 @@ public:
         QMutexLocker lock(&m_mutex);
         change(m_view);
     }
-    // True when the text is the first since the station last took it: the
-    // slot then tells the station once.
-    bool addTraffic(const QString& text);
+    // Kept until the station takes it, while a host wants it.
+    void addTraffic(const QString& text);
     QString takeTraffic();
     void setTrafficWanted(bool wanted) { m_trafficWanted = wanted; }
 

@@ -6,6 +6,10 @@
 Station::Station(QObject* parent) : QObject(parent)
 {
     connect(&m_forwarder, &RecordForwarder::stateChanged, this, &Station::databaseChanged);
+    // The slots' traffic, gathered a few times a second rather than woken
+    // for line by line.
+    m_traffic.setInterval(200);
+    connect(&m_traffic, &QTimer::timeout, this, &Station::takeTraffic);
     setWorkerThreads(defaultWorkerThreads());
 }
 
@@ -70,10 +74,6 @@ Station::Member Station::makeMember(const QString& port)
     connect(slot, &StationSlot::changed, this, [this, board] {
         if (const int i = indexOf(board); i >= 0)
             emit slotChanged(i);
-    });
-    connect(slot, &StationSlot::trafficWaiting, this, [this, board] {
-        if (const int i = indexOf(board); i >= 0)
-            emit slotTraffic(i, m_slots[i].board->takeTraffic());
     });
     connect(slot, &StationSlot::stopped, this, &Station::onSlotStopped);
     return m;
@@ -159,6 +159,19 @@ void Station::setTrafficWanted(bool wanted)
     m_trafficWanted = wanted;
     for (const Member& m : std::as_const(m_slots))
         m.board->setTrafficWanted(wanted);
+    if (wanted)
+        m_traffic.start();
+    else
+        m_traffic.stop();
+}
+
+void Station::takeTraffic()
+{
+    for (int i = 0; i < m_slots.size(); ++i) {
+        const QString text = m_slots[i].board->takeTraffic();
+        if (!text.isEmpty())
+            emit slotTraffic(i, text);
+    }
 }
 
 std::optional<BenchRefusal> Station::configure(const BenchConfig& bench, const FirmwareFile& file)
@@ -256,6 +269,7 @@ void Station::finishStopping()
 {
     if (!m_running)
         return;
+    takeTraffic(); // the last of it
     m_running = false;
     m_stopping = false;
     emit stopped();

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVector>
 #include <memory>
 
@@ -124,6 +125,7 @@ private:
     void onSlotStopped();
     void refuseNewUnits(const QString& why, Stop reason);
     void finishStopping();
+    void takeTraffic();
 
     BenchConfig m_bench;
     FirmwareFile m_firmware;
@@ -133,6 +135,7 @@ private:
     int m_workerThreads = 0;
     int m_turn = 0; // the thread the next slot goes to
     bool m_trafficWanted = false;
+    QTimer m_traffic; // takes the slots' traffic
     bool m_running = false;
     bool m_stopping = false;
     int m_live = 0; // slots started and not yet stopped

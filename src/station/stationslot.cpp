@@ -59,8 +59,8 @@ StationSlot::~StationSlot()
 
 void StationSlot::traffic(const QString& text)
 {
-    if (m_board->addTraffic(text))
-        emit trafficWaiting();
+    // Taken by the station a few times a second: no wake-up of its loop per line.
+    m_board->addTraffic(text);
 }
 
 void StationSlot::start(const Run& run)

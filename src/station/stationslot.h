@@ -67,8 +67,6 @@ signals:
     void unitFinished(const UnitRecord& record);
     // The state or the reason changed.
     void changed();
-    // Transcript text waits on the board.
-    void trafficWaiting();
     void stopped();
 
 private:
