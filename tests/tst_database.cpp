@@ -45,7 +45,7 @@ void appendUnits(const QString& path, int count, const QString& station = "bench
         r.own.hasSerial = true;
         r.own.serial = 1000 + quint64(i);
         r.own.serialPatch = {0x40E, QByteArray(4, '\0')};
-        QVERIFY(file.append(r, &why));
+        QVERIFY(file.appendLine(r.toJsonLine(), &why));
     }
 }
 

@@ -156,20 +156,28 @@ QList<BenchField> BenchOptions::given(const QCommandLineParser& parser) const
     return fields;
 }
 
-std::optional<Command::Usage> BenchOptions::read(const QCommandLineParser& parser,
-                                                 BenchConfig* bench) const
+BenchOptions::Values BenchOptions::values(const QCommandLineParser& parser) const
 {
+    Values given;
     for (const auto& [field, option] : m_options) {
         if (!parser.isSet(option))
             continue;
-        QString text;
         if (option.valueName().isEmpty())
-            text = QStringLiteral("true");
+            given.append({field, QStringLiteral("true")});
         else if (field == BenchField::Ports || field == BenchField::SlotNames)
-            text = parser.values(option).join(QLatin1Char(','));
+            given.append({field, parser.values(option).join(QLatin1Char(','))});
         else
-            text = parser.value(option); // the last one given
+            given.append({field, parser.value(option)}); // the last one given
         if (field == BenchField::Ports && parser.values(option).removeDuplicates() > 0)
+            given.last().second.clear(); // refused by apply()
+    }
+    return given;
+}
+
+std::optional<Command::Usage> BenchOptions::apply(const Values& values, BenchConfig* bench)
+{
+    for (const auto& [field, text] : values) {
+        if (field == BenchField::Ports && text.isEmpty())
             return Command::Usage{BenchConfig::optionName(field),
                                   QStringLiteral("a port is given twice")};
         QString why;
@@ -177,4 +185,10 @@ std::optional<Command::Usage> BenchOptions::read(const QCommandLineParser& parse
             return Command::Usage{BenchConfig::optionName(field), why};
     }
     return std::nullopt;
+}
+
+std::optional<Command::Usage> BenchOptions::read(const QCommandLineParser& parser,
+                                                 BenchConfig* bench) const
+{
+    return apply(values(parser), bench);
 }

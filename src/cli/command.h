@@ -80,6 +80,10 @@ public:
     QList<BenchField> given(const QCommandLineParser& parser) const;
     // Those fields into `bench`; the first refused value is named.
     std::optional<Command::Usage> read(const QCommandLineParser& parser, BenchConfig* bench) const;
+    // The same in two steps, for values put on a bench read later.
+    using Values = QList<QPair<BenchField, QString>>;
+    Values values(const QCommandLineParser& parser) const;
+    static std::optional<Command::Usage> apply(const Values& values, BenchConfig* bench);
 
 private:
     QList<QPair<BenchField, QCommandLineOption>> m_options;

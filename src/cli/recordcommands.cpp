@@ -109,8 +109,9 @@ ForwardCommand::ForwardCommand()
 void ForwardCommand::declare(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(
-        QStringLiteral("Sends the lines of each record file that the database lacks, each once by "
-                       "its id, and moves the record's cursor; exits 0 when all is in."));
+        QStringLiteral("Sends the lines of each record file (or audit trail, FILE.audit) that the "
+                       "database lacks, each once by its id, and moves the file's cursor; exits 0 "
+                       "when all is in."));
     parser.addPositionalArgument(QStringLiteral("RECORD"), QStringLiteral("A record file."),
                                  QStringLiteral("RECORD..."));
     parser.addOption(m_database);
@@ -147,9 +148,13 @@ std::optional<ExitCode> ForwardCommand::start()
         return ExitCode::UnitFailed;
     }
     for (const QString& record : m_records) {
+        // An audit trail goes to its own table.
+        const RecordDatabase::Table table = record.endsWith(QLatin1String(".audit"))
+                                                ? RecordDatabase::Table::Audit
+                                                : RecordDatabase::Table::Units;
         RecordForwarder::Batch total, batch;
         do {
-            if (!RecordForwarder::forwardBatch(record, database, &batch, &why)) {
+            if (!RecordForwarder::forwardBatch(record, database, table, &batch, &why)) {
                 ProgressLines::complain(QStringLiteral("%1: %2").arg(record, why));
                 return ExitCode::UnitFailed;
             }

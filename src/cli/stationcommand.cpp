@@ -3,6 +3,7 @@
 #include "../platform/terminationsignals.h"
 #include "../service/stationmetrics.h"
 #include "../service/systemdnotifier.h"
+#include "../station/releasedjob.h"
 #include "../station/station.h"
 #include "firmwarelines.h"
 #include "progresslines.h"
@@ -20,7 +21,18 @@ StationCommand::StationCommand()
                               "these options' long names (\"ports\" a comma-separated list, "
                               "\"name\" the station's name, \"file\" the firmware file); an "
                               "option given here wins."),
-               QStringLiteral("FILE"))
+               QStringLiteral("FILE")),
+      m_job(QStringLiteral("job"),
+            QStringLiteral("Run the released job FILE: a bench config signed by an engineer "
+                           "(ssh-keygen -Y sign -n firmware-job FILE), its signature checked "
+                           "against --allowed-signers before anything is opened; what it fixes "
+                           "may not be given beside it."),
+            QStringLiteral("FILE")),
+      m_allowedSigners(QStringLiteral("allowed-signers"),
+                       QStringLiteral("Whose signatures count for --job, in ssh-keygen's "
+                                      "allowed_signers format (default: the policy's, or "
+                                      "/etc/firmware-station/allowed_signers)."),
+                       QStringLiteral("FILE"))
 {
 }
 
@@ -40,7 +52,7 @@ void StationCommand::declare(QCommandLineParser& parser)
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("The firmware file (or the config's \"file\")."),
                                  QStringLiteral("[FILE]"));
-    parser.addOption(m_config);
+    parser.addOptions({m_config, m_job, m_allowedSigners});
     m_options.addTo(parser);
 }
 
@@ -62,6 +74,43 @@ std::optional<Command::Usage> StationCommand::read(const QCommandLineParser& par
     QList<BenchField> given = m_options.given(parser);
     if (!files.isEmpty())
         given << BenchField::File;
+    m_policy = StationPolicy::load();
+    if (!m_policy.problem.isEmpty())
+        return Usage{QString(), m_policy.problem};
+    if (parser.isSet(m_job) && parser.isSet(m_config))
+        return Usage{QStringLiteral("--job"), QStringLiteral("--job and --config are two benches: "
+                                                             "give one")};
+    if (m_policy.releasedJobsOnly && !parser.isSet(m_job))
+        return Usage{QStringLiteral("--job"),
+                     QStringLiteral("this computer runs released jobs only (%1): give --job FILE")
+                         .arg(m_policy.path)};
+    if (parser.isSet(m_allowedSigners) && !parser.isSet(m_job))
+        return Usage{QStringLiteral("--allowed-signers"),
+                     QStringLiteral("--allowed-signers goes with --job")};
+    if (parser.isSet(m_job)) {
+        // Read here for what the job fixes; its signature is checked, and
+        // the bench read again from the bytes checked, when it starts.
+        m_jobPath = parser.value(m_job);
+        m_signers = parser.isSet(m_allowedSigners) ? parser.value(m_allowedSigners)
+                                                   : m_policy.allowedSigners;
+        QString ignored;
+        BenchConfig job;
+        (void)job.readFile(m_jobPath, &ignored);
+        for (BenchField f : ReleasedJob::fixedFields(job)) {
+            if (given.contains(f))
+                return Usage{BenchConfig::optionName(f),
+                             QStringLiteral("%1 is fixed by the job %2")
+                                 .arg(f == BenchField::File ? QStringLiteral("the firmware file")
+                                                            : BenchConfig::optionName(f),
+                                      m_jobPath)};
+        }
+        m_given = m_options.values(parser);
+        m_bench = job;
+        if (auto refused = BenchOptions::apply(m_given, &m_bench))
+            return refused;
+        defaultRecord(&m_bench);
+        return std::nullopt;
+    }
     if (parser.isSet(m_config)) {
         // The file first, leaving out what the command line gives: that wins.
         m_configPath = parser.value(m_config);
@@ -73,12 +122,7 @@ std::optional<Command::Usage> StationCommand::read(const QCommandLineParser& par
         m_bench.file = files.first();
     if (auto refused = m_options.read(parser, &m_bench))
         return refused;
-    // Run as a service with a state folder of its own (systemd's
-    // StateDirectory=), a station keeps its record there unless told else.
-    const QString stateFolder =
-        qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
-    if (m_bench.record.isEmpty() && !stateFolder.isEmpty())
-        m_bench.record = stateFolder + QLatin1Char('/') + m_bench.name + QStringLiteral(".jsonl");
+    defaultRecord(&m_bench);
     if (const auto problem = m_bench.problem(BenchConfig::Use::Station)) {
         Usage u = usage(*problem);
         u.why.prepend(whereFrom(problem->field));
@@ -87,28 +131,86 @@ std::optional<Command::Usage> StationCommand::read(const QCommandLineParser& par
     return std::nullopt;
 }
 
+void StationCommand::defaultRecord(BenchConfig* bench) const
+{
+    // Run as a service with a state folder of its own (systemd's
+    // StateDirectory=), a station keeps its record there unless told else.
+    const QString stateFolder =
+        qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+    if (bench->record.isEmpty() && !stateFolder.isEmpty())
+        bench->record = stateFolder + QLatin1Char('/') + bench->name + QStringLiteral(".jsonl");
+}
+
+std::optional<ExitCode> StationCommand::loadJob()
+{
+    const ReleasedJob job = ReleasedJob::load(m_jobPath, m_signers);
+    BenchConfig bench = job.good() ? job.bench : m_bench;
+    if (job.good() && BenchOptions::apply(m_given, &bench))
+        return ExitCode::Usage; // refused in read() already
+    defaultRecord(&bench);
+    if (!job.good()) {
+        // Where the job's own trail would be, as far as it could be read.
+        QString why;
+        if (!bench.auditPath().isEmpty() &&
+            !AuditTrail::note(bench.auditPath(), QStringLiteral("job-refused"),
+                              job.auditDetails(), &why))
+            ProgressLines::complain(why);
+        ProgressLines::complain(job.refusal + QStringLiteral("; nothing was sent"));
+        return ExitCode::File;
+    }
+    m_bench = bench;
+    m_station->setJob(job.identity());
+    m_jobDetails = job.auditDetails();
+    ProgressLines::say(QStringLiteral("job %1: signed by %2 (%3)")
+                           .arg(job.path, job.signature.principal, job.signature.fingerprint));
+    return std::nullopt;
+}
+
+std::optional<ExitCode> StationCommand::refuse(const BenchRefusal& refused)
+{
+    if (!m_jobPath.isEmpty()) {
+        QString why;
+        QJsonObject details{{"job", m_station->job().toJson()}, {"why", refused.why}};
+        if (!m_bench.auditPath().isEmpty() &&
+            !AuditTrail::note(m_bench.auditPath(), QStringLiteral("job-refused"), details, &why))
+            ProgressLines::complain(why);
+    }
+    switch (refused.kind) {
+    case BenchRefusal::Kind::Usage:
+        ProgressLines::complain(whereFrom(refused.field) + refused.why);
+        return ExitCode::Usage;
+    case BenchRefusal::Kind::Output:
+        ProgressLines::complain(refused.why + QStringLiteral("; nothing was sent"));
+        return ExitCode::Usage;
+    case BenchRefusal::Kind::File:
+        ProgressLines::complain(refused.why + (refused.field == BenchField::Serial ||
+                                                       refused.field == BenchField::UnitData
+                                                   ? QStringLiteral("; nothing was sent")
+                                                   : QString()));
+        return ExitCode::File;
+    }
+    return ExitCode::Usage;
+}
+
 std::optional<ExitCode> StationCommand::start()
 {
+    m_station = std::make_unique<Station>();
+    if (!m_jobPath.isEmpty()) {
+        if (const auto code = loadJob())
+            return code;
+    }
     const std::optional<FirmwareFile> file = FirmwareLines::read(m_bench, false);
     if (!file)
         return ExitCode::File;
     if (const auto code = fillSavedProperties(&m_bench))
         return code;
-    m_station = std::make_unique<Station>();
-    if (const auto refused = m_station->configure(m_bench, *file)) {
-        switch (refused->kind) {
-        case BenchRefusal::Kind::Usage:
-            ProgressLines::complain(whereFrom(refused->field) + refused->why);
+    if (const auto refused = m_station->configure(m_bench, *file))
+        return refuse(*refused);
+    if (!m_jobPath.isEmpty()) {
+        QString why;
+        if (!m_station->audit(QStringLiteral("job-verified"), m_jobDetails, &why)) {
+            ProgressLines::complain(why + QStringLiteral("; nothing was sent"));
             return ExitCode::Usage;
-        case BenchRefusal::Kind::Output:
-            ProgressLines::complain(refused->why + QStringLiteral("; nothing was sent"));
-            return ExitCode::Usage;
-        case BenchRefusal::Kind::File:
-            ProgressLines::complain(refused->why + (refused->field == BenchField::Serial ||
-                                                            refused->field == BenchField::UnitData
-                                                        ? QStringLiteral("; nothing was sent")
-                                                        : QString()));
-            return ExitCode::File;
         }
     }
     if (!m_bench.metrics.isEmpty()) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "../station/stationpolicy.h"
 #include "command.h"
 
 #include <QHash>
+#include <QJsonObject>
 #include <memory>
 
 class Station;
@@ -32,9 +34,20 @@ protected:
 private:
     // "bench.conf:4: record: " for a field the config file gave.
     QString whereFrom(BenchField field) const;
+    // A released job: its signature checked before anything is opened,
+    // the bench it fixes, with what the command line adds; a refusal said,
+    // and audited.
+    std::optional<ExitCode> loadJob();
+    std::optional<ExitCode> refuse(const BenchRefusal& refusal);
+    void defaultRecord(BenchConfig* bench) const;
 
     BenchOptions m_options;
-    QCommandLineOption m_config;
+    QCommandLineOption m_config, m_job, m_allowedSigners;
+    StationPolicy m_policy;
+    QString m_jobPath;
+    QString m_signers;
+    BenchOptions::Values m_given; // what the command line gives, put on the job's bench
+    QJsonObject m_jobDetails;     // the job as the audit trail names it
     BenchConfig m_bench;
     QString m_configPath;
     QHash<BenchField, int> m_configLines;

@@ -1,6 +1,7 @@
 #include "verbs.h"
 
 #include "checkcommand.h"
+#include "jobcommands.h"
 #include "portverbs.h"
 #include "recordcommands.h"
 #include "sendcommand.h"
@@ -107,6 +108,9 @@ const QVector<Verb>& all()
         {"ports", "ports [--json]", "The serial ports and their stable names", make<PortsCommand>},
         {"doctor", "doctor [-p PORT]", "What keeps serial adaptors from working",
          make<DoctorCommand>},
+        {"job", "job verify|show FILE", "A released job's signature, signer and bench",
+         make<JobCommand>},
+        {"audit", "audit verify FILE", "Whether an audit trail's chain holds", make<AuditCommand>},
         {"help", "help [VERB]", "This list, or what VERB takes", nullptr},
         {"completion", "completion bash", "The bash completion of the verbs", nullptr},
     };

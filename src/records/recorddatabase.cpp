@@ -37,6 +37,15 @@ const char* const schema[] = {
     " record jsonb NOT NULL)",
     "CREATE INDEX IF NOT EXISTS units_station_ended ON units (station, ended)",
     "CREATE INDEX IF NOT EXISTS units_serial ON units (serial)",
+    // Added beside the units without a new version: older stations go on.
+    "CREATE TABLE IF NOT EXISTS audit ("
+    " id uuid PRIMARY KEY,"
+    " station varchar(255),"
+    " event varchar(64) NOT NULL,"
+    " time timestamptz,"
+    " account varchar(255),"
+    " record jsonb NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS audit_station_time ON audit (station, time)",
     "INSERT INTO loader_schema (version) SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM loader_schema)",
 };
 
@@ -45,6 +54,10 @@ const QString insert = QStringLiteral(
     "seconds, lines, lines_sent, resends, serial, loader_version, record) VALUES (CAST(? AS "
     "uuid), ?, ?, ?, ?, ?, ?, ?, CAST(? AS timestamptz), CAST(? AS timestamptz), ?, ?, ?, ?, "
     "CAST(? AS bigint), ?, CAST(? AS jsonb)) ON CONFLICT (id) DO NOTHING");
+
+const QString insertAudit = QStringLiteral(
+    "INSERT INTO audit (id, station, event, time, account, record) VALUES (CAST(? AS uuid), ?, ?, "
+    "CAST(? AS timestamptz), ?, CAST(? AS jsonb)) ON CONFLICT (id) DO NOTHING");
 
 // The server said no to this line's values (too long, not a number, ...),
 // as opposed to the connection failing: SQLSTATE classes 22 and 23.
@@ -179,7 +192,7 @@ QString RecordDatabase::idOf(const QJsonObject& record, const QByteArray& line)
     return (id.isNull() ? QUuid::createUuidV5(oldLines, line) : id).toString(QUuid::WithoutBraces);
 }
 
-bool RecordDatabase::send(const QVector<QByteArray>& lines, Sent* sent, QString* error)
+bool RecordDatabase::send(const QVector<QByteArray>& lines, Table table, Sent* sent, QString* error)
 {
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
     // A batch in one transaction; only when the server refuses a line is it
@@ -191,7 +204,7 @@ bool RecordDatabase::send(const QVector<QByteArray>& lines, Sent* sent, QString*
             return false;
         }
         QSqlQuery q(db);
-        if (!q.prepare(insert)) {
+        if (!q.prepare(table == Table::Units ? insert : insertAudit)) {
             *error = describe(q.lastError());
             db.rollback();
             return false;
@@ -206,7 +219,14 @@ bool RecordDatabase::send(const QVector<QByteArray>& lines, Sent* sent, QString*
                 continue;
             }
             const QJsonValue serial = r.value(QLatin1String("serial"))[QLatin1String("number")];
-            const QVariantList values = {
+            const QVariantList values = table == Table::Audit ? QVariantList{
+                idOf(r, line),
+                text(r.value(QLatin1String("station"))),
+                text(r.value(QLatin1String("event"))),
+                text(r.value(QLatin1String("time"))),
+                text(r.value(QLatin1String("account"))),
+                QString::fromUtf8(line),
+            } : QVariantList{
                 idOf(r, line),
                 text(r.value(QLatin1String("station"))),
                 text(r.value(QLatin1String("slot"))),
@@ -276,8 +296,8 @@ bool RecordDatabase::summarize(const QDateTime& since, const QString& station,
     *summary = RecordSummary();
     QSqlQuery q(QSqlDatabase::database(m_name, false));
     q.setForwardOnly(true);
-    QString sql = QStringLiteral("SELECT station, slot, sha256, result, serial, ended, seconds "
-                                 "FROM units WHERE true");
+    QString sql = QStringLiteral("SELECT station, slot, sha256, result, serial, ended, seconds, "
+                                 "record->'job'->>'file' FROM units WHERE true");
     if (since.isValid())
         sql += QStringLiteral(" AND ended >= CAST(? AS timestamptz)");
     if (!station.isEmpty())

@@ -38,10 +38,13 @@ public:
         int duplicates = 0; // lines the table had already
         QVector<Refused> refused;
     };
+    // Where lines go: the record's units, or the audit trail's events.
+    enum class Table { Units, Audit };
     // The lines, in one transaction: each inserted unless its id is there
     // already; one the server refuses is left out with its message. False
     // (nothing committed) when the connection failed.
-    [[nodiscard]] bool send(const QVector<QByteArray>& lines, Sent* sent, QString* error);
+    [[nodiscard]] bool send(const QVector<QByteArray>& lines, Table table, Sent* sent,
+                            QString* error);
 
     // The summary across every station, of units ended since `since` (when
     // valid) at `station` (when given).

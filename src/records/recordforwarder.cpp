@@ -45,7 +45,10 @@ class ForwarderWorker : public QObject
     Q_OBJECT
 
 public:
-    ForwarderWorker(const QString& record, const DatabaseUrl& url) : m_record(record), m_url(url) {}
+    ForwarderWorker(const QString& record, const DatabaseUrl& url, RecordDatabase::Table table)
+        : m_record(record), m_url(url), m_table(table)
+    {
+    }
 
     void begin()
     {
@@ -74,7 +77,8 @@ public:
         RecordForwarder::Batch batch;
         QString ignored;
         while (m_db && m_db->isOpen() && m_pending > 0 && spent.elapsed() < 2000 &&
-               RecordForwarder::forwardBatch(m_record, *m_db, &batch, &ignored) && batch.lines > 0)
+               RecordForwarder::forwardBatch(m_record, *m_db, m_table, &batch, &ignored) &&
+               batch.lines > 0)
             m_pending = qMax<qint64>(0, m_pending - batch.lines);
         m_db.reset();
     }
@@ -95,7 +99,7 @@ private:
             return;
         }
         RecordForwarder::Batch batch;
-        if (!RecordForwarder::forwardBatch(m_record, *m_db, &batch, &error)) {
+        if (!RecordForwarder::forwardBatch(m_record, *m_db, m_table, &batch, &error)) {
             m_db->close(); // the driver does not reconnect by itself
             failed(error);
             return;
@@ -136,6 +140,7 @@ private:
 
     QString m_record;
     DatabaseUrl m_url;
+    RecordDatabase::Table m_table;
     std::unique_ptr<RecordDatabase> m_db;
     QTimer* m_retry = nullptr;
     int m_delayMs = FirstRetryMs;
@@ -151,12 +156,13 @@ RecordForwarder::~RecordForwarder()
     stop();
 }
 
-void RecordForwarder::start(const QString& recordPath, const DatabaseUrl& url)
+void RecordForwarder::start(const QString& recordPath, const DatabaseUrl& url,
+                            RecordDatabase::Table table)
 {
     stop();
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("record forwarder"));
-    m_worker = new ForwarderWorker(recordPath, url);
+    m_worker = new ForwarderWorker(recordPath, url, table);
     m_worker->moveToThread(m_thread);
     connect(m_thread, &QThread::started, m_worker, &ForwarderWorker::begin);
     // The connection is closed, and the worker deleted, in its own thread
@@ -219,8 +225,8 @@ qint64 RecordForwarder::waiting(const QString& record)
     return lines;
 }
 
-bool RecordForwarder::forwardBatch(const QString& record, RecordDatabase& database, Batch* batch,
-                                   QString* error)
+bool RecordForwarder::forwardBatch(const QString& record, RecordDatabase& database,
+                                   RecordDatabase::Table table, Batch* batch, QString* error)
 {
     *batch = Batch();
     QFile f(record);
@@ -249,7 +255,7 @@ bool RecordForwarder::forwardBatch(const QString& record, RecordDatabase& databa
     if (batch->lines == 0)
         return true;
     RecordDatabase::Sent sent;
-    if (!lines.isEmpty() && !database.send(lines, &sent, error))
+    if (!lines.isEmpty() && !database.send(lines, table, &sent, error))
         return false;
     batch->inserted = sent.inserted;
     batch->duplicates = sent.duplicates;

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "databaseurl.h"
+#include "recorddatabase.h"
 
 #include <QObject>
 #include <QString>
 #include <memory>
 
 class QThread;
-class RecordDatabase;
 class ForwarderWorker;
 
 // The record's lines, forwarded to the factory's database after they are on
@@ -31,7 +31,9 @@ public:
     explicit RecordForwarder(QObject* parent = nullptr);
     ~RecordForwarder() override;
 
-    void start(const QString& recordPath, const DatabaseUrl& url);
+    // `table`: the record's units, or an audit trail's events.
+    void start(const QString& recordPath, const DatabaseUrl& url,
+               RecordDatabase::Table table = RecordDatabase::Table::Units);
     // Lets the work under way end, for at most a few seconds.
     void stop();
     bool running() const { return m_thread != nullptr; }
@@ -68,7 +70,8 @@ public:
     // connection failed (nothing moved). `lines` 0 means up to date. For the
     // forwarder's thread, and for a catch-up from the command line.
     [[nodiscard]] static bool forwardBatch(const QString& record, RecordDatabase& database,
-                                           Batch* batch, QString* error);
+                                           RecordDatabase::Table table, Batch* batch,
+                                           QString* error);
     // Lines after the cursor.
     static qint64 waiting(const QString& record);
 

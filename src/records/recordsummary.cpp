@@ -17,7 +17,7 @@ namespace {
 // The fields a summary needs, from one record line.
 struct Fields {
     int schema = 0;
-    QByteArray station, slot, sha256, result, ended;
+    QByteArray station, slot, sha256, result, ended, job;
     bool hasSerial = false;
     quint64 serial = 0;
     double seconds = 0;
@@ -66,6 +66,18 @@ bool scan(const QByteArray& line, Fields* f)
                 f->schema = std::atoi(p);
             } else if (key == "seconds") {
                 f->seconds = std::strtod(p, nullptr);
+            } else if (key == "job" && p < end && *p == '{') {
+                // {"file":"...",...}: the file alone, the rest as any nested value.
+                static const QByteArray file = "\"file\":\"";
+                const qsizetype at = line.indexOf(file, p - line.constData());
+                const qsizetype close = line.indexOf('}', p - line.constData());
+                if (at < 0 || close < at)
+                    return false;
+                const qsizetype from = at + file.size();
+                const qsizetype to = line.indexOf('"', from);
+                if (to < 0 || to > close || line.mid(from, to - from).contains('\\'))
+                    return false;
+                f->job = line.mid(from, to - from);
             } else if (key == "serial" && p < end && *p == '{') {
                 // {"number":1000,...}: the number alone, the rest as any nested value.
                 static const QByteArray number = "\"number\":";
@@ -109,6 +121,7 @@ bool parse(const QByteArray& line, Fields* f)
     f->sha256 = o.value(QLatin1String("sha256")).toString().toUtf8();
     f->result = o.value(QLatin1String("result")).toString().toUtf8();
     f->ended = o.value(QLatin1String("ended")).toString().toUtf8();
+    f->job = o.value(QLatin1String("job"))[QLatin1String("file")].toString().toUtf8();
     f->seconds = o.value(QLatin1String("seconds")).toDouble();
     const QJsonValue serial = o.value(QLatin1String("serial"))[QLatin1String("number")];
     f->hasSerial = serial.isDouble();
@@ -127,11 +140,12 @@ std::optional<double> RecordSummary::Counts::yieldPercent() const
 
 void RecordSummary::add(const Entry& e)
 {
-    const QString id = e.station + QLatin1Char('\n') + e.slot + QLatin1Char('\n') + e.sha256;
+    const QString id = e.station + QLatin1Char('\n') + e.slot + QLatin1Char('\n') + e.sha256 +
+                       QLatin1Char('\n') + e.job;
     auto it = m_rowOf.find(id);
     if (it == m_rowOf.end()) {
         it = m_rowOf.insert(id, int(rows.size()));
-        rows.append({Key{e.station, e.slot, e.sha256}, Counts()});
+        rows.append({Key{e.station, e.slot, e.sha256, e.job}, Counts()});
     }
     Counts& c = rows[*it].second;
     for (Counts* counts : {&c, &total}) {
@@ -174,6 +188,8 @@ void RecordSummary::add(const Entry& e)
 void RecordSummary::sortRows()
 {
     std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        if (a.first.job != b.first.job)
+            return PortResolver::naturalLess(a.first.job, b.first.job);
         if (a.first.station != b.first.station)
             return PortResolver::naturalLess(a.first.station, b.first.station);
         return PortResolver::naturalLess(a.first.slot, b.first.slot);
@@ -181,7 +197,8 @@ void RecordSummary::sortRows()
     m_rowOf.clear();
     for (int i = 0; i < rows.size(); ++i)
         m_rowOf.insert(rows[i].first.station + QLatin1Char('\n') + rows[i].first.slot +
-                           QLatin1Char('\n') + rows[i].first.sha256,
+                           QLatin1Char('\n') + rows[i].first.sha256 + QLatin1Char('\n') +
+                           rows[i].first.job,
                        i);
 }
 
@@ -261,7 +278,16 @@ QString RecordSummary::toText() const
                  .arg(QStringLiteral("fail"), 6)
                  .arg(QStringLiteral("interrupted"), 11)
                  .arg(QStringLiteral("yield"), 7);
+    // Grouped by released job, each under a heading, once any unit had one.
+    const bool jobs = std::any_of(rows.begin(), rows.end(),
+                                  [](const auto& r) { return !r.first.job.isEmpty(); });
+    std::optional<QString> job;
     for (const auto& [key, c] : rows) {
+        if (jobs && key.job != job) {
+            job = key.job;
+            lines << (job->isEmpty() ? QStringLiteral("no released job:")
+                                     : QStringLiteral("job %1:").arg(*job));
+        }
         lines << row.arg(key.station.leftJustified(16))
                      .arg(key.slot.leftJustified(28))
                      .arg(key.sha256.left(12).leftJustified(12))

@@ -9,8 +9,8 @@
 #include <QVector>
 #include <optional>
 
-// Pass and fail counts from a station's records, per station, slot and file
-// digest, with the yield (passes of the units that passed or failed), the
+// Pass and fail counts from a station's records, per station, slot, file
+// digest and released job, with the yield (passes of the units that passed or failed), the
 // time the units span, units per hour and seconds per unit, and the serial
 // numbers each build went out with: the lowest, the highest, how many, and
 // any number that more than one pass names. Fed from a record file or from
@@ -25,9 +25,10 @@ struct RecordSummary {
     };
     struct Key {
         QString station, slot, sha256;
+        QString job; // the released job's file, when the units were flashed under one
         bool operator==(const Key& o) const
         {
-            return station == o.station && slot == o.slot && sha256 == o.sha256;
+            return station == o.station && slot == o.slot && sha256 == o.sha256 && job == o.job;
         }
     };
     struct Serials {
@@ -42,6 +43,7 @@ struct RecordSummary {
         std::optional<quint64> serial;
         QDateTime ended;    // invalid when the record has none
         double seconds = 0; // the upload's duration
+        QString job;        // the job file, or empty
     };
 
     QVector<QPair<Key, Counts>> rows; // in order of first appearance

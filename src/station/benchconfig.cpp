@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QSysInfo>
+#include <QTemporaryFile>
 #include <algorithm>
 
 namespace {
@@ -87,6 +88,8 @@ const QVector<BenchConfig::FieldInfo>& BenchConfig::fields()
          "repeat it"},
         {F::Record, "record", "Record", "", "FILE",
          "Append one JSON line per unit to FILE, each on the disk before the next"},
+        {F::Audit, "audit", "Audit", "", "FILE",
+         "Keep the audit trail in FILE (default: the record's path with .audit added)"},
         {F::Database, "database", "Database", "", "URL",
          "Forward every record line to PostgreSQL at URL, such as postgresql://user@host/factory "
          "(the password from PGPASSWORD or ~/.pgpass)"},
@@ -224,6 +227,9 @@ bool BenchConfig::set(BenchField field, const QString& given, QString* why)
     case BenchField::Record:
         record = given;
         return true;
+    case BenchField::Audit:
+        audit = given;
+        return true;
     case BenchField::Database:
         database = text;
         return true;
@@ -318,6 +324,8 @@ QString BenchConfig::text(BenchField field) const
         return slotNames.join(QStringLiteral(", "));
     case BenchField::Record:
         return record;
+    case BenchField::Audit:
+        return audit;
     case BenchField::Database:
         return database;
     case BenchField::Metrics:
@@ -373,6 +381,8 @@ bool BenchConfig::isDefault(BenchField field) const
                            [](const QString& n) { return n.isEmpty(); });
     case BenchField::Record:
         return record.isEmpty();
+    case BenchField::Audit:
+        return audit.isEmpty();
     case BenchField::Database:
         return database.isEmpty();
     case BenchField::Metrics:
@@ -628,6 +638,24 @@ UnitNumbering::Options BenchConfig::numbering() const
     o.statePath = serialState.isEmpty() && !record.isEmpty() ? record + QStringLiteral(".serial")
                                                              : serialState;
     return o;
+}
+
+QString BenchConfig::auditPath() const
+{
+    return !audit.isEmpty() || record.isEmpty() ? audit : record + QStringLiteral(".audit");
+}
+
+bool BenchConfig::readText(const QByteArray& text, const QString& name, QString* error)
+{
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(text) != text.size() || !copy.flush()) {
+        *error = QStringLiteral("%1 could not be read: no room for a copy").arg(name);
+        return false;
+    }
+    if (readFile(copy.fileName(), error))
+        return true;
+    error->replace(copy.fileName(), name);
+    return false;
 }
 
 QString BenchConfig::lineSettings() const

@@ -22,6 +22,7 @@ enum class BenchField {
     Ports,
     SlotNames,
     Record,
+    Audit,
     Database,
     Metrics,
     NextAfter,
@@ -65,6 +66,7 @@ struct BenchConfig {
     QStringList ports;
     QStringList slotNames; // by position in `ports`; what the operator calls each slot
     QString record;
+    QString audit;    // the audit trail; empty: beside the record
     QString database; // a PostgreSQL URI without its password
     QString metrics;
     double nextAfterSeconds = 2;
@@ -115,6 +117,8 @@ struct BenchConfig {
     [[nodiscard]] bool readFile(const QString& path, QString* error,
                                 const QList<BenchField>& skip = {},
                                 QHash<BenchField, int>* lines = nullptr);
+    // The same of a file's bytes already read (a signed job), named `name`.
+    [[nodiscard]] bool readText(const QByteArray& text, const QString& name, QString* error);
     // The bench as such a file, whole; only what differs from the defaults.
     [[nodiscard]] bool writeFile(const QString& path, QString* error) const;
     // The station window's store (its [Station] group): a value it refuses
@@ -131,6 +135,8 @@ struct BenchConfig {
 
     FirmwareCheck::Options checkOptions() const;
     UnitNumbering::Options numbering() const;
+    // Where the audit trail goes: `audit`, or the record's path with .audit added.
+    QString auditPath() const;
     QString lineSettings() const; // `settings`, or the default
     // The slot's name at `index`, or empty.
     QString slotName(int index) const { return slotNames.value(index); }

@@ -3,6 +3,24 @@
 #include "slotthreads.h"
 #include "stationslot.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+// The account this program runs as.
+QString accountName()
+{
+    const passwd* pw = ::getpwuid(::getuid());
+    return pw ? QString::fromLocal8Bit(pw->pw_name) : QString::number(::getuid());
+}
+
+} // namespace
+
 Station::Station(QObject* parent) : QObject(parent)
 {
     connect(&m_forwarder, &RecordForwarder::stateChanged, this, &Station::databaseChanged);
@@ -10,6 +28,10 @@ Station::Station(QObject* parent) : QObject(parent)
     // for line by line.
     m_traffic.setInterval(200);
     connect(&m_traffic, &QTimer::timeout, this, &Station::takeTraffic);
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &Station::checkFirmwareOnDisk);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
+            &Station::checkFirmwareOnDisk);
+    m_operator = accountName();
     setWorkerThreads(defaultWorkerThreads());
 }
 
@@ -123,7 +145,7 @@ bool Station::setPorts(const QStringList& ports)
     m_slots = kept;
     m_bench.ports = ports;
     if (m_running && !m_stopping) {
-        const StationSlot::Run run{m_bench, m_firmware};
+        const StationSlot::Run run{m_bench, m_firmware, m_job};
         for (const Member& m : std::as_const(added)) {
             ++m_live;
             StationSlot* slot = m.slot;
@@ -185,10 +207,15 @@ std::optional<BenchRefusal> Station::configure(const BenchConfig& bench, const F
         return refused;
     QString why;
     m_forwarder.stop();
+    m_auditForwarder.stop();
     if (!bench.record.isEmpty() && !m_record.open(bench.record, &why))
         return BenchRefusal{BenchField::Record, BenchRefusal::Kind::Output, why};
     if (bench.record.isEmpty())
         m_record.close();
+    if (!bench.auditPath().isEmpty() && !m_audit.open(bench.auditPath(), &why))
+        return BenchRefusal{BenchField::Audit, BenchRefusal::Kind::Output, why};
+    if (bench.auditPath().isEmpty())
+        m_audit.close();
     switch (m_numbering.open(bench.numbering(), file, &why)) {
     case UnitNumbering::Refusal::None:
         break;
@@ -209,9 +236,63 @@ std::optional<BenchRefusal> Station::configure(const BenchConfig& bench, const F
     m_refusal.clear();
     m_stop = Stop::None;
     setPorts(bench.ports);
-    if (url)
+    if (url) {
         m_forwarder.start(m_record.path(), *url);
+        if (m_audit.isOpen())
+            m_auditForwarder.start(m_audit.path(), *url, RecordDatabase::Table::Audit);
+    }
     return std::nullopt;
+}
+
+bool Station::audit(const QString& event, const QJsonObject& details, QString* error)
+{
+    if (!m_audit.isOpen())
+        return true;
+    QJsonObject line = details;
+    line.insert("station", m_bench.name);
+    line.insert("account", m_operator);
+    if (!m_audit.append(event, line, error))
+        return false;
+    if (m_auditForwarder.running())
+        m_auditForwarder.recordWritten();
+    return true;
+}
+
+void Station::auditQuietly(const QString& event, const QJsonObject& details)
+{
+    QString error;
+    if (!audit(event, details, &error))
+        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error), Stop::RecordFailed);
+}
+
+void Station::forgetWatched()
+{
+    const QStringList watched = m_watcher.files() + m_watcher.directories();
+    if (!watched.isEmpty())
+        m_watcher.removePaths(watched);
+}
+
+void Station::checkFirmwareOnDisk()
+{
+    // A file replaced by a rename is watched anew.
+    if (!m_watcher.files().contains(m_firmware.path) && QFileInfo::exists(m_firmware.path))
+        m_watcher.addPath(m_firmware.path);
+    if (!m_running || !m_refusal.isEmpty())
+        return;
+    QString error;
+    const std::optional<QString> now = FirmwareFile::digest(m_firmware.path, &error);
+    if (now && *now == m_firmware.sha256)
+        return;
+    const QString why =
+        now ? QStringLiteral("new units are stopped: %1 changed on disk (SHA-256 now %2, was %3)")
+                  .arg(m_firmware.path, now->left(12), m_firmware.sha256.left(12))
+            : QStringLiteral("new units are stopped: %1").arg(error);
+    auditQuietly(QStringLiteral("firmware-changed"),
+                 {{"file", m_firmware.path},
+                  {"sha256", now.value_or(QString())},
+                  {"was", m_firmware.sha256},
+                  {"why", why}});
+    refuseNewUnits(why, Stop::FileChanged);
 }
 
 void Station::start()
@@ -223,7 +304,18 @@ void Station::start()
     m_passed = m_failed = 0;
     m_since.start();
     m_live = int(m_slots.size());
-    const StationSlot::Run run{m_bench, m_firmware};
+    m_stoppedWhy.clear();
+    QJsonArray ports;
+    for (const Member& m : std::as_const(m_slots))
+        ports.append(m.port);
+    QJsonObject started{{"file", m_firmware.path}, {"sha256", m_firmware.sha256}, {"ports", ports}};
+    if (!m_job.isEmpty())
+        started.insert("job", m_job.toJson());
+    auditQuietly(QStringLiteral("station-started"), started);
+    forgetWatched();
+    m_watcher.addPath(m_firmware.path);
+    m_watcher.addPath(QFileInfo(m_firmware.path).absolutePath());
+    const StationSlot::Run run{m_bench, m_firmware, m_job};
     for (const Member& m : std::as_const(m_slots)) {
         StationSlot* slot = m.slot;
         QMetaObject::invokeMethod(slot, [slot, run] { slot->start(run); });
@@ -237,6 +329,8 @@ void Station::stopAfterUploads()
     if (!m_running || m_stopping)
         return;
     m_stopping = true;
+    m_stoppedWhy = m_refusal.isEmpty() ? QStringLiteral("stopped after the units under way")
+                                       : m_refusal;
     for (const Member& m : std::as_const(m_slots)) {
         StationSlot* slot = m.slot;
         QMetaObject::invokeMethod(slot, [slot] { slot->finishAndStop(); });
@@ -250,6 +344,7 @@ void Station::interrupt(const QString& why)
     if (!m_running)
         return;
     m_stopping = true;
+    m_stoppedWhy = why;
     for (const Member& m : std::as_const(m_slots)) {
         StationSlot* slot = m.slot;
         QMetaObject::invokeMethod(slot, [slot, why] { slot->interrupt(why); });
@@ -270,6 +365,9 @@ void Station::finishStopping()
     if (!m_running)
         return;
     takeTraffic(); // the last of it
+    forgetWatched();
+    auditQuietly(QStringLiteral("station-stopped"),
+                 {{"why", m_stoppedWhy}, {"passed", m_passed}, {"failed", m_failed}});
     m_running = false;
     m_stopping = false;
     emit stopped();
@@ -333,6 +431,12 @@ void Station::onUnitWanted(int index)
     }
     // The bytes read at the start: the file on disk still has them.
     unit.image = m_numbering.enabled() ? m_numbering.imageFor(unit.own) : m_firmware;
+    unit.imageSha256 =
+        m_numbering.enabled()
+            ? QString::fromLatin1(
+                  QCryptographicHash::hash(unit.image.bytes, QCryptographicHash::Sha256).toHex())
+            : m_firmware.sha256;
+    unit.operatorName = m_operator;
     QMetaObject::invokeMethod(slot, [slot, unit] { slot->grant(unit); });
 }
 
@@ -359,5 +463,10 @@ void Station::refuseNewUnits(const QString& why, Stop reason)
         return;
     m_refusal = why;
     m_stop = reason;
+    // Said on every slot waiting for a unit at once, not when one comes.
+    for (const Member& m : std::as_const(m_slots)) {
+        StationSlot* slot = m.slot;
+        QMetaObject::invokeMethod(slot, [slot, why] { slot->refuse(why); });
+    }
     emit newUnitsRefused(why);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../records/audittrail.h"
+#include "../records/jobidentity.h"
 #include "../records/recordforwarder.h"
 #include "../upload/firmwarefile.h"
 #include "benchconfig.h"
@@ -7,6 +9,7 @@
 #include "unitrecord.h"
 
 #include <QElapsedTimer>
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -67,6 +70,19 @@ public:
     const BenchConfig& bench() const { return m_bench; }
     const FirmwareFile& firmwareFile() const { return m_firmware; }
     QString recordPath() const { return m_record.path(); }
+
+    // The released job the next run is of (none for a bench that is not
+    // one); every record of its units names it.
+    void setJob(const JobIdentity& job) { m_job = job; }
+    const JobIdentity& job() const { return m_job; }
+    // Who flashes the units from now on: the account running the station,
+    // or the engineer who unlocked it.
+    void setOperator(const QString& name) { m_operator = name; }
+    QString operatorName() const { return m_operator; }
+    // A line in the audit trail opened by configure(), with the station and
+    // the operator; false, with `error`, when it cannot be written.
+    [[nodiscard]] bool audit(const QString& event, const QJsonObject& details, QString* error);
+    QString auditPath() const { return m_audit.path(); }
     const RecordForwarder& forwarder() const { return m_forwarder; }
     const UnitNumbering& numbering() const { return m_numbering; }
 
@@ -126,10 +142,19 @@ private:
     void refuseNewUnits(const QString& why, Stop reason);
     void finishStopping();
     void takeTraffic();
+    // The file on disk is another build than the one read: said now, and
+    // audited, not only when the next unit comes.
+    void checkFirmwareOnDisk();
+    void forgetWatched();
+    void auditQuietly(const QString& event, const QJsonObject& details);
 
     BenchConfig m_bench;
     FirmwareFile m_firmware;
     RecordFile m_record;
+    AuditTrail m_audit;
+    JobIdentity m_job;
+    QString m_operator;
+    QString m_stoppedWhy; // for the audit trail
     QVector<Member> m_slots;
     std::unique_ptr<SlotThreads> m_threads;
     int m_workerThreads = 0;
@@ -143,6 +168,8 @@ private:
     Stop m_stop = Stop::None;
     UnitNumbering m_numbering;
     RecordForwarder m_forwarder;
+    RecordForwarder m_auditForwarder;
+    QFileSystemWatcher m_watcher; // the firmware file and its folder
     int m_passed = 0;
     int m_failed = 0;
     QElapsedTimer m_since;

@@ -152,10 +152,10 @@ void StationSlot::grant(const UnitStart& unit)
     if (m_state != SlotState::WaitingForUnit || m_stopAfterUnit)
         return;
     const BenchConfig& b = m_run.bench;
-    m_own = unit.own;
+    m_unit = {FirmwareImage(), unit.own, unit.imageSha256, unit.operatorName};
     m_unitStarted = QDateTime::currentDateTime();
     m_board->update([&](SlotView& v) {
-        v.own = m_own;
+        v.own = unit.own;
         v.progress = UploadProgress{0, unit.image.facts.lines, 0};
         v.uploadStartedAt = v.heardAt = SlotView::now();
     });
@@ -199,7 +199,10 @@ void StationSlot::onUploadFinished(const UnitUpload::Outcome& o)
     r.worstLine = o.worstLine;
     r.worstLineResends = o.worstLineResends;
     r.loaderVersion = QStringLiteral(LOADER_VERSION);
-    r.own = m_own;
+    r.own = m_unit.own;
+    r.job = m_run.job;
+    r.operatorName = m_unit.operatorName;
+    r.imageSha256 = m_unit.imageSha256;
     if (o.result == UnitResult::Pass && r.resendPercent() > b.warnResendsPercent)
         r.warning = QStringLiteral("many resends: clean and align the adaptor");
     if (o.result == UnitResult::Pass)

@@ -14,10 +14,13 @@
 #include <QTimer>
 #include <memory>
 
-// What a unit gets: the image with its own values put in.
+// What a unit gets: the image with its own values put in, and who it is
+// flashed for.
 struct UnitStart {
     FirmwareImage image;
     UnitValues own;
+    QString imageSha256;  // of `image`
+    QString operatorName; // the account running the station, or the unlocking engineer
 };
 
 // One adaptor of a production bench and the units placed in front of it,
@@ -43,6 +46,7 @@ public:
     struct Run {
         BenchConfig bench;
         FirmwareFile firmware; // the bytes read at the start, for the record's facts
+        JobIdentity job;       // the released job it runs, if any
     };
 
     // `port`: a Com number, resolved once now, or a path (a stable name
@@ -94,7 +98,7 @@ private:
     bool m_stopAfterUnit = false;
     bool m_asked = false; // for a grant, not yet answered
     QDateTime m_unitStarted;
-    UnitValues m_own;
+    UnitStart m_unit; // the unit under way, its image aside
     int m_passed = 0;
     int m_failed = 0;
 };

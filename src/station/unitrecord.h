@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../records/jobidentity.h"
+#include "../records/recordfile.h"
 #include "../records/recordwords.h"
 #include "unitnumbering.h"
 
@@ -35,29 +37,10 @@ struct UnitRecord {
     int worstLineResends = 0;
     QString loaderVersion;
     UnitValues own; // the unit's serial number and data, when it has them
+    JobIdentity job;      // the released job it was flashed under, if any
+    QString operatorName; // the account running the station, or the unlocking engineer
+    QString imageSha256;  // of the bytes this unit got, its own values in place
 
     double resendPercent() const { return lines > 0 ? 100.0 * resends / lines : 0.0; }
     QByteArray toJsonLine() const; // with its LF
-};
-
-// The record file: opened for appending, one write per unit, each flushed
-// to the disk before the slot goes on, so that a crash or a power cut
-// leaves whole lines only and two stations may append to one local file. A
-// write that falls short (a full disk) is taken back, so the file still
-// holds whole lines only.
-class RecordFile
-{
-public:
-    ~RecordFile();
-    [[nodiscard]] bool open(const QString& path, QString* error);
-    bool isOpen() const { return m_fd >= 0; }
-    QString path() const { return m_path; }
-    [[nodiscard]] bool append(const UnitRecord& record, QString* error);
-    // One line, its LF included.
-    [[nodiscard]] bool appendLine(const QByteArray& line, QString* error);
-    void close();
-
-private:
-    int m_fd = -1;
-    QString m_path;
 };
