@@ -245,12 +245,22 @@ void DatabaseTest::threeStationsOneDatabase()
         QVERIFY2(p.exitCode() == 143, p.readAllStandardError().constData());
     }
     // Lines the stations had no time for go with a catch-up.
+    QStringList trails;
+    for (const QString& r : records)
+        trails << r + ".audit";
     QProcess forward;
     forward.start(FIRMWARE_UPLOAD_PATH,
-                  QStringList{"forward"} + records + QStringList{"--database", url});
+                  QStringList{"forward"} + records + trails + QStringList{"--database", url});
     QVERIFY(forward.waitForFinished(20000));
     QCOMPARE(forward.exitCode(), 0);
     QVERIFY(oneRowEach("factory", records));
+    // Each audit trail in a table of its own, a row each: started and stopped.
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(server().query("factory", QStringLiteral("SELECT string_agg(event, ',' ORDER BY "
+                                                          "time) FROM audit WHERE station = "
+                                                          "'bench-%1'")
+                                               .arg(i)),
+                 QStringList{"station-started,station-stopped"});
 
     QProcess summary;
     summary.start(FIRMWARE_UPLOAD_PATH, {"summary", url, "--since", "2000-01-01"});

@@ -161,8 +161,13 @@ void StationTest::unitsComeAndGo()
             QVERIFY(f.open(QIODevice::Append));
             f.write("S9030000FC\n");
             f.close();
-            QVERIFY(refused.count() == 1 || refused.wait(5000));
+            // Said as it happens, and kept in the audit trail beside the record.
+            QVERIFY(refused.count() == 1 || refused.wait(2000));
             QVERIFY(refused.first().first().toString().contains("changed on disk"));
+            const QVector<QJsonObject> trail = ::records(recordPath + ".audit");
+            QVERIFY(!trail.isEmpty());
+            QCOMPARE(trail.last()["event"].toString(), QStringLiteral("firmware-changed"));
+            QCOMPARE(trail.last()["was"].toString(), file->sha256);
         }
         QVERIFY(recorded(records));
         pump(story == "two" ? 500 : 3000); // no unit flashed twice, none left out
@@ -264,7 +269,8 @@ void StationTest::summaryOfARecord()
     UnitRecord r;
     r.station = "bench-1";
     r.sha256 = QString(64, 'b');
-    const QDateTime start = QDateTime::fromString("2026-12-08T10:00:00.000+01:00", Qt::ISODateWithMs);
+    const QDateTime start =
+        QDateTime::fromString("2026-12-08T10:00:00.000+01:00", Qt::ISODateWithMs);
     QByteArray text;
     for (int i = 0; i < 12; ++i) {
         // ttyUSB10 before ttyUSB2 in the file; the summary puts 2 first.
@@ -298,7 +304,8 @@ void StationTest::summaryOfARecord()
     QCOMPARE(s.unreadable, 2);
     const QString shown = s.toText();
     // Yield of passes and fails, interrupted units left out: 9 of 12.
-    QVERIFY2(QRegularExpression("\nall +9 +3 +1 +75.0 %\n").match(shown).hasMatch(), qPrintable(shown));
+    QVERIFY2(QRegularExpression("\nall +9 +3 +1 +75.0 %\n").match(shown).hasMatch(),
+             qPrintable(shown));
     // From the first start to the last end: 10:00:40 to 10:12:00, 12 units.
     QVERIFY2(shown.contains("(0:11:20): 63.5 units per hour, 20.0 s per unit"), qPrintable(shown));
     QVERIFY(shown.contains("2 lines are no record"));

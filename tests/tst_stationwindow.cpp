@@ -3,6 +3,8 @@
 // the record says, and what a restart brings back.
 
 #include "cli/verbs.h"
+#include "platform/authentication.h"
+#include "records/audittrail.h"
 #include "station/stationslot.h"
 #include "stationwindow/serialnumbersdialog.h"
 #include "stationwindow/slottile.h"
@@ -10,11 +12,14 @@
 #include "testsupport.h"
 
 #include <QAccessible>
+#include <QAction>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <cstdlib>
 #include <memory>
@@ -27,6 +32,41 @@ XSession& xSession()
 {
     static XSession session;
     return session;
+}
+
+// The system's authentication as the test says it: one account, one password.
+class Engineers : public Authentication
+{
+public:
+    Engineers() { Authentication::replace(this); }
+    ~Engineers() override { Authentication::replace(nullptr); }
+    void check(const QString& account, QString password, const QString& group, QObject* context,
+               Done done) override
+    {
+        asked << account + "/" + group;
+        const Answer answer{account == "bob" && password == "right",
+                            QStringLiteral("the password of %1 was not accepted").arg(account)};
+        QMetaObject::invokeMethod(
+            context, [done, answer] { done(answer); }, Qt::QueuedConnection);
+    }
+    QStringList asked;
+};
+
+QAction* action(QWidget& window, const QString& text)
+{
+    for (QAction* a : window.findChildren<QAction*>()) {
+        if (a->text() == text)
+            return a;
+    }
+    return nullptr;
+}
+
+int keygen(const QStringList& arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral("ssh-keygen"), arguments);
+    p.waitForFinished(20000);
+    return p.exitCode();
 }
 
 } // namespace
@@ -51,6 +91,7 @@ private slots:
     void fourSlotsTwoByTwo();
     void silentUnitSaidAtOnce();
     void resultStaysTillTheNextUnit();
+    void releasedJobInOperatorMode();
 };
 
 void StationWindowTest::twoSlotsTwoUnitsEach()
@@ -387,6 +428,122 @@ void StationWindowTest::resultStaysTillTheNextUnit()
     QCOMPARE(first->look(), SlotTile::Look::Pass);
     QVERIFY(waitFor([&] { return second->look() == SlotTile::Look::Flashing; }, 5000));
     window.stop();
+}
+
+// A released job opens locked: nothing that changes the bench is offered,
+// Start works by its key; an engineer's unlock lets them change it for a
+// while, each change and the unlock itself in the audit trail, then it
+// locks again by itself.
+void StationWindowTest::releasedJobInOperatorMode()
+{
+    if (QStandardPaths::findExecutable("ssh-keygen").isEmpty())
+        QSKIP("needs ssh-keygen (openssh-client)");
+    const QString key = tempFolder() + "/engineer";
+    QFile::remove(key);
+    QCOMPARE(keygen({"-q", "-t", "ed25519", "-N", "", "-f", key}), 0);
+    QFile pub(key + ".pub");
+    QVERIFY(pub.open(QIODevice::ReadOnly));
+    const QList<QByteArray> parts = pub.readAll().split(' ');
+    const QString allowed =
+        writeFile("allowed", "carol@example " + parts[0] + ' ' + parts[1] + '\n');
+    const QString firmware = tempFolder() + "/released.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 30), firmware));
+    QFile fw(firmware);
+    QVERIFY(fw.open(QIODevice::ReadOnly));
+    const QString digest =
+        QCryptographicHash::hash(fw.readAll(), QCryptographicHash::Sha256).toHex();
+    Adaptor a(tempFolder() + "/usb-J1");
+    QVERIFY(a.plugIn({"--next-unit-after", "2500"}));
+    const QString record = tempFolder() + "/released.jsonl";
+    QFile::remove(record);
+    QFile::remove(record + ".audit");
+    const QString job = writeFile(
+        "released.conf", QStringLiteral("[Station]\nname = bench-J\nfile = %1\nsha256 = %2\n"
+                                        "ports = %3\nslot-names = Bench J1\nrecord = %4\n")
+                             .arg(firmware, digest, a.name, record)
+                             .toUtf8());
+    QFile::remove(job + ".sig");
+    QCOMPARE(keygen({"-Y", "sign", "-f", key, "-n", "firmware-job", job}), 0);
+    if (::getuid() == 0) {
+        const QString policy =
+            writeFile("job-policy.conf", QStringLiteral("[Policy]\nallowed-signers "
+                                                        "= %1\n")
+                                             .arg(allowed)
+                                             .toUtf8());
+        QFile::setPermissions(policy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        ::setenv("FIRMWARE_STATION_POLICY", qPrintable(policy), 1);
+    } else {
+        QSKIP("a policy is root's: the test must run as root to name one of its own");
+    }
+    Engineers engineers;
+    StationWindow window;
+    ::unsetenv("FIRMWARE_STATION_POLICY");
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(window.openJob(job));
+    QCOMPARE(window.tiles().size(), 1);
+    QCOMPARE(window.tiles()[0]->name(), QStringLiteral("Bench J1"));
+    QVERIFY(window.findChild<QLabel*>("job")->text().contains("signed by carol@example"));
+    // Nothing that changes the bench: not shown, and its keys do nothing.
+    for (const QString& text : {"&Open Firmware...", "&Pin SHA-256...", "&Serial Numbers...",
+                                "&Add...", "Re&move", "&Choose Record File...", "&Database..."}) {
+        QAction* changing = action(window, text);
+        QVERIFY2(changing && !changing->isVisible() && !changing->isEnabled(), qPrintable(text));
+    }
+    QTest::keyClick(&window, Qt::Key_Insert);
+    QTest::keyClick(&window, Qt::Key_Delete);
+    QCOMPARE(window.tiles().size(), 1);
+    QVERIFY(action(window, "&Start")->isVisible() && action(window, "&Summary")->isVisible());
+    // Start by its key: the unit's record names the job.
+    QTest::keyClick(&window, Qt::Key_F5);
+    QVERIFY(waitFor([&] { return window.station().running(); }, 3000));
+    QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 20000));
+    const QJsonObject r = records(record).first();
+    QCOMPARE(r["job"]["file"].toString(), job);
+    QCOMPARE(r["job"]["signer"].toString(), QStringLiteral("carol@example"));
+    QCOMPARE(r["operator"].toString(), Station::accountName());
+    // A wrong password: refused, and kept in the trail.
+    {
+        ScriptedBoxes boxes;
+        window.unlock("bob", "wrong");
+        QVERIFY(waitFor([&] { return !boxes.requests.isEmpty(); }, 2000));
+        QVERIFY(boxes.texts().value(0).contains("not accepted"));
+    }
+    QVERIFY(window.operatorLock().isLocked());
+    window.unlock("bob", "right");
+    QVERIFY(waitFor([&] { return !window.operatorLock().isLocked(); }, 2000));
+    QCOMPARE(engineers.asked.last(), QStringLiteral("bob/firmware-engineers"));
+    QCOMPARE(window.station().operatorName(), QStringLiteral("bob"));
+    QVERIFY(action(window, "&Add...")->isVisible());
+    window.stop();
+    QVERIFY(waitFor([&] { return !window.station().running(); }, 3000));
+    window.renameSlot(window.tiles()[0], "Bench J9");
+    // Locked again by itself once the time is up.
+    window.operatorLock().setDuration(std::chrono::milliseconds(300));
+    window.lockNow();
+    window.unlock("bob", "right");
+    QVERIFY(waitFor([&] { return !window.operatorLock().isLocked(); }, 2000));
+    QVERIFY(waitFor([&] { return window.operatorLock().isLocked(); }, 3000));
+    QVERIFY(!action(window, "&Add...")->isVisible());
+    QVERIFY(window.findChild<QLabel*>("job")->text().contains("Changed since it was released"));
+
+    const QVector<QJsonObject> trail = records(record + ".audit");
+    QStringList events;
+    for (const QJsonObject& e : trail)
+        events << e["event"].toString();
+    QCOMPARE(events, (QStringList{"job-verified", "job-verified", "station-started",
+                                  "unlock-refused", "unlocked", "station-stopped",
+                                  "setting-changed", "locked", "unlocked", "locked"}));
+    const QJsonObject changed = trail[6];
+    QCOMPARE(changed["field"].toString(), QStringLiteral("slot-names"));
+    QCOMPARE(changed["old"].toString(), QStringLiteral("Bench J1"));
+    QCOMPARE(changed["new"].toString(), QStringLiteral("Bench J9"));
+    QCOMPARE(changed["account"].toString(), QStringLiteral("bob"));
+    QCOMPARE(trail[7]["why"].toString(), QStringLiteral("locked by hand"));
+    QCOMPARE(trail[9]["why"].toString(), QStringLiteral("the time was up"));
+    QCOMPARE(trail[9]["engineer"].toString(), QStringLiteral("bob"));
+    QCOMPARE(AuditTrail::verify(record + ".audit").broken, 0);
 }
 
 int main(int argc, char* argv[])

@@ -21,6 +21,10 @@ struct Options {
                             "PORT"};
     QCommandLineOption record{"record", "Record every unit in FILE (JSON Lines).", "FILE"};
     QCommandLineOption start{"start", "Start the station at once."};
+    QCommandLineOption job{"job",
+                           "Run the released job FILE in operator mode: a bench signed by an "
+                           "engineer, locked until one unlocks it (see firmware-station(1)).",
+                           "FILE"};
 };
 
 void describe(QCommandLineParser& parser, const Options& o)
@@ -30,7 +34,7 @@ void describe(QCommandLineParser& parser, const Options& o)
         "after unit\nwith the firmware FILE and recording every unit. See firmware-station(1)."));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The firmware file."),
                                  QStringLiteral("[FILE]"));
-    parser.addOptions({o.port, o.record, o.start});
+    parser.addOptions({o.port, o.record, o.start, o.job});
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -59,6 +63,13 @@ int main(int argc, char* argv[])
         std::fputs("firmware-station: give one firmware file only\n", stderr);
         return 2;
     }
+    if (parser.isSet(options.job) && (!parser.positionalArguments().isEmpty() ||
+                                      parser.isSet(options.port) || parser.isSet(options.record))) {
+        std::fputs("firmware-station: a job fixes its file, ports and record: give none beside "
+                   "--job\n",
+                   stderr);
+        return 2;
+    }
 
     StationWindow window;
     QObject::connect(&window, &StationWindow::ended, &app, [] {
@@ -79,6 +90,8 @@ int main(int argc, char* argv[])
     if (!parser.positionalArguments().isEmpty())
         window.openFirmware(parser.positionalArguments().first());
     window.show();
+    if (parser.isSet(options.job) && !window.openJob(parser.value(options.job)))
+        return 3;
     if (parser.isSet(options.start))
         window.start();
     return app.exec();

@@ -10,16 +10,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace {
-
-// The account this program runs as.
-QString accountName()
+QString Station::accountName()
 {
     const passwd* pw = ::getpwuid(::getuid());
     return pw ? QString::fromLocal8Bit(pw->pw_name) : QString::number(::getuid());
 }
-
-} // namespace
 
 Station::Station(QObject* parent) : QObject(parent)
 {
@@ -29,8 +24,7 @@ Station::Station(QObject* parent) : QObject(parent)
     m_traffic.setInterval(200);
     connect(&m_traffic, &QTimer::timeout, this, &Station::takeTraffic);
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &Station::checkFirmwareOnDisk);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
-            &Station::checkFirmwareOnDisk);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &Station::checkFirmwareOnDisk);
     m_operator = accountName();
     setWorkerThreads(defaultWorkerThreads());
 }
@@ -90,9 +84,8 @@ Station::Member Station::makeMember(const QString& port)
         if (const int i = indexOf(board); i >= 0)
             onUnitWanted(i);
     });
-    connect(slot, &StationSlot::unitFinished, this, [this, board](const UnitRecord& r) {
-        onUnitFinished(indexOf(board), r);
-    });
+    connect(slot, &StationSlot::unitFinished, this,
+            [this, board](const UnitRecord& r) { onUnitFinished(indexOf(board), r); });
     connect(slot, &StationSlot::changed, this, [this, board] {
         if (const int i = indexOf(board); i >= 0)
             emit slotChanged(i);
@@ -287,11 +280,10 @@ void Station::checkFirmwareOnDisk()
         now ? QStringLiteral("new units are stopped: %1 changed on disk (SHA-256 now %2, was %3)")
                   .arg(m_firmware.path, now->left(12), m_firmware.sha256.left(12))
             : QStringLiteral("new units are stopped: %1").arg(error);
-    auditQuietly(QStringLiteral("firmware-changed"),
-                 {{"file", m_firmware.path},
-                  {"sha256", now.value_or(QString())},
-                  {"was", m_firmware.sha256},
-                  {"why", why}});
+    auditQuietly(QStringLiteral("firmware-changed"), {{"file", m_firmware.path},
+                                                      {"sha256", now.value_or(QString())},
+                                                      {"was", m_firmware.sha256},
+                                                      {"why", why}});
     refuseNewUnits(why, Stop::FileChanged);
 }
 
@@ -329,8 +321,8 @@ void Station::stopAfterUploads()
     if (!m_running || m_stopping)
         return;
     m_stopping = true;
-    m_stoppedWhy = m_refusal.isEmpty() ? QStringLiteral("stopped after the units under way")
-                                       : m_refusal;
+    m_stoppedWhy =
+        m_refusal.isEmpty() ? QStringLiteral("stopped after the units under way") : m_refusal;
     for (const Member& m : std::as_const(m_slots)) {
         StationSlot* slot = m.slot;
         QMetaObject::invokeMethod(slot, [slot] { slot->finishAndStop(); });

@@ -78,6 +78,8 @@ public:
     // Who flashes the units from now on: the account running the station,
     // or the engineer who unlocked it.
     void setOperator(const QString& name) { m_operator = name; }
+    // The account this program runs as.
+    static QString accountName();
     QString operatorName() const { return m_operator; }
     // A line in the audit trail opened by configure(), with the station and
     // the operator; false, with `error`, when it cannot be written.

@@ -50,6 +50,12 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
+    m_jobLabel = new QLabel(central);
+    m_jobLabel->setObjectName(QStringLiteral("job"));
+    m_jobLabel->setTextFormat(Qt::PlainText);
+    m_jobLabel->setWordWrap(true);
+    m_jobLabel->hide();
+    layout->addWidget(m_jobLabel);
     m_file = new QLabel(central);
     m_file->setObjectName(QStringLiteral("firmware"));
     m_file->setTextFormat(Qt::PlainText);
@@ -132,6 +138,25 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
         openFirmware(m_setup.bench.file);
     m_restoring = false;
     m_sound->setChecked(m_setup.soundOnFailure);
+    m_policy = StationPolicy::load();
+    m_lock.setMinutes(m_policy.unlockMinutes);
+    if (!m_policy.problem.isEmpty())
+        m_notice->setText(m_policy.problem);
+    connect(&m_lock, &OperatorLock::unlocked, this,
+            [this](const QString& engineer, const QDateTime& until) {
+                m_station.setOperator(engineer);
+                auditNote(QStringLiteral("unlocked"),
+                          {{"engineer", engineer}, {"until", until.toString(Qt::ISODate)}});
+                showMode();
+            });
+    connect(&m_lock, &OperatorLock::locked, this,
+            [this](const QString& engineer, const QString& why) {
+                auditChanges();
+                m_station.setOperator(Station::accountName());
+                auditNote(QStringLiteral("locked"), {{"engineer", engineer}, {"why", why}});
+                showMode();
+            });
+    showMode();
     showFirmware();
     showBench();
     resize(1000, 680);
@@ -194,25 +219,30 @@ QWidget* StationWindow::buildBench()
 void StationWindow::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    file->addAction(tr("&Open Firmware..."), QKeySequence::Open, this,
-                    &StationWindow::chooseFirmware);
-    file->addAction(tr("&Pin SHA-256..."), this, &StationWindow::pinDigest);
-    file->addAction(tr("&Serial Numbers..."), this, &StationWindow::chooseSerialNumbers);
-    file->addAction(tr("&Export Bench Config..."), this, &StationWindow::exportConfigByDialog);
+    m_changing << file->addAction(tr("&Open Firmware..."), QKeySequence::Open, this,
+                                  &StationWindow::chooseFirmware);
+    file->addAction(tr("Open &Job..."), QKeySequence(Qt::CTRL | Qt::Key_J), this,
+                    &StationWindow::chooseJob);
+    m_closeJobAction = file->addAction(tr("&Close Job"), this, [this] { closeJob(); });
+    m_changing << file->addAction(tr("&Pin SHA-256..."), this, &StationWindow::pinDigest);
+    m_changing << file->addAction(tr("&Serial Numbers..."), this,
+                                  &StationWindow::chooseSerialNumbers);
+    m_changing << file->addAction(tr("&Export Bench Config..."), this,
+                                  &StationWindow::exportConfigByDialog);
     file->addSeparator();
     file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
 
     QMenu* slot = menuBar()->addMenu(tr("S&lot"));
-    slot->addAction(tr("&Add..."), QKeySequence(Qt::Key_Insert), this,
-                    &StationWindow::addSlotByDialog);
-    slot->addAction(tr("&Rename..."), QKeySequence(Qt::Key_F2), this,
-                    &StationWindow::renameCurrent);
-    slot->addAction(tr("Re&move"), QKeySequence(Qt::Key_Delete), this,
-                    &StationWindow::removeCurrent);
-    slot->addAction(tr("Move &Earlier"), QKeySequence(Qt::CTRL | Qt::Key_Left), this,
-                    [this] { moveSlot(currentTile(), -1); });
-    slot->addAction(tr("Move &Later"), QKeySequence(Qt::CTRL | Qt::Key_Right), this,
-                    [this] { moveSlot(currentTile(), 1); });
+    m_changing << slot->addAction(tr("&Add..."), QKeySequence(Qt::Key_Insert), this,
+                                  &StationWindow::addSlotByDialog);
+    m_changing << slot->addAction(tr("&Rename..."), QKeySequence(Qt::Key_F2), this,
+                                  &StationWindow::renameCurrent);
+    m_changing << slot->addAction(tr("Re&move"), QKeySequence(Qt::Key_Delete), this,
+                                  &StationWindow::removeCurrent);
+    m_changing << slot->addAction(tr("Move &Earlier"), QKeySequence(Qt::CTRL | Qt::Key_Left), this,
+                                  [this] { moveSlot(currentTile(), -1); });
+    m_changing << slot->addAction(tr("Move &Later"), QKeySequence(Qt::CTRL | Qt::Key_Right), this,
+                                  [this] { moveSlot(currentTile(), 1); });
     slot->addAction(tr("&Transcript"), QKeySequence(Qt::CTRL | Qt::Key_T), this,
                     [this] { openTranscript(currentTile()); });
 
@@ -225,6 +255,11 @@ void StationWindow::buildMenus()
     bench->addAction(tr("&Start"), QKeySequence(Qt::Key_F5), this, &StationWindow::start);
     bench->addAction(tr("S&top"), QKeySequence(Qt::SHIFT | Qt::Key_F5), this, &StationWindow::stop);
     bench->addSeparator();
+    m_unlockAction = bench->addAction(tr("&Unlock..."), QKeySequence(Qt::CTRL | Qt::Key_U), this,
+                                      &StationWindow::unlockByDialog);
+    m_lockAction = bench->addAction(tr("&Lock"), QKeySequence(Qt::CTRL | Qt::Key_L), this,
+                                    &StationWindow::lockNow);
+    bench->addSeparator();
     m_sound = bench->addAction(tr("Sound on &Failure"), this, [this](bool on) {
         m_setup.soundOnFailure = on;
         saveSetup();
@@ -232,8 +267,9 @@ void StationWindow::buildMenus()
     m_sound->setCheckable(true);
 
     QMenu* records = menuBar()->addMenu(tr("&Records"));
-    records->addAction(tr("&Choose Record File..."), this, &StationWindow::chooseRecord);
-    records->addAction(tr("&Database..."), this, &StationWindow::chooseDatabase);
+    m_changing << records->addAction(tr("&Choose Record File..."), this,
+                                     &StationWindow::chooseRecord);
+    m_changing << records->addAction(tr("&Database..."), this, &StationWindow::chooseDatabase);
     records->addAction(tr("&Summary"), QKeySequence(Qt::CTRL | Qt::Key_R), this,
                        &StationWindow::showSummary);
 }
@@ -384,6 +420,17 @@ bool StationWindow::start()
 {
     if (m_station.running())
         return true;
+    if (!m_policy.problem.isEmpty()) {
+        MessageBoxes::show(m_policy.problem[0].toUpper() + m_policy.problem.mid(1) +
+                           QLatin1Char('.'));
+        return false;
+    }
+    if (!m_job && m_policy.releasedJobsOnly) {
+        MessageBoxes::show(QStringLiteral("This computer runs released jobs only (%1): open one "
+                                          "with File > Open Job... (Ctrl+J).")
+                               .arg(m_policy.path));
+        return false;
+    }
     if (!m_firmware) {
         MessageBoxes::show(QStringLiteral("Open the firmware file first (File > Open "
                                           "Firmware..., Ctrl+O)."));
@@ -407,6 +454,35 @@ bool StationWindow::start()
     }
     BenchConfig b = bench();
     b.force = !check.passed(); // the operator said "Send anyway"
+    if (m_job) {
+        // Checked again before every run: the job, its signer, the firmware.
+        const ReleasedJob again = ReleasedJob::load(m_job->path, m_policy.allowedSigners);
+        if (!again.good()) {
+            auditNote(QStringLiteral("job-refused"), again.auditDetails());
+            MessageBoxes::show(again.refusal[0].toUpper() + again.refusal.mid(1) +
+                               QLatin1Char('.'));
+            return false;
+        }
+        BenchConfig released = again.bench;
+        released.record = b.record;
+        released.force = b.force;
+        const bool asReleased = released == b;
+        if (!asReleased && m_policy.releasedJobsOnly) {
+            MessageBoxes::show(
+                QStringLiteral("This bench was changed from the released job %1, and "
+                               "this computer runs released jobs only: open the "
+                               "job again (File > Open Job...), or have the "
+                               "changed bench signed.")
+                    .arg(again.path));
+            return false;
+        }
+        m_job = again;
+        m_station.setJob(asReleased ? again.identity() : JobIdentity());
+        if (asReleased)
+            auditNote(QStringLiteral("job-verified"), again.auditDetails());
+    } else {
+        m_station.setJob(JobIdentity());
+    }
     QDir().mkpath(QFileInfo(b.record).absolutePath());
     if (const auto refused = m_station.configure(b, *m_firmware)) {
         QString where;
@@ -887,6 +963,11 @@ void StationWindow::saveSetup()
 {
     if (m_restoring)
         return;
+    // A job's bench is the job's: the window's own settings stay as they were.
+    if (m_job) {
+        auditChanges();
+        return;
+    }
     QString why;
     if (!m_setup.save(&why))
         m_notice->setText(why);

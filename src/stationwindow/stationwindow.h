@@ -1,6 +1,9 @@
 #pragma once
 
+#include "../station/operatorlock.h"
+#include "../station/releasedjob.h"
 #include "../station/station.h"
+#include "../station/stationpolicy.h"
 #include "stationsetup.h"
 
 #include <QHash>
@@ -59,6 +62,20 @@ public:
     // The last few thousand lines a slot's unit traffic left.
     QString transcriptOf(SlotTile* tile) const;
 
+    // A released job, run in operator mode: locked, nothing that changes the
+    // bench offered; false, a box said why (and the trail kept it), when
+    // it is refused.
+    bool openJob(const QString& path);
+    // Back to the bench kept in the window's settings; only while stopped
+    // and not locked.
+    bool closeJob();
+    bool inJobMode() const { return m_job.has_value(); }
+    OperatorLock& operatorLock() { return m_lock; }
+    // An engineer's unlock, through the system's authentication; the answer
+    // comes later.
+    void unlock(const QString& account, const QString& password);
+    void lockNow();
+
 signals:
     void ended();
 
@@ -68,6 +85,15 @@ protected:
 
 private:
     void buildMenus();
+    // What the window offers as it stands: in operator mode, locked, only
+    // what leaves the bench as it is.
+    void showMode();
+    void chooseJob();
+    void unlockByDialog();
+    // Every change of the bench an engineer made, in the audit trail.
+    void auditChanges();
+    void auditNote(const QString& event, QJsonObject details);
+    void useBench(const BenchConfig& bench);
     QWidget* buildBench();
     void chooseFirmware();
     void pinDigest();
@@ -116,6 +142,15 @@ private:
     bool m_refreshTick = false; // every other tick refreshes the figures
     int m_columns = 0;
     QVector<SlotTile*> m_placed; // the tiles as the grid last had them
+    std::optional<ReleasedJob> m_job;
+    StationPolicy m_policy;
+    OperatorLock m_lock;
+    QList<QAction*> m_changing; // what changes the bench
+    QAction* m_unlockAction = nullptr;
+    QAction* m_lockAction = nullptr;
+    QAction* m_closeJobAction = nullptr;
+    QLabel* m_jobLabel = nullptr;
+    BenchConfig m_audited; // the bench as the trail last had it
     bool m_quitting = false;
     bool m_restoring = false; // the last run's setup is being read back
 };
