@@ -486,7 +486,7 @@ void StationWindowTest::releasedJobInOperatorMode()
     QCOMPARE(window.tiles()[0]->name(), QStringLiteral("Bench J1"));
     QVERIFY(window.findChild<QLabel*>("job")->text().contains("signed by carol@example"));
     // Nothing that changes the bench: not shown, and its keys do nothing.
-    for (const QString& text : {"&Open Firmware...", "&Pin SHA-256...", "&Serial Numbers...",
+    for (const char* text : {"&Open Firmware...", "&Pin SHA-256...", "&Serial Numbers...",
                                 "&Add...", "Re&move", "&Choose Record File...", "&Database..."}) {
         QAction* changing = action(window, text);
         QVERIFY2(changing && !changing->isVisible() && !changing->isEnabled(), qPrintable(text));
