@@ -9,6 +9,7 @@
 #include "station/unitrecord.h"
 
 #include <QFile>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
 #include <QSignalSpy>
@@ -98,6 +99,8 @@ private slots:
     void killBetweenCommitAndCursor();
     void refusedLineHoldsUpNothing();
     void threeStationsOneDatabase();
+    void threeStationsOneSeries();
+    void aStationOnItsBlock();
 };
 
 // Down when the station starts: the lines wait, and go once it is up.
@@ -274,6 +277,143 @@ void DatabaseTest::threeStationsOneDatabase()
     const QString one = QString::fromUtf8(summary.readAllStandardOutput());
     QVERIFY2(one.contains("bench-1 ") && !one.contains("bench-0 ") && one.contains(": 200 to 20"),
              qPrintable(one));
+}
+
+// Three stations take one series at once, the server stopped and started
+// under them, one station killed and started again on its record: no
+// number goes to two units, every number used has its unit's record, and
+// every unit's number is a row.
+void DatabaseTest::threeStationsOneSeries()
+{
+    QVERIFY(server().running() || server().start());
+    const QString url = server().url("series");
+    const QString firmware = tempFolder() + "/series.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 12), firmware));
+    VirtualUnit units[3];
+    QString devices[3];
+    QStringList records;
+    for (int i = 0; i < 3; ++i) {
+        devices[i] = units[i].start(0, {"--prompt-interval", "50", "--next-unit-after",
+                                        QString::number(300 + 40 * i)});
+        records << tempFolder() + QStringLiteral("/series%1.jsonl").arg(i);
+        QFile::remove(records[i]);
+        QFile::remove(records[i] + ".serial");
+    }
+    const auto arguments = [&](int i) {
+        return QStringList{"station", firmware, "-q", "-p", devices[i], "--next-after", "0.25",
+                           "--station-name", QStringLiteral("bench-%1").arg(i), "--record",
+                           records[i], "--serial", "0x20:4", "--serial-series", "unit-4",
+                           "--serial-start", QString::number(1000 * (i + 1)), "--serial-block",
+                           "4", "--database", url};
+    };
+    QProcess stations[3];
+    for (int i = 0; i < 3; ++i)
+        stations[i].start(FIRMWARE_UPLOAD_PATH, arguments(i));
+    const auto total = [&] {
+        int n = 0;
+        for (const QString& r : records)
+            n += TestSupport::records(r).size();
+        return n;
+    };
+    QVERIFY(waitFor([&] { return total() >= 12; }, 30000));
+    // The server away for a while: the stations go on from their blocks.
+    QVERIFY(server().stop());
+    pump(2500);
+    QVERIFY(server().start());
+    ::kill(pid_t(stations[0].processId()), SIGKILL);
+    stations[0].waitForFinished(5000);
+    const int before = total();
+    stations[0].start(FIRMWARE_UPLOAD_PATH, arguments(0));
+    QVERIFY(waitFor([&] { return total() >= before + 12; }, 30000));
+    for (QProcess& p : stations) {
+        ::kill(pid_t(p.processId()), SIGTERM);
+        QVERIFY(p.waitForFinished(15000));
+    }
+
+    // Every number once, across the three records; the series' own, not the options'.
+    QHash<qint64, QString> used; // number -> record id
+    for (const QString& r : records) {
+        for (const QJsonObject& o : TestSupport::records(r)) {
+            QVERIFY2(o["serial"].isObject(), QJsonDocument(o).toJson().constData());
+            const qint64 n = o["serial"]["number"].toInteger();
+            QVERIFY2(!used.contains(n), qPrintable(QStringLiteral("%1 given twice").arg(n)));
+            used.insert(n, o["id"].toString());
+        }
+    }
+    // The first station to ask made the series; the others' --serial-start counted for nothing.
+    const qint64 first = *std::min_element(used.keyBegin(), used.keyEnd());
+    QVERIFY2(first == 1000 || first == 2000 || first == 3000, qPrintable(QString::number(first)));
+    for (auto it = used.keyBegin(); it != used.keyEnd(); ++it)
+        QVERIFY(*it >= first && *it < first + 1000);
+    // The table: one row a number, each used number a unit's.
+    const QStringList rows = server().query(
+        "series", "SELECT number, state, coalesce(CAST(unit_id AS text), '') FROM serials "
+                  "WHERE series = 'unit-4' ORDER BY number");
+    QSet<qint64> numbers;
+    for (const QString& row : rows) {
+        const QStringList c = row.split('|');
+        const qint64 n = c[0].toLongLong();
+        QVERIFY(!numbers.contains(n));
+        numbers.insert(n);
+        if (c[1] == "used") {
+            QVERIFY2(used.value(n) == c[2], qPrintable(row));
+        } else {
+            QVERIFY2(!used.contains(n) || c[1] == "leased", qPrintable(row));
+            QVERIFY2(c[1] == "void" || c[1] == "returned" || c[1] == "leased", qPrintable(row));
+        }
+    }
+    for (auto it = used.begin(); it != used.end(); ++it)
+        QVERIFY2(numbers.contains(it.key()), qPrintable(QString::number(it.key())));
+    // Stopped cleanly, no station holds a number any more.
+    const QStringList held = server().query(
+        "series", "SELECT count(*) FROM serials WHERE series = 'unit-4' AND state = 'leased'");
+    QCOMPARE(held, QStringList{"0"});
+}
+
+// A station holds the next block before this one ends: with the server up
+// no unit waits; with it down the station goes on from what it holds, then
+// waits for the database (never a number of its own), and goes on once the
+// server is back.
+void DatabaseTest::aStationOnItsBlock()
+{
+    QVERIFY(server().running() || server().start());
+    const QString url = server().url("block");
+    const QString firmware = tempFolder() + "/block.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 10), firmware));
+    const QString record = tempFolder() + "/block.jsonl";
+    QFile::remove(record);
+    QFile::remove(record + ".serial");
+    VirtualUnit unit;
+    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "250"});
+    QProcess station;
+    station.setProcessChannelMode(QProcess::MergedChannels);
+    station.start(FIRMWARE_UPLOAD_PATH,
+                  {"station", firmware, "-q", "-p", device, "--next-after", "0.2", "--record",
+                   record, "--serial", "0x20:4", "--serial-series", "kit", "--serial-block", "4",
+                   "--database", url});
+    QVERIFY(waitFor([&] { return records(record).size() >= 10; }, 30000));
+    QVERIFY(server().stop());
+    const int before = records(record).size();
+    QString said;
+    QVERIFY(waitFor(
+        [&] {
+            said += QString::fromLocal8Bit(station.readAll());
+            return said.contains("waiting for serial numbers from the database");
+        },
+        30000));
+    const int offline = records(record).size() - before;
+    QVERIFY2(offline >= 1, "no unit went on from the block held");
+    QVERIFY(server().start());
+    QVERIFY(waitFor([&] { return records(record).size() >= before + offline + 3; }, 30000));
+    ::kill(pid_t(station.processId()), SIGTERM);
+    QVERIFY(station.waitForFinished(15000));
+    said += QString::fromLocal8Bit(station.readAll());
+    // Before the outage no unit waited: the waiting came once, with the server gone.
+    QCOMPARE(said.count("waiting for serial numbers from the database"), 1);
+    QVector<qint64> numbers;
+    for (const QJsonObject& o : records(record))
+        numbers << o["serial"]["number"].toInteger();
+    QCOMPARE(QSet<qint64>(numbers.begin(), numbers.end()).size(), numbers.size());
 }
 
 CORE_TEST_MAIN(DatabaseTest)

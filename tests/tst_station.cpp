@@ -312,6 +312,27 @@ void StationTest::summaryOfARecord()
     QVERIFY2(shown.contains("serial numbers of bbbbbbbbbbbb: 100 to 110, 11 used\n"
                             "  named by more than one pass: 105 (2 passes)"),
              qPrintable(shown));
+
+    // Grouped by released job; reworks counted apart from the first passes.
+    QByteArray jobs;
+    r.job = {"/etc/firmware-station/b.conf", QString(64, 'e'), "carol"};
+    for (int i = 0; i < 4; ++i) {
+        r.result = i == 3 ? UnitResult::Fail : UnitResult::Pass;
+        r.rework = i == 1 || i == 3;
+        jobs += r.toJsonLine();
+    }
+    r.job = JobIdentity();
+    r.rework = false;
+    r.result = UnitResult::Pass;
+    jobs += r.toJsonLine();
+    RecordSummary j;
+    QVERIFY(RecordSummary::read(writeFile("jobs.jsonl", jobs), &j, &why));
+    const QString byJob = j.toText();
+    QVERIFY2(byJob.contains("\njob /etc/firmware-station/b.conf:\n") &&
+                 byJob.contains("\nno released job:\n"),
+             qPrintable(byJob));
+    // Two reworks (one passed); the first passes: 3 of 3.
+    QVERIFY2(byJob.contains("reworks: 2 (1 passed); first-pass yield 100.0 %"), qPrintable(byJob));
 }
 
 // What the watchdog asks before each ping: a thread of the slots held up

@@ -112,9 +112,17 @@ const BenchOptions::Group& BenchOptions::serials()
 
 const BenchOptions::Group& BenchOptions::station()
 {
-    static const Group g = {BenchField::SlotNames,  BenchField::Name,    BenchField::Record,
-                            BenchField::Database,   BenchField::Metrics, BenchField::NextAfter,
-                            BenchField::WarnResends};
+    static const Group g = {BenchField::SlotNames, BenchField::Name,     BenchField::Record,
+                            BenchField::Audit,     BenchField::Database, BenchField::Metrics,
+                            BenchField::NextAfter, BenchField::WarnResends};
+    return g;
+}
+
+const BenchOptions::Group& BenchOptions::factory()
+{
+    static const Group g = {BenchField::SerialSeries, BenchField::SerialBlock,
+                            BenchField::Scanner,      BenchField::RequireLabel,
+                            BenchField::LabelPattern, BenchField::Rework};
     return g;
 }
 

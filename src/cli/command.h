@@ -72,7 +72,9 @@ public:
     static const Group& timing();    // when a unit is given up on
     static const Group& fileCheck(); // what the file must be
     static const Group& serials();   // a number and data of its own in each unit
-    static const Group& station();   // what only a station has
+    static const Group& station();  // what only a station has
+    static const Group& factory();  // the factory's series, labels and rework
+   // what only a station has
 
     explicit BenchOptions(const QList<Group>& groups);
     void addTo(QCommandLineParser& parser) const;

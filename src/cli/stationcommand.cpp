@@ -15,7 +15,8 @@ StationCommand::StationCommand()
                                                      BenchOptions::timing(),
                                                      BenchOptions::fileCheck(),
                                                      {BenchField::Force, BenchField::Quiet},
-                                                     BenchOptions::serials()}),
+                                                     BenchOptions::serials(),
+                                                     BenchOptions::factory()}),
       m_config(QStringLiteral("config"),
                QStringLiteral("The bench from the [Station] group of an INI FILE, whose keys are "
                               "these options' long names (\"ports\" a comma-separated list, "

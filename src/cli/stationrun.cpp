@@ -21,6 +21,11 @@ StationRun::StationRun(Station& station, bool quiet, QObject* parent)
                         .arg(error, QString::fromUtf8(line.trimmed())),
                     Journal::Level::Error);
             });
+    connect(&m_station, &Station::noticed, this,
+            [this](const QString& port, const QString& text, bool problem) {
+                say(port.isEmpty() ? text : QStringLiteral("%1: %2").arg(port, text),
+                    problem ? Journal::Level::Warning : Journal::Level::Info);
+            });
     connect(&m_station, &Station::databaseChanged, this,
             [this](RecordForwarder::Health health, const QString& state) {
                 say(state, health == RecordForwarder::Health::Failing ? Journal::Level::Warning

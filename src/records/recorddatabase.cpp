@@ -46,6 +46,22 @@ const char* const schema[] = {
     " account varchar(255),"
     " record jsonb NOT NULL)",
     "CREATE INDEX IF NOT EXISTS audit_station_time ON audit (station, time)",
+    // The factory's serial numbers: each series, and every number's fate.
+    "CREATE TABLE IF NOT EXISTS serial_series ("
+    " name varchar(255) PRIMARY KEY,"
+    " first bigint NOT NULL,"
+    " step bigint NOT NULL,"
+    " last bigint,"
+    " next bigint NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS serials ("
+    " series varchar(255) NOT NULL,"
+    " number bigint NOT NULL,"
+    " station varchar(255) NOT NULL,"
+    " state varchar(16) NOT NULL,"
+    " unit_id uuid,"
+    " leased timestamptz NOT NULL DEFAULT now(),"
+    " changed timestamptz NOT NULL DEFAULT now(),"
+    " PRIMARY KEY (series, number))",
     "INSERT INTO loader_schema (version) SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM loader_schema)",
 };
 
@@ -297,7 +313,8 @@ bool RecordDatabase::summarize(const QDateTime& since, const QString& station,
     QSqlQuery q(QSqlDatabase::database(m_name, false));
     q.setForwardOnly(true);
     QString sql = QStringLiteral("SELECT station, slot, sha256, result, serial, ended, seconds, "
-                                 "record->'job'->>'file' FROM units WHERE true");
+                                 "record->'job'->>'file', record->>'rework' FROM units WHERE "
+                                 "true");
     if (since.isValid())
         sql += QStringLiteral(" AND ended >= CAST(? AS timestamptz)");
     if (!station.isEmpty())
@@ -324,7 +341,8 @@ bool RecordDatabase::summarize(const QDateTime& since, const QString& station,
         }
         RecordSummary::Entry e{
             q.value(0).toString(), q.value(1).toString(),   q.value(2).toString(), *result,
-            std::nullopt,          q.value(5).toDateTime(), q.value(6).toDouble()};
+            std::nullopt,          q.value(5).toDateTime(), q.value(6).toDouble(),
+            q.value(7).toString(), q.value(8).toString() == QLatin1String("true")};
         if (!q.value(4).isNull())
             e.serial = q.value(4).toULongLong();
         summary->add(e);

@@ -28,6 +28,8 @@ public:
     [[nodiscard]] bool open(QString* error);
     void close();
     bool isOpen() const;
+    // Qt's name for the connection, for queries of another table's own.
+    QString connectionName() const { return m_name; }
 
     struct Refused {
         QByteArray line;

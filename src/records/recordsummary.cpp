@@ -21,6 +21,7 @@ struct Fields {
     bool hasSerial = false;
     quint64 serial = 0;
     double seconds = 0;
+    bool rework = false;
 };
 
 // A quick read of the top level of a record as this program writes it;
@@ -66,6 +67,8 @@ bool scan(const QByteArray& line, Fields* f)
                 f->schema = std::atoi(p);
             } else if (key == "seconds") {
                 f->seconds = std::strtod(p, nullptr);
+            } else if (key == "rework") {
+                f->rework = p < end && *p == 't';
             } else if (key == "job" && p < end && *p == '{') {
                 // {"file":"...",...}: the file alone, the rest as any nested value.
                 static const QByteArray file = "\"file\":\"";
@@ -122,6 +125,7 @@ bool parse(const QByteArray& line, Fields* f)
     f->result = o.value(QLatin1String("result")).toString().toUtf8();
     f->ended = o.value(QLatin1String("ended")).toString().toUtf8();
     f->job = o.value(QLatin1String("job"))[QLatin1String("file")].toString().toUtf8();
+    f->rework = o.value(QLatin1String("rework")).toBool();
     f->seconds = o.value(QLatin1String("seconds")).toDouble();
     const QJsonValue serial = o.value(QLatin1String("serial"))[QLatin1String("number")];
     f->hasSerial = serial.isDouble();
@@ -138,6 +142,14 @@ std::optional<double> RecordSummary::Counts::yieldPercent() const
     return 100.0 * pass / (pass + fail);
 }
 
+std::optional<double> RecordSummary::Counts::firstPassYieldPercent() const
+{
+    const int first = pass - reworkPass + fail - reworkFail;
+    if (first == 0)
+        return std::nullopt;
+    return 100.0 * (pass - reworkPass) / first;
+}
+
 void RecordSummary::add(const Entry& e)
 {
     const QString id = e.station + QLatin1Char('\n') + e.slot + QLatin1Char('\n') + e.sha256 +
@@ -152,9 +164,11 @@ void RecordSummary::add(const Entry& e)
         switch (e.result) {
         case UnitResult::Pass:
             ++counts->pass;
+            counts->reworkPass += e.rework ? 1 : 0;
             break;
         case UnitResult::Fail:
             ++counts->fail;
+            counts->reworkFail += e.rework ? 1 : 0;
             break;
         case UnitResult::Interrupted:
             ++counts->interrupted;
@@ -222,7 +236,8 @@ bool RecordSummary::read(const QString& path, RecordSummary* summary, QString* e
         summary->add(
             {QString::fromUtf8(f.station), QString::fromUtf8(f.slot), QString::fromUtf8(f.sha256),
              *result, f.hasSerial ? std::optional<quint64>(f.serial) : std::nullopt,
-             QDateTime::fromString(QString::fromLatin1(f.ended), Qt::ISODateWithMs), f.seconds});
+             QDateTime::fromString(QString::fromLatin1(f.ended), Qt::ISODateWithMs), f.seconds,
+             QString::fromUtf8(f.job), f.rework});
     };
     // A block at a time, cut into lines without copying each one.
     QByteArray block;
@@ -302,6 +317,14 @@ QString RecordSummary::toText() const
                  .arg(total.fail, 6)
                  .arg(total.interrupted, 11)
                  .arg(yieldText(total), 7);
+    if (total.reworkPass + total.reworkFail > 0) {
+        const std::optional<double> firstPass = total.firstPassYieldPercent();
+        lines << QStringLiteral("reworks: %1 (%2 passed); first-pass yield %3")
+                     .arg(total.reworkPass + total.reworkFail)
+                     .arg(total.reworkPass)
+                     .arg(firstPass ? QStringLiteral("%1 %").arg(*firstPass, 0, 'f', 1)
+                                    : QStringLiteral("-"));
+    }
     const int units = total.pass + total.fail;
     if (first.isValid() && last.isValid()) {
         const qint64 span = qMax<qint64>(0, first.secsTo(last));

@@ -20,8 +20,12 @@ struct RecordSummary {
         int pass = 0;
         int fail = 0;
         int interrupted = 0;
+        int reworkPass = 0; // of those, units whose label had passed before
+        int reworkFail = 0;
         // Passes of the units that passed or failed, in percent; none before a unit.
         std::optional<double> yieldPercent() const;
+        // The same of the units flashed for the first time, reworks left out.
+        std::optional<double> firstPassYieldPercent() const;
     };
     struct Key {
         QString station, slot, sha256;
@@ -44,6 +48,7 @@ struct RecordSummary {
         QDateTime ended;    // invalid when the record has none
         double seconds = 0; // the upload's duration
         QString job;        // the job file, or empty
+        bool rework = false; // its label's unit passed before
     };
 
     QVector<QPair<Key, Counts>> rows; // in order of first appearance

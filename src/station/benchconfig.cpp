@@ -6,6 +6,7 @@
 #include "../upload/firmwarestream.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSysInfo>
 #include <QTemporaryFile>
@@ -28,6 +29,8 @@ Limits limitsOf(BenchField field)
         return {1, 86400, "whole seconds"};
     case BenchField::MaxResends:
         return {1, MostResends, "a whole number"};
+    case BenchField::SerialBlock:
+        return {1, 100000, "a whole number"};
     case BenchField::NextAfter:
         return {0.1, 3600, "seconds"};
     case BenchField::WarnResends:
@@ -125,6 +128,19 @@ const QVector<BenchConfig::FieldInfo>& BenchConfig::fields()
          "with .serial added)"},
         {F::UnitData, "unit-data", "UnitData", "", "FILE",
          "Put one line of FILE into each unit: up to 4 ADDRESS:HEXBYTES separated by spaces"},
+        {F::SerialSeries, "serial-series", "SerialSeries", "", "NAME",
+         "Take the serial numbers from the factory's series NAME in the --database, a block at a "
+         "time, never one number twice across stations"},
+        {F::SerialBlock, "serial-block", "SerialBlock", "", "K",
+         "Numbers of the series leased at a time"},
+        {F::Scanner, "scanner", "Scanner", "", "PORT",
+         "Read the units' labels from a serial barcode scanner on PORT, one per line"},
+        {F::RequireLabel, "require-label", "RequireLabel", "", "",
+         "A prompting unit waits until its label is scanned"},
+        {F::LabelPattern, "label-pattern", "LabelPattern", "", "REGEX",
+         "Refuse a label that REGEX does not match whole"},
+        {F::Rework, "rework", "Rework", "", "KEEP|NEW|REFUSE",
+         "A label whose unit passed before: keep its number, give a new one, or refuse it"},
     };
     return table;
 }
@@ -172,6 +188,10 @@ QString BenchConfig::defaultText(BenchField field)
         return QString::number(d.serialStart);
     case BenchField::SerialStep:
         return QString::number(d.serialStep);
+    case BenchField::SerialBlock:
+        return QString::number(d.serialBlock);
+    case BenchField::Rework:
+        return QStringLiteral("keep");
     default:
         return QString();
     }
@@ -245,11 +265,14 @@ bool BenchConfig::set(BenchField field, const QString& given, QString* why)
         return true;
     }
     case BenchField::Timeout:
-    case BenchField::MaxResends: {
+    case BenchField::MaxResends:
+    case BenchField::SerialBlock: {
         const int v = text.toInt(&ok);
         if (!ok || v < limits.low || v > limits.high)
             return outside();
-        (field == BenchField::Timeout ? timeoutSeconds : maxResends) = v;
+        (field == BenchField::Timeout ? timeoutSeconds
+         : field == BenchField::MaxResends ? maxResends
+                                           : serialBlock) = v;
         return true;
     }
     case BenchField::Settings:
@@ -274,13 +297,46 @@ bool BenchConfig::set(BenchField field, const QString& given, QString* why)
         }
         return true;
     case BenchField::Force:
-    case BenchField::Quiet: {
+    case BenchField::Quiet:
+    case BenchField::RequireLabel: {
         const QString v = text.toLower();
         if (v != QLatin1String("true") && v != QLatin1String("false")) {
             *why = QStringLiteral("\"%1\" is not true or false").arg(text.left(80));
             return false;
         }
-        (field == BenchField::Force ? force : quiet) = v == QLatin1String("true");
+        (field == BenchField::Force   ? force
+         : field == BenchField::Quiet ? quiet
+                                      : requireLabel) = v == QLatin1String("true");
+        return true;
+    }
+    case BenchField::SerialSeries:
+        serialSeries = text;
+        return true;
+    case BenchField::Scanner:
+        scanner = text;
+        return true;
+    case BenchField::LabelPattern: {
+        const QRegularExpression pattern(text);
+        if (!pattern.isValid()) {
+            *why = QStringLiteral("%1 takes a regular expression: %2")
+                       .arg(option, pattern.errorString());
+            return false;
+        }
+        labelPattern = text;
+        return true;
+    }
+    case BenchField::Rework: {
+        const QString v = text.toLower();
+        if (v == QLatin1String("keep"))
+            rework = Rework::Keep;
+        else if (v == QLatin1String("new"))
+            rework = Rework::New;
+        else if (v == QLatin1String("refuse"))
+            rework = Rework::Refuse;
+        else {
+            *why = QStringLiteral("%1 takes keep, new or refuse").arg(option);
+            return false;
+        }
         return true;
     }
     case BenchField::Serial:
@@ -360,6 +416,18 @@ QString BenchConfig::text(BenchField field) const
         return serialState;
     case BenchField::UnitData:
         return unitData;
+    case BenchField::SerialSeries:
+        return serialSeries;
+    case BenchField::SerialBlock:
+        return QString::number(serialBlock);
+    case BenchField::Scanner:
+        return scanner;
+    case BenchField::RequireLabel:
+        return QStringLiteral("true");
+    case BenchField::LabelPattern:
+        return labelPattern;
+    case BenchField::Rework:
+        return rework == Rework::New ? QStringLiteral("new") : QStringLiteral("refuse");
     }
     return QString();
 }
@@ -417,6 +485,18 @@ bool BenchConfig::isDefault(BenchField field) const
         return serialState.isEmpty();
     case BenchField::UnitData:
         return unitData.isEmpty();
+    case BenchField::SerialSeries:
+        return serialSeries.isEmpty();
+    case BenchField::SerialBlock:
+        return serialBlock == d.serialBlock;
+    case BenchField::Scanner:
+        return scanner.isEmpty();
+    case BenchField::RequireLabel:
+        return !requireLabel;
+    case BenchField::LabelPattern:
+        return labelPattern.isEmpty();
+    case BenchField::Rework:
+        return rework == Rework::Keep;
     }
     return true;
 }
@@ -591,6 +671,17 @@ std::optional<BenchRefusal> BenchConfig::problem(Use use) const
     if (use == Use::Station && !database.isEmpty() && record.isEmpty())
         return usage(BenchField::Database,
                      QStringLiteral("--database forwards the --record: give one"));
+    if (!serialSeries.isEmpty() && (!serial || database.isEmpty()))
+        return usage(BenchField::SerialSeries,
+                     QStringLiteral("--serial-series takes the numbers of --serial from the "
+                                    "--database: give both"));
+    if (use != Use::Station) {
+        for (BenchField f : {BenchField::SerialSeries, BenchField::Scanner, BenchField::RequireLabel,
+                             BenchField::LabelPattern, BenchField::Rework}) {
+            if (!isDefault(f))
+                return usage(f, QStringLiteral("%1 goes with a station").arg(optionName(f)));
+        }
+    }
     return std::nullopt;
 }
 
@@ -637,6 +728,8 @@ UnitNumbering::Options BenchConfig::numbering() const
     o.unitDataPath = unitData;
     o.statePath = serialState.isEmpty() && !record.isEmpty() ? record + QStringLiteral(".serial")
                                                              : serialState;
+    o.series = serialSeries;
+    o.block = serialBlock;
     return o;
 }
 

@@ -40,6 +40,12 @@ enum class BenchField {
     SerialEnd,
     SerialState,
     UnitData,
+    SerialSeries,
+    SerialBlock,
+    Scanner,
+    RequireLabel,
+    LabelPattern,
+    Rework,
 };
 
 // Why a bench cannot run as it stands: which field, of what kind (the
@@ -84,6 +90,13 @@ struct BenchConfig {
     std::optional<quint64> serialEnd;
     QString serialState; // empty: beside the record
     QString unitData;
+    QString serialSeries; // the factory's series in --database; empty: numbers of this bench's own
+    int serialBlock = 20; // numbers leased at a time
+    QString scanner;      // a serial barcode scanner's port
+    bool requireLabel = false;
+    QString labelPattern; // a label must match it whole
+    enum class Rework { Keep, New, Refuse };
+    Rework rework = Rework::Keep; // a label whose unit passed before
 
     BenchConfig();
 

@@ -65,7 +65,8 @@ QList<BenchField> ReleasedJob::fixedFields(const BenchConfig& job)
     QList<BenchField> fixed = {BenchField::File,        BenchField::Sha256,      BenchField::Ports,
                                BenchField::SlotNames,   BenchField::Serial,      BenchField::SerialStart,
                                BenchField::SerialStep,  BenchField::SerialEnd,   BenchField::SerialState,
-                               BenchField::UnitData,    BenchField::Record,      BenchField::Audit};
+                               BenchField::UnitData,    BenchField::Record,      BenchField::Audit,
+                               BenchField::SerialSeries, BenchField::SerialBlock};
     for (const BenchConfig::FieldInfo& f : BenchConfig::fields()) {
         if (!job.isDefault(f.field) && !fixed.contains(f.field))
             fixed << f.field;

@@ -5,8 +5,10 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -26,7 +28,70 @@ Station::Station(QObject* parent) : QObject(parent)
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &Station::checkFirmwareOnDisk);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &Station::checkFirmwareOnDisk);
     m_operator = accountName();
+    connect(&m_ledger, &SerialLedger::blockLeased, this, &Station::onBlockLeased);
+    connect(&m_ledger, &SerialLedger::seriesEnded, this, [this](const QString& why) {
+        m_seriesEnded = true;
+        if (m_numbering.numbersHeld() == 0)
+            refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(why), Stop::NumbersUsedUp);
+    });
+    connect(&m_ledger, &SerialLedger::stateChanged, this, [this](const QString& text) {
+        emit noticed(QString(), text, !text.endsWith(QLatin1String("up to date")));
+    });
+    connect(&m_labels, &LabelDesk::said, this,
+            [this](const QString& port, const QString& text, bool refused) {
+                emit noticed(port, text, refused);
+            });
+    connect(&m_scanner, &LabelScanner::label, this, &Station::scan);
+    connect(&m_scanner, &LabelScanner::stateChanged, this, [this](const QString& text) {
+        emit noticed(QString(), text, !text.endsWith(QLatin1String("ready")));
+    });
     setWorkerThreads(defaultWorkerThreads());
+}
+
+void Station::startLedger(const BenchConfig& bench, const DatabaseUrl& url)
+{
+    m_seriesEnded = false;
+    SerialLedger::Series series{bench.serialSeries, bench.serialStart, bench.serialStep,
+                                bench.serialEnd};
+    // What this station holds, and what its record says its numbers did.
+    QVector<SerialLedger::Block> held;
+    for (const UnitNumbering::Block& b : m_numbering.held())
+        held.append({b.first, b.last, b.step});
+    QHash<quint64, QString> recorded;
+    QFile record(bench.record);
+    if (record.open(QIODevice::ReadOnly)) {
+        while (!record.atEnd()) {
+            const QByteArray line = record.readLine();
+            if (!line.contains("\"serial\""))
+                continue;
+            const QJsonObject r = QJsonDocument::fromJson(line).object();
+            if (!r.value("rework").toBool())
+                recorded.insert(quint64(r.value("serial")["number"].toInteger()),
+                                r.value("id").toString());
+        }
+    }
+    m_ledger.start(url, series, bench.name, held, recorded);
+    if (m_numbering.wantsBlock())
+        m_ledger.lease(bench.serialBlock);
+}
+
+void Station::onBlockLeased(const SerialLedger::Block& block)
+{
+    QString error;
+    // On the disk before its first number goes to a unit.
+    if (!m_numbering.addBlock({block.first, block.last, block.step}, &error)) {
+        m_ledger.returned(block);
+        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error), Stop::RecordFailed);
+        return;
+    }
+    emit noticed(QString(),
+                 QStringLiteral("serial numbers %1 to %2 leased from the series %3")
+                     .arg(block.first)
+                     .arg(block.last)
+                     .arg(m_bench.serialSeries),
+                 false);
+    if (m_numbering.wantsBlock() && !m_seriesEnded)
+        m_ledger.lease(m_bench.serialBlock);
 }
 
 int Station::defaultWorkerThreads()
@@ -209,6 +274,13 @@ std::optional<BenchRefusal> Station::configure(const BenchConfig& bench, const F
         return BenchRefusal{BenchField::Audit, BenchRefusal::Kind::Output, why};
     if (bench.auditPath().isEmpty())
         m_audit.close();
+    std::optional<DatabaseUrl> url;
+    if (!bench.database.isEmpty()) {
+        url = DatabaseUrl::parse(bench.database, &why);
+        if (!url)
+            return BenchRefusal{BenchField::Database, BenchRefusal::Kind::Usage, why};
+    }
+    m_ledger.stop();
     switch (m_numbering.open(bench.numbering(), file, &why)) {
     case UnitNumbering::Refusal::None:
         break;
@@ -218,17 +290,14 @@ std::optional<BenchRefusal> Station::configure(const BenchConfig& bench, const F
         return BenchRefusal{bench.serial ? BenchField::Serial : BenchField::UnitData,
                             BenchRefusal::Kind::File, why};
     }
-    std::optional<DatabaseUrl> url;
-    if (!bench.database.isEmpty()) {
-        url = DatabaseUrl::parse(bench.database, &why);
-        if (!url)
-            return BenchRefusal{BenchField::Database, BenchRefusal::Kind::Usage, why};
-    }
     m_bench = bench;
     m_firmware = file;
     m_refusal.clear();
     m_stop = Stop::None;
     setPorts(bench.ports);
+    m_labels.configure(bench, url);
+    if (url && !bench.serialSeries.isEmpty())
+        startLedger(bench, *url);
     if (url) {
         m_forwarder.start(m_record.path(), *url);
         if (m_audit.isOpen())
@@ -304,6 +373,8 @@ void Station::start()
     if (!m_job.isEmpty())
         started.insert("job", m_job.toJson());
     auditQuietly(QStringLiteral("station-started"), started);
+    if (!m_bench.scanner.isEmpty())
+        m_scanner.start(m_bench.scanner);
     forgetWatched();
     m_watcher.addPath(m_firmware.path);
     m_watcher.addPath(QFileInfo(m_firmware.path).absolutePath());
@@ -358,6 +429,14 @@ void Station::finishStopping()
         return;
     takeTraffic(); // the last of it
     forgetWatched();
+    m_scanner.stop();
+    if (m_ledger.running()) {
+        // A clean stop: the numbers not handed out go back to the series' rows.
+        QString error;
+        for (const UnitNumbering::Block& b : m_numbering.giveBack(&error))
+            m_ledger.returned({b.first, b.last, b.step});
+        m_ledger.stop();
+    }
     auditQuietly(QStringLiteral("station-stopped"),
                  {{"why", m_stoppedWhy}, {"passed", m_passed}, {"failed", m_failed}});
     m_running = false;
@@ -404,8 +483,36 @@ void Station::onUnitWanted(int index)
                            .arg(m_firmware.path, now->left(12), m_firmware.sha256.left(12)),
                        Stop::FileChanged);
     }
+    if (!m_refusal.isEmpty()) {
+        refuse(m_refusal);
+        return;
+    }
     UnitStart unit;
-    if (m_refusal.isEmpty() && m_numbering.enabled()) {
+    // The unit in the operator's hand: its label, and whether it is a rework.
+    const QString port = m_slots[index].port;
+    const LabelDesk::Label* label = m_labels.enabled() ? m_labels.ready(port) : nullptr;
+    if (m_labels.enabled() && m_labels.checking(port)) {
+        refuse(QStringLiteral("checking the unit's label"));
+        return;
+    }
+    if (!label && m_bench.requireLabel) {
+        refuse(QStringLiteral("scan the unit's label"));
+        return;
+    }
+    const std::optional<LabelDesk::Earlier> earlier = label ? label->earlier : std::nullopt;
+    if (earlier && m_bench.rework == BenchConfig::Rework::Refuse) {
+        const QString why = QStringLiteral("%1 was flashed on %2 at %3")
+                                .arg(label->text, earlier->station,
+                                     earlier->ended.toLocalTime().toString(QStringLiteral("HH:mm")));
+        m_labels.drop(port);
+        emit noticed(port, why, true);
+        refuse(why);
+        return;
+    }
+    const bool keepNumber = earlier && earlier->serial && m_bench.rework == BenchConfig::Rework::Keep &&
+                            m_numbering.options().serial;
+    // A kept number needs none taken, unless a list line goes with each unit.
+    if (m_numbering.enabled() && !(keepNumber && m_numbering.options().unitDataPath.isEmpty())) {
         switch (m_numbering.take(&unit.own, &error)) {
         case UnitNumbering::Take::Taken:
             break;
@@ -415,11 +522,41 @@ void Station::onUnitWanted(int index)
         case UnitNumbering::Take::Failed:
             refuseNewUnits(error, Stop::RecordFailed);
             break;
+        case UnitNumbering::Take::Waiting:
+            if (m_seriesEnded)
+                refuseNewUnits(QStringLiteral("new units are stopped: the series %1 has no "
+                                              "number left")
+                                   .arg(m_bench.serialSeries),
+                               Stop::NumbersUsedUp);
+            else
+                m_ledger.lease(m_bench.serialBlock);
+            if (m_refusal.isEmpty()) {
+                refuse(error);
+                return;
+            }
+            break;
         }
+        if (m_numbering.wantsBlock() && !m_seriesEnded)
+            m_ledger.lease(m_bench.serialBlock);
     }
     if (!m_refusal.isEmpty()) {
         refuse(m_refusal);
         return;
+    }
+    if (keepNumber) {
+        // A rework keeps the number its unit had; the one taken is burned.
+        if (unit.own.hasSerial && m_ledger.running())
+            m_ledger.voided(unit.own.serial);
+        const UnitValues kept = m_numbering.valuesFor(*earlier->serial);
+        unit.own.hasSerial = kept.hasSerial;
+        unit.own.serial = kept.serial;
+        unit.own.serialPatch = kept.serialPatch;
+    }
+    if (label) {
+        unit.label = label->text;
+        unit.rework = earlier.has_value();
+        unit.reworkOf = earlier ? earlier->id : QString();
+        m_labels.take(port);
     }
     // The bytes read at the start: the file on disk still has them.
     unit.image = m_numbering.enabled() ? m_numbering.imageFor(unit.own) : m_firmware;
@@ -434,6 +571,10 @@ void Station::onUnitWanted(int index)
 
 void Station::onUnitFinished(int index, const UnitRecord& record)
 {
+    m_labels.unitDone(record);
+    // The number's fate, once its record is written (below): a kept rework's is its first unit's.
+    const bool numbered = record.own.hasSerial && m_ledger.running() &&
+                          !(record.rework && m_bench.rework == BenchConfig::Rework::Keep);
     if (record.result == UnitResult::Pass)
         ++m_passed;
     else if (record.result == UnitResult::Fail)
@@ -446,6 +587,8 @@ void Station::onUnitFinished(int index, const UnitRecord& record)
     } else if (m_forwarder.running()) {
         m_forwarder.recordWritten();
     }
+    if (numbered)
+        m_ledger.used(record.own.serial, record.id.toString(QUuid::WithoutBraces));
     emit unitRecorded(index, record);
 }
 

@@ -3,6 +3,9 @@
 #include "../records/audittrail.h"
 #include "../records/jobidentity.h"
 #include "../records/recordforwarder.h"
+#include "../records/serialledger.h"
+#include "../serial/labelscanner.h"
+#include "labeldesk.h"
 #include "../upload/firmwarefile.h"
 #include "benchconfig.h"
 #include "slotview.h"
@@ -87,6 +90,10 @@ public:
     QString auditPath() const { return m_audit.path(); }
     const RecordForwarder& forwarder() const { return m_forwarder; }
     const UnitNumbering& numbering() const { return m_numbering; }
+    const SerialLedger& ledger() const { return m_ledger; }
+
+    // A label scanned (by the scanner, or typed into the window's scan field).
+    void scan(const QString& text) { m_labels.scan(text); }
 
     void start();
     bool running() const { return m_running; }
@@ -126,6 +133,9 @@ signals:
     void databaseChanged(RecordForwarder::Health health, const QString& text);
     // Every slot has stopped after stop or interrupt.
     void stopped();
+    // Something for the hosts to say: a label scanned or refused (`port`,
+    // when it concerns a slot), the scanner's or the serial ledger's state.
+    void noticed(const QString& port, const QString& text, bool problem);
 
 private:
     struct Member {
@@ -148,6 +158,8 @@ private:
     // audited, not only when the next unit comes.
     void checkFirmwareOnDisk();
     void forgetWatched();
+    void startLedger(const BenchConfig& bench, const DatabaseUrl& url);
+    void onBlockLeased(const SerialLedger::Block& block);
     void auditQuietly(const QString& event, const QJsonObject& details);
 
     BenchConfig m_bench;
@@ -171,6 +183,10 @@ private:
     UnitNumbering m_numbering;
     RecordForwarder m_forwarder;
     RecordForwarder m_auditForwarder;
+    SerialLedger m_ledger;
+    bool m_seriesEnded = false;
+    LabelDesk m_labels;
+    LabelScanner m_scanner;
     QFileSystemWatcher m_watcher; // the firmware file and its folder
     int m_passed = 0;
     int m_failed = 0;

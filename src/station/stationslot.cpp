@@ -152,7 +152,8 @@ void StationSlot::grant(const UnitStart& unit)
     if (m_state != SlotState::WaitingForUnit || m_stopAfterUnit)
         return;
     const BenchConfig& b = m_run.bench;
-    m_unit = {FirmwareImage(), unit.own, unit.imageSha256, unit.operatorName};
+    m_unit = unit;
+    m_unit.image = FirmwareImage(); // the upload has it
     m_unitStarted = QDateTime::currentDateTime();
     m_board->update([&](SlotView& v) {
         v.own = unit.own;
@@ -203,6 +204,9 @@ void StationSlot::onUploadFinished(const UnitUpload::Outcome& o)
     r.job = m_run.job;
     r.operatorName = m_unit.operatorName;
     r.imageSha256 = m_unit.imageSha256;
+    r.label = m_unit.label;
+    r.rework = m_unit.rework;
+    r.reworkOf = m_unit.reworkOf;
     if (o.result == UnitResult::Pass && r.resendPercent() > b.warnResendsPercent)
         r.warning = QStringLiteral("many resends: clean and align the adaptor");
     if (o.result == UnitResult::Pass)

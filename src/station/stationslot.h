@@ -21,6 +21,9 @@ struct UnitStart {
     UnitValues own;
     QString imageSha256;  // of `image`
     QString operatorName; // the account running the station, or the unlocking engineer
+    QString label;        // scanned off the unit
+    bool rework = false;  // its label's unit passed before
+    QString reworkOf;
 };
 
 // One adaptor of a production bench and the units placed in front of it,

@@ -275,11 +275,82 @@ UnitNumbering::Refusal UnitNumbering::open(const Options& options, const Firmwar
         return Refusal::State;
     m_nextSerial = exists ? qMax(state->nextSerial, options.start) : options.start;
     m_nextLine = exists ? state->nextLine : 1;
+    m_block = m_queued = Block();
+    if (usesSeries()) {
+        // The blocks this station holds of its series, whatever the options say now.
+        if (exists && !state->series.isEmpty() && state->series != options.series &&
+            (!state->block.isEmpty() || !state->queued.isEmpty())) {
+            *error = QStringLiteral("the serial state %1 holds numbers of the series %2, not %3")
+                         .arg(options.statePath, state->series, options.series);
+            return Refusal::State;
+        }
+        m_block = state->block;
+        m_queued = state->queued;
+        m_nextSerial = m_block.isEmpty() ? 0 : qMax(state->nextSerial, m_block.first);
+    }
     // Written now, so a state that cannot be kept costs no unit.
-    if (!look && !writeState(options.statePath, {m_nextSerial, m_nextLine},
-                             !m_options.unitDataPath.isEmpty(), error))
+    if (!look && !saveState(error))
         return Refusal::State;
     return Refusal::None;
+}
+
+bool UnitNumbering::saveState(QString* error) const
+{
+    State s{m_nextSerial, m_nextLine, m_options.series, m_block, m_queued};
+    return writeState(m_options.statePath, s, !m_options.unitDataPath.isEmpty(), error);
+}
+
+quint64 UnitNumbering::numbersHeld() const
+{
+    quint64 held = m_queued.count();
+    if (!m_block.isEmpty() && m_nextSerial >= m_block.first && m_nextSerial <= m_block.last)
+        held += (m_block.last - m_nextSerial) / m_block.step + 1;
+    return held;
+}
+
+bool UnitNumbering::wantsBlock() const
+{
+    // Half a block ahead: a short outage of the server costs no unit.
+    return usesSeries() && m_queued.isEmpty() &&
+           numbersHeld() <= quint64(qMax(1, m_options.block / 2));
+}
+
+bool UnitNumbering::addBlock(const Block& block, QString* error)
+{
+    const Block wasBlock = m_block, wasQueued = m_queued;
+    const quint64 wasNext = m_nextSerial;
+    if (numbersHeld() == 0) {
+        m_block = block;
+        m_nextSerial = block.first;
+    } else {
+        m_queued = block;
+    }
+    if (saveState(error))
+        return true;
+    m_block = wasBlock;
+    m_queued = wasQueued;
+    m_nextSerial = wasNext;
+    return false;
+}
+
+QVector<UnitNumbering::Block> UnitNumbering::held() const
+{
+    QVector<Block> rest;
+    if (numbersHeld() > m_queued.count())
+        rest.append(Block{m_nextSerial, m_block.last, m_block.step});
+    if (!m_queued.isEmpty())
+        rest.append(m_queued);
+    return rest;
+}
+
+QVector<UnitNumbering::Block> UnitNumbering::giveBack(QString* error)
+{
+    const QVector<Block> rest = held();
+    m_block = m_queued = Block();
+    m_nextSerial = 0;
+    if (!saveState(error))
+        return {};
+    return rest;
 }
 
 const UnitNumbering::ListLine* UnitNumbering::listLineFrom(int line) const
@@ -301,8 +372,22 @@ std::optional<quint64> UnitNumbering::serialsLeft() const
 UnitNumbering::Take UnitNumbering::take(UnitValues* values, QString* why)
 {
     *values = UnitValues();
-    State next{m_nextSerial, m_nextLine};
-    if (m_options.serial) {
+    State next{m_nextSerial, m_nextLine, m_options.series, m_block, m_queued};
+    if (m_options.serial && usesSeries()) {
+        if (numbersHeld() == 0) {
+            *why = QStringLiteral("waiting for serial numbers from the database");
+            return Take::Waiting;
+        }
+        values->hasSerial = true;
+        values->serial = m_nextSerial;
+        values->serialPatch = {m_options.serial->address, m_options.serial->encode(m_nextSerial)};
+        next.nextSerial = m_nextSerial + m_block.step;
+        if (next.nextSerial > m_block.last && !m_queued.isEmpty()) {
+            next.block = m_queued;
+            next.queued = Block();
+            next.nextSerial = m_queued.first;
+        }
+    } else if (m_options.serial) {
         const quint64 last = qMin(m_options.end.value_or(Top), m_options.serial->largest());
         if (m_nextSerial > last) {
             *why = QStringLiteral("new units are stopped: the serial numbers up to %1 are all "
@@ -334,7 +419,20 @@ UnitNumbering::Take UnitNumbering::take(UnitValues* values, QString* why)
     }
     m_nextSerial = next.nextSerial;
     m_nextLine = next.nextLine;
+    m_block = next.block;
+    m_queued = next.queued;
     return Take::Taken;
+}
+
+UnitValues UnitNumbering::valuesFor(quint64 serial) const
+{
+    UnitValues values;
+    if (!m_options.serial)
+        return values;
+    values.hasSerial = true;
+    values.serial = serial;
+    values.serialPatch = {m_options.serial->address, m_options.serial->encode(serial)};
+    return values;
 }
 
 FirmwareImage UnitNumbering::imageFor(const UnitValues& values) const
@@ -409,13 +507,27 @@ std::optional<UnitNumbering::State> UnitNumbering::readState(const QString& path
             equals < 0 ? QStringLiteral("next-serial") : line.left(equals).trimmed();
         const QString value = equals < 0 ? line : line.mid(equals + 1).trimmed();
         bool ok = false;
+        // A leased block of a series: FIRST-LAST/STEP.
+        const auto block = [&](Block* into) {
+            const QStringList parts = value.split(QRegularExpression(QStringLiteral("[-/]")));
+            bool a = false, b = false, c = false;
+            if (parts.size() == 3)
+                *into = {parts[0].toULongLong(&a), parts[1].toULongLong(&b), parts[2].toULongLong(&c)};
+            return a && b && c && into->step > 0;
+        };
         if (key == QLatin1String("next-serial"))
             state.nextSerial = value.toULongLong(&ok);
         else if (key == QLatin1String("next-unit-data-line"))
             state.nextLine = value.toInt(&ok);
+        else if (key == QLatin1String("series"))
+            ok = !(state.series = value).isEmpty();
+        else if (key == QLatin1String("block"))
+            ok = block(&state.block);
+        else if (key == QLatin1String("queued"))
+            ok = block(&state.queued);
         if (!ok) {
-            *error = QStringLiteral("the serial state %1:%2 is \"%3\", not next-serial=N or "
-                                    "next-unit-data-line=N")
+            *error = QStringLiteral("the serial state %1:%2 is \"%3\", not next-serial=N, "
+                                    "next-unit-data-line=N, series=NAME, block= or queued=FIRST-LAST/STEP")
                          .arg(path)
                          .arg(number)
                          .arg(elided(line));
@@ -434,6 +546,17 @@ bool UnitNumbering::writeState(const QString& path, const State& state, bool uni
         "; written before each unit.\nnext-serial=" + QByteArray::number(state.nextSerial) + '\n';
     if (unitData)
         text += "next-unit-data-line=" + QByteArray::number(state.nextLine) + '\n';
+    const auto block = [](const Block& b) {
+        return QByteArray::number(b.first) + '-' + QByteArray::number(b.last) + '/' +
+               QByteArray::number(b.step) + '\n';
+    };
+    if (!state.series.isEmpty()) {
+        text += "series=" + state.series.toUtf8() + '\n';
+        if (!state.block.isEmpty())
+            text += "block=" + block(state.block);
+        if (!state.queued.isEmpty())
+            text += "queued=" + block(state.queued);
+    }
     QString why;
     if (AtomicFile::write(path, text, true, &why))
         return true;
@@ -458,5 +581,7 @@ bool UnitNumbering::raiseNextSerial(const QString& statePath, quint64 next, QStr
         return false;
     if (exists && next <= state->nextSerial)
         return true;
-    return writeState(statePath, {next, state->nextLine}, exists && state->nextLine > 1, error);
+    State raised = *state;
+    raised.nextSerial = next;
+    return writeState(statePath, raised, exists && state->nextLine > 1, error);
 }

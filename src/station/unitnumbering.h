@@ -55,6 +55,8 @@ public:
         std::optional<quint64> end; // the last number to hand out
         QString unitDataPath;
         QString statePath;
+        QString series; // the factory's series; empty: the numbers are this bench's own
+        int block = 20; // numbers of the series leased at a time
 
         bool enabled() const { return serial.has_value() || !unitDataPath.isEmpty(); }
     };
@@ -74,14 +76,39 @@ public:
     [[nodiscard]] Refusal open(const Options& options, const FirmwareFile& file, QString* error,
                                bool look = false);
 
-    enum class Take { Taken, UsedUp, Failed };
+    // Waiting: a series' numbers have not come from the database yet.
+    enum class Take { Taken, UsedUp, Failed, Waiting };
     // The next unit's values; the state on the disk is past them when this
     // returns Taken. UsedUp: the numbers or the list have run out.
     Take take(UnitValues* values, QString* why);
     // The image with a unit's values put in.
     FirmwareImage imageFor(const UnitValues& values) const;
+    // A unit's values with a number it had before (a rework that keeps it).
+    UnitValues valuesFor(quint64 serial) const;
 
     quint64 nextSerial() const { return m_nextSerial; }
+
+    // The factory's series (Options::series): numbers come in blocks
+    // leased from the database, each kept in the state file before its
+    // first number is used; the next is asked for before this one ends.
+    struct Block {
+        quint64 first = 1, last = 0, step = 1; // none unless given
+        bool isEmpty() const { return last < first || step == 0; }
+        quint64 count() const { return isEmpty() ? 0 : (last - first) / step + 1; }
+    };
+    bool usesSeries() const { return !m_options.series.isEmpty(); }
+    // Numbers held and not yet handed out, in this block and the next.
+    quint64 numbersHeld() const;
+    // Whether another block should be leased now (the low-water mark).
+    bool wantsBlock() const;
+    // A block leased: on the disk when this returns true.
+    [[nodiscard]] bool addBlock(const Block& block, QString* error);
+    // The numbers held and not yet handed out: the rest of this block, and the next.
+    QVector<Block> held() const;
+    // A clean stop: the numbers not handed out, taken from the state, for
+    // the ledger to mark returned.
+    QVector<Block> giveBack(QString* error);
+    const Block& block() const { return m_block; }
     // The serial numbers left before --serial-end; nothing without an end.
     std::optional<quint64> serialsLeft() const;
     // What --check tells: the lines each patch changes, and the first values.
@@ -97,6 +124,8 @@ private:
     struct State {
         quint64 nextSerial = 1;
         int nextLine = 1;
+        QString series;
+        Block block, queued; // a series' numbers held
     };
     struct ListLine {
         int line;
@@ -104,6 +133,7 @@ private:
     };
     static std::optional<State> readState(const QString& path, bool* exists, QString* error);
     static bool writeState(const QString& path, const State& state, bool unitData, QString* error);
+    bool saveState(QString* error) const;
     bool checkPatch(const ImagePatch& patch, const QString& where, QVector<int>* lines,
                     QString* error) const;
     const ListLine* listLineFrom(int line) const;
@@ -115,4 +145,5 @@ private:
     quint64 m_nextSerial = 1;
     int m_nextLine = 1;
     QVector<int> m_serialLines; // the image's lines the serial number changes
+    Block m_block, m_queued;    // a series' numbers held
 };

@@ -60,6 +60,12 @@ QByteArray UnitRecord::toJsonLine() const
         o.insert("operator", operatorName);
     if (!imageSha256.isEmpty())
         o.insert("image_sha256", imageSha256);
+    if (!label.isEmpty())
+        o.insert("label", label);
+    if (rework) {
+        o.insert("rework", true);
+        o.insert("rework_of", reworkOf);
+    }
     if (own.unitDataLine > 0) {
         QJsonArray patches;
         for (const ImagePatch& p : own.unitData)

@@ -40,6 +40,9 @@ struct UnitRecord {
     JobIdentity job;      // the released job it was flashed under, if any
     QString operatorName; // the account running the station, or the unlocking engineer
     QString imageSha256;  // of the bytes this unit got, its own values in place
+    QString label;        // scanned off the unit, if any
+    bool rework = false;  // its label's unit passed before
+    QString reworkOf;     // that earlier record's id
 
     double resendPercent() const { return lines > 0 ? 100.0 * resends / lines : 0.0; }
     QByteArray toJsonLine() const; // with its LF

@@ -1,0 +1,326 @@
+#include "serialledger.h"
+
+#include "recorddatabase.h"
+
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QTimer>
+#include <QVariant>
+#include <QVector>
+#include <atomic>
+
+namespace {
+
+constexpr int FirstRetryMs = 1000;
+constexpr int LastRetryMs = 30000;
+std::atomic<int> connections{0};
+
+struct Fate {
+    quint64 first, last, step;
+    QString state;
+    QString unitId;
+};
+
+} // namespace
+
+// The ledger's thread: its own connection, the lease asked for and the
+// fates not yet sent, tried again after a pause while the server is away.
+class LedgerWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    LedgerWorker(const DatabaseUrl& url, const SerialLedger::Series& series, const QString& station,
+                 const QVector<SerialLedger::Block>& held, const QHash<quint64, QString>& recorded)
+        : m_url(url), m_series(series), m_station(station), m_held(held), m_recorded(recorded)
+    {
+    }
+
+    void begin()
+    {
+        m_db = std::make_unique<RecordDatabase>(
+            m_url, QStringLiteral("ledger-%1").arg(connections.fetch_add(1)));
+        m_retry = new QTimer(this);
+        m_retry->setSingleShot(true);
+        connect(m_retry, &QTimer::timeout, this, &LedgerWorker::pump);
+        later();
+    }
+    void want(int count)
+    {
+        m_want = count;
+        later();
+    }
+    void addFate(quint64 first, quint64 last, quint64 step, const QString& state,
+                 const QString& unitId)
+    {
+        m_fates.append({first, last, step, state, unitId});
+        later();
+    }
+    void finish()
+    {
+        if (m_retry)
+            m_retry->stop();
+        // What waits goes now if the server is there.
+        if (m_db && !m_fates.isEmpty() && (m_db->isOpen() || connectNow()))
+            sendFates();
+        m_db.reset();
+    }
+
+signals:
+    void leased(quint64 first, quint64 last, quint64 step);
+    void ended(const QString& why);
+    void said(const QString& text);
+
+private:
+    void later()
+    {
+        if (!m_retry->isActive())
+            QTimer::singleShot(0, this, &LedgerWorker::pump);
+    }
+    bool connectNow()
+    {
+        QString error;
+        if (m_db->open(&error))
+            return true;
+        failed(error);
+        return false;
+    }
+    void pump()
+    {
+        if (!m_db || (m_want == 0 && m_fates.isEmpty() && m_settled))
+            return;
+        if (!m_db->isOpen() && !connectNow())
+            return;
+        if ((!m_settled && !settle()) || !sendFates() || (m_want > 0 && !lease()))
+            return;
+        m_delayMs = FirstRetryMs;
+        say(QStringLiteral("serial numbers: up to date"));
+    }
+    bool exec(QSqlQuery& q, const QVariantList& values)
+    {
+        for (int i = 0; i < values.size(); ++i)
+            q.bindValue(i, values[i]);
+        return q.exec();
+    }
+    QSqlDatabase connection() const { return QSqlDatabase::database(m_db->connectionName(), false); }
+    bool lease()
+    {
+        QSqlDatabase db = connection();
+        QSqlQuery q(db);
+        const auto fail = [&](const QSqlError& e) {
+            db.rollback();
+            m_db->close(); // the driver does not reconnect by itself
+            failed(e.databaseText().isEmpty() ? e.driverText() : e.databaseText());
+            return false;
+        };
+        if (!db.transaction())
+            return fail(db.lastError());
+        // The series made by the first station that asks for it; the others
+        // take its numbers whatever they were given.
+        q.prepare(QStringLiteral("INSERT INTO serial_series (name, first, step, last, next) VALUES "
+                                 "(?, ?, ?, ?, ?) ON CONFLICT (name) DO NOTHING"));
+        if (!exec(q, {m_series.name, qint64(m_series.start), qint64(m_series.step),
+                      m_series.end ? QVariant(qint64(*m_series.end)) : QVariant(QMetaType::fromType<qint64>()),
+                      qint64(m_series.start)}))
+            return fail(q.lastError());
+        // The series' row held until the lease commits: one station at a time.
+        q.prepare(QStringLiteral("SELECT step, last, next FROM serial_series WHERE name = ? FOR UPDATE"));
+        if (!exec(q, {m_series.name}) || !q.next())
+            return fail(q.lastError());
+        const quint64 step = quint64(q.value(0).toLongLong());
+        const bool bounded = !q.value(1).isNull();
+        const quint64 last = quint64(q.value(1).toLongLong());
+        const quint64 next = quint64(q.value(2).toLongLong());
+        if (bounded && next > last) {
+            db.rollback();
+            m_want = 0;
+            emit ended(QStringLiteral("the series %1 has no number left (its last is %2)")
+                           .arg(m_series.name)
+                           .arg(last));
+            return true;
+        }
+        quint64 end = next + quint64(m_want - 1) * step;
+        if (bounded && end > last)
+            end = next + (last - next) / step * step;
+        q.prepare(QStringLiteral("UPDATE serial_series SET next = ? WHERE name = ?"));
+        if (!exec(q, {qint64(end + step), m_series.name}))
+            return fail(q.lastError());
+        q.prepare(QStringLiteral(
+            "INSERT INTO serials (series, number, station, state) SELECT ?, n, ?, 'leased' FROM "
+            "generate_series(CAST(? AS bigint), CAST(? AS bigint), CAST(? AS bigint)) AS n"));
+        if (!exec(q, {m_series.name, m_station, qint64(next), qint64(end), qint64(step)}))
+            return fail(q.lastError());
+        if (!db.commit())
+            return fail(db.lastError());
+        m_want = 0;
+        emit leased(next, end, step);
+        return true;
+    }
+    // The numbers leased to this station before, as its state and record say.
+    bool settle()
+    {
+        QSqlQuery q(connection());
+        q.prepare(QStringLiteral("SELECT number FROM serials WHERE series = ? AND station = ? AND "
+                                 "state = 'leased'"));
+        if (!exec(q, {m_series.name, m_station})) {
+            m_db->close();
+            failed(q.lastError().databaseText());
+            return false;
+        }
+        const auto held = [this](quint64 n) {
+            return std::any_of(m_held.begin(), m_held.end(), [n](const SerialLedger::Block& b) {
+                return n >= b.first && n <= b.last && (n - b.first) % b.step == 0;
+            });
+        };
+        while (q.next()) {
+            const quint64 n = quint64(q.value(0).toLongLong());
+            if (held(n))
+                continue;
+            const auto it = m_recorded.constFind(n);
+            m_fates.append({n, n, 1, it != m_recorded.constEnd() ? QStringLiteral("used")
+                                                                 : QStringLiteral("void"),
+                            it != m_recorded.constEnd() ? it.value() : QString()});
+        }
+        m_settled = true;
+        m_recorded.clear();
+        return true;
+    }
+    bool sendFates()
+    {
+        QSqlDatabase db = connection();
+        while (!m_fates.isEmpty()) {
+            const Fate& f = m_fates.first();
+            QSqlQuery q(db);
+            // A number used stays so; a lease taken back goes only as far as it was leased.
+            q.prepare(f.state == QLatin1String("returned")
+                          ? QStringLiteral("UPDATE serials SET state = ?, changed = now() WHERE "
+                                           "series = ? AND station = ? AND number BETWEEN ? AND ? "
+                                           "AND state = 'leased' AND unit_id IS NULL AND "
+                                           "CAST(? AS text) IS NULL")
+                          : QStringLiteral("UPDATE serials SET state = ?, changed = now(), unit_id = "
+                                           "CAST(? AS uuid) WHERE series = ? AND station = ? AND "
+                                           "number BETWEEN ? AND ? AND state <> 'used'"));
+            const QVariant unit = f.unitId.isEmpty() ? QVariant(QMetaType::fromType<QString>())
+                                                     : QVariant(f.unitId);
+            const bool ok = f.state == QLatin1String("returned")
+                                ? exec(q, {f.state, m_series.name, m_station, qint64(f.first),
+                                           qint64(f.last), unit})
+                                : exec(q, {f.state, unit, m_series.name, m_station, qint64(f.first),
+                                           qint64(f.last)});
+            if (!ok) {
+                m_db->close();
+                failed(q.lastError().databaseText().isEmpty() ? q.lastError().driverText()
+                                                               : q.lastError().databaseText());
+                return false;
+            }
+            m_fates.removeFirst();
+        }
+        return true;
+    }
+    void failed(const QString& why)
+    {
+        say(QStringLiteral("serial numbers: the database is not reached (%1)").arg(why.trimmed()));
+        const int jitter = int(QRandomGenerator::global()->bounded(m_delayMs / 5 + 1));
+        m_retry->start(m_delayMs - m_delayMs / 10 + jitter);
+        m_delayMs = qMin(m_delayMs * 2, LastRetryMs);
+    }
+    void say(const QString& text)
+    {
+        if (text != m_said)
+            emit said(m_said = text);
+    }
+
+    DatabaseUrl m_url;
+    SerialLedger::Series m_series;
+    QString m_station;
+    std::unique_ptr<RecordDatabase> m_db;
+    QTimer* m_retry = nullptr;
+    int m_delayMs = FirstRetryMs;
+    int m_want = 0;
+    QVector<Fate> m_fates;
+    QVector<SerialLedger::Block> m_held;
+    QHash<quint64, QString> m_recorded;
+    bool m_settled = false;
+    QString m_said;
+};
+
+SerialLedger::SerialLedger(QObject* parent) : QObject(parent) {}
+
+SerialLedger::~SerialLedger()
+{
+    stop();
+}
+
+void SerialLedger::start(const DatabaseUrl& url, const Series& series, const QString& station,
+                         const QVector<Block>& held, const QHash<quint64, QString>& recorded)
+{
+    stop();
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("serial ledger"));
+    m_worker = new LedgerWorker(url, series, station, held, recorded);
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::started, m_worker, &LedgerWorker::begin);
+    connect(m_thread, &QThread::finished, m_worker, &LedgerWorker::finish, Qt::DirectConnection);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(this, &SerialLedger::wantBlock, m_worker, &LedgerWorker::want);
+    connect(this, &SerialLedger::fate, m_worker, &LedgerWorker::addFate);
+    connect(m_worker, &LedgerWorker::leased, this, [this](quint64 first, quint64 last, quint64 step) {
+        m_leasing = false;
+        emit blockLeased(Block{first, last, step});
+    });
+    connect(m_worker, &LedgerWorker::ended, this, [this](const QString& why) {
+        m_leasing = false;
+        emit seriesEnded(why);
+    });
+    connect(m_worker, &LedgerWorker::said, this, [this](const QString& text) {
+        m_state = text;
+        emit stateChanged(text);
+    });
+    m_thread->start();
+}
+
+void SerialLedger::stop()
+{
+    if (!m_thread)
+        return;
+    disconnect(m_worker, nullptr, this, nullptr);
+    // After the fates already on their way: the loop ends behind them.
+    QMetaObject::invokeMethod(
+        m_worker, [] { QThread::currentThread()->quit(); }, Qt::QueuedConnection);
+    if (m_thread->wait(5000))
+        delete m_thread;
+    else
+        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    m_thread = nullptr;
+    m_worker = nullptr;
+    m_leasing = false;
+}
+
+void SerialLedger::lease(int count)
+{
+    if (m_leasing || !m_thread)
+        return;
+    m_leasing = true;
+    emit wantBlock(count);
+}
+
+void SerialLedger::used(quint64 number, const QString& unitId)
+{
+    emit fate(number, number, 1, QStringLiteral("used"), unitId);
+}
+
+void SerialLedger::voided(quint64 number)
+{
+    emit fate(number, number, 1, QStringLiteral("void"), QString());
+}
+
+void SerialLedger::returned(const Block& rest)
+{
+    if (rest.count() > 0)
+        emit fate(rest.first, rest.last, rest.step, QStringLiteral("returned"), QString());
+}
+
+#include "serialledger.moc"
