@@ -6,6 +6,7 @@
 //   bench_station [--quick] [--only slots,idle,summary,soak]
 
 #include "benchsupport.h"
+#include "coresupport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -66,7 +67,8 @@ struct SlotsRun {
 
 // The slowest slot's lines per second with `count` slots flashing at once,
 // and the station's CPU meanwhile.
-SlotsRun slotsRun(const QString& file, int count, bool window, const QStringList& more = {})
+SlotsRun slotsRun(const QString& file, int count, bool window, const QStringList& more = {},
+                  const std::function<void()>& started = {})
 {
     const int lines = lineCount(file);
     std::vector<std::unique_ptr<Unit>> units;
@@ -80,6 +82,8 @@ SlotsRun slotsRun(const QString& file, int count, bool window, const QStringList
     StationProcess station(file, ports, window ? more : QStringList{"--next-after", "600"} + more,
                            window);
     waitUntil([&] { return units.front()->received() >= 1; }, 20000);
+    if (started)
+        started();
     QElapsedTimer wall;
     wall.start();
     const double cpuStart = cpuSeconds(station.pid());
@@ -256,13 +260,13 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription("Speed, CPU and memory of the production station.");
     parser.addHelpOption();
     parser.addOption({"quick", "Shorter idle readings and a 200-unit soak."});
-    parser.addOption({"slots", "The numbers of slots the slots part runs at once.", "N,N,...",
-                      "16,64,128"});
+    parser.addOption(
+        {"slots", "The numbers of slots the slots part runs at once.", "N,N,...", "16,64,128"});
     parser.addOption({"lines", "The lines of the file the slots part sends.", "N", "600"});
     parser.addOption({"only",
-                      "Run only these parts: slots, serial, database, idle, summary, window, "
-                      "soak, windowsoak.",
-                      "PARTS", "slots,serial,database,idle,summary,window,soak,windowsoak"});
+                      "Run only these parts: slots, serial, database, ledger, idle, summary, "
+                      "window, soak, windowsoak.",
+                      "PARTS", "slots,serial,database,ledger,idle,summary,window,soak,windowsoak"});
     parser.process(app);
     const bool quick = parser.isSet("quick");
     const QStringList parts = parser.value("only").split(',');
@@ -274,8 +278,8 @@ int main(int argc, char* argv[])
 
     if (parts.contains("slots")) {
         // Each count in the same run, one slot alone as the measure of all.
-        const QString slotsFile =
-            srecordFile("slots.s19", parser.value("lines").toInt(), QStringLiteral(FIRMWARE_UPLOAD_PATH));
+        const QString slotsFile = srecordFile("slots.s19", parser.value("lines").toInt(),
+                                              QStringLiteral(FIRMWARE_UPLOAD_PATH));
         std::printf("\nSlots flashing at once (%d lines each), threads: %s\n", lineCount(slotsFile),
                     qEnvironmentVariableIsSet("FIRMWARE_STATION_THREADS")
                         ? qPrintable(qEnvironmentVariable("FIRMWARE_STATION_THREADS"))
@@ -299,15 +303,15 @@ int main(int argc, char* argv[])
                 count <= 64 ? QStringLiteral(">= %1").arg(target) : QStringLiteral("-"),
                 count > 64 || met);
             if (minimal > 0)
-                row(qPrintable(QStringLiteral("%1 minimal loaders, one process each: slowest")
-                                   .arg(count)),
+                row(qPrintable(
+                        QStringLiteral("%1 minimal loaders, one process each: slowest").arg(count)),
                     minimal, "", "yardstick", true);
             row(qPrintable(QStringLiteral("%1 slots: station CPU").arg(count)), many.cpuPercent,
                 "%", "-", true);
             row(qPrintable(QStringLiteral("%1 slots: CPU per slot").arg(count)),
                 many.cpuPercent / count, "%", "<= 0.27", many.cpuPercent / count <= 0.27);
-            row(qPrintable(QStringLiteral("%1 slots: resident memory").arg(count)), many.residentMiB,
-                "MiB", "-", true);
+            row(qPrintable(QStringLiteral("%1 slots: resident memory").arg(count)),
+                many.residentMiB, "MiB", "-", true);
         }
     }
     if (parts.contains("serial")) {
@@ -359,6 +363,53 @@ int main(int argc, char* argv[])
         row("lines per second with the database silent, ratio (median of paired rounds)", ratio, "",
             ">= 0.98", ratio >= 0.98);
         ::close(silent);
+    }
+    if (parts.contains("ledger")) {
+        TestSupport::PostgresServer server;
+        QString why;
+        if (!server.prepare(&why) || !server.start()) {
+            std::printf("\nThe factory's serial numbers: no PostgreSQL server here (%s)\n",
+                        qPrintable(why));
+        } else {
+            const QString url = server.url("ledger");
+            const QString slotsFile = srecordFile("ledger.s19", parser.value("lines").toInt(),
+                                                  QStringLiteral(FIRMWARE_UPLOAD_PATH));
+            std::printf("\nSerial numbers from the factory's series, 4 slots (%d lines each)\n",
+                        lineCount(slotsFile));
+            int n = 0;
+            const QString state = work.path() + "/ledger.serial";
+            const auto local = [&] {
+                return slotsRun(
+                           slotsFile, 4, false,
+                           {"--serial", "0x40E:4", "--serial-state", state + QString::number(++n)})
+                    .slowest;
+            };
+            const auto ledger = [&](const QString& held, const std::function<void()>& started) {
+                return slotsRun(slotsFile, 4, false,
+                                {"--serial", "0x40E:4", "--serial-series", "bench",
+                                 "--serial-block", "40", "--database", url, "--record",
+                                 held + ".jsonl", "--serial-state", held},
+                                started)
+                    .slowest;
+            };
+            const QString held = work.path() + "/held.serial";
+            const double up = pairedRatio(
+                local, [&] { return ledger(held, {}); }, quick ? 1 : 3);
+            row("lines per second from the series, ratio to numbers of its own (server up)", up, "",
+                ">= 0.99", up >= 0.99);
+            // The server stopped once the block is leased and the units under
+            // way: the station goes on from the block it holds. A clean stop
+            // gives the block back, so each round starts the server again.
+            const double down = pairedRatio(
+                local,
+                [&] {
+                    server.start();
+                    return ledger(held, [&] { server.stop(); });
+                },
+                quick ? 1 : 3);
+            row("same, the server stopped mid-run (the block held)", down, "", ">= 0.99",
+                down >= 0.99);
+        }
     }
     if (parts.contains("idle")) {
         const int seconds = quick ? 20 : 60;

@@ -27,6 +27,9 @@ private slots:
     void pinnedDigest();
     void summaryOfARecord();
     void hungWorkerIsAHungStation();
+    void labelsFromAScanner();
+    void reworks_data();
+    void reworks();
 };
 
 void StationTest::unitsComeAndGo_data()
@@ -356,6 +359,136 @@ void StationTest::hungWorkerIsAHungStation()
     (void)station.workersAnswering();
     pump(50);
     QVERIFY(station.workersAnswering());
+}
+
+// A barcode scanner on a pseudo-terminal: a slot's name, then a label for
+// it; a label that is no label of these units; the same label twice; and a
+// unit that waits for its label.
+void StationTest::labelsFromAScanner()
+{
+    const QString firmware = tempFolder() + "/labels.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 20), firmware));
+    const QString record = tempFolder() + "/labels.jsonl";
+    QFile::remove(record);
+    Adaptor a(tempFolder() + "/usb-L1"), b(tempFolder() + "/usb-L2");
+    QVERIFY(a.plugIn({"--next-unit-after", "1500"}));
+    QVERIFY(b.plugIn({"--next-unit-after", "1500"}));
+    Pty scanner;
+    BenchConfig bench;
+    bench.file = firmware;
+    bench.ports = QStringList{a.name, b.name};
+    bench.slotNames = QStringList{"Bench L1", "Bench L2"};
+    bench.record = record;
+    bench.nextAfterSeconds = 0.5;
+    bench.scanner = scanner.slavePath();
+    bench.requireLabel = true;
+    QString why;
+    QVERIFY(bench.set(BenchField::LabelPattern, "LBL-[0-9]{4}", &why));
+    const auto file = FirmwareFile::read(firmware, {}, &why);
+    Station station;
+    QVERIFY(!station.configure(bench, *file));
+    QStringList said;
+    connect(&station, &Station::noticed, this,
+            [&](const QString& port, const QString& text, bool) { said << port + ": " + text; });
+    station.start();
+    // Without a label, a prompting unit waits, and says so.
+    QVERIFY(waitFor([&] { return station.view(0).reason == "scan the unit's label"; }, 5000));
+    QCOMPARE(a.unit.receivedLines().size(), 0);
+    // CR LF, CR alone and LF alone each end a label.
+    scanner.write("Bench L2\r\nLBL-0002\rBench L1\nLBL-12\r\n");
+    QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 10000));
+    QCOMPARE(records(record).first()["label"].toString(), QStringLiteral("LBL-0002"));
+    QCOMPARE(records(record).first()["slot"].toString(), b.name);
+    QVERIFY2(said.contains(a.name + ": LBL-12 is no label of these units (they match "
+                                    "LBL-[0-9]{4})"),
+             qPrintable(said.join('\n')));
+    QCOMPARE(a.unit.receivedLines().size(), 0); // refused: nothing sent
+    scanner.write("Bench L1\nLBL-0001\nBench L1\nLBL-0001\n");
+    QVERIFY(waitFor(
+        [&] {
+            return said.contains(a.name + ": LBL-0001 was scanned twice: scan "
+                                          "the next unit's label");
+        },
+        5000));
+    QVERIFY(waitFor([&] { return records(record).size() >= 2; }, 10000));
+    QCOMPARE(records(record)[1]["label"].toString(), QStringLiteral("LBL-0001"));
+    // Labels without a slot's name, with two slots: the name comes first.
+    scanner.write("LBL-0003\n");
+    QVERIFY(waitFor(
+        [&] {
+            return said.contains(": LBL-0003: scan the slot's name first, then the "
+                                 "unit's label");
+        },
+        5000));
+    station.interrupt("the station was stopped");
+}
+
+void StationTest::reworks_data()
+{
+    QTest::addColumn<QString>("rework");
+    QTest::newRow("keep its number") << "keep";
+    QTest::newRow("a new number") << "new";
+    QTest::newRow("refused") << "refuse";
+}
+
+// A label whose unit passed before: its number kept, or a new one, or the
+// unit refused and nothing sent.
+void StationTest::reworks()
+{
+    QFETCH(QString, rework);
+    const QString firmware = tempFolder() + "/rework.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 20), firmware));
+    const QString record = tempFolder() + "/rework-" + rework + ".jsonl";
+    QFile::remove(record);
+    QFile::remove(record + ".serial");
+    Adaptor a(tempFolder() + "/usb-R-" + rework);
+    QVERIFY(a.plugIn({"--next-unit-after", "1200"}));
+    BenchConfig bench;
+    bench.name = "bench-7";
+    bench.file = firmware;
+    bench.ports = QStringList{a.name};
+    bench.record = record;
+    bench.nextAfterSeconds = 0.5;
+    bench.requireLabel = true;
+    QString why;
+    QVERIFY(bench.set(BenchField::Serial, "0x20:4:be", &why));
+    bench.serialStart = 500;
+    QVERIFY(bench.set(BenchField::Rework, rework, &why));
+    const auto file = FirmwareFile::read(firmware, {}, &why);
+    Station station;
+    QVERIFY(!station.configure(bench, *file));
+    QStringList said;
+    connect(&station, &Station::noticed, this,
+            [&](const QString&, const QString& text, bool) { said << text; });
+    station.start();
+    station.scan("LBL-7");
+    QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 10000));
+    const QJsonObject first = records(record).first();
+    QCOMPARE(first["serial"]["number"].toInteger(), 500);
+    QVERIFY(!first.contains("rework"));
+    pump(200); // the unit logs what it got every 50 ms
+    const int lines = a.unit.receivedLines().size();
+    station.scan("LBL-7"); // the same unit, back from repair
+    if (rework == "refuse") {
+        const QString why =
+            QStringLiteral("LBL-7 was flashed on bench-7 at %1")
+                .arg(QDateTime::fromString(first["ended"].toString(), Qt::ISODateWithMs)
+                         .toLocalTime()
+                         .toString("HH:mm"));
+        QVERIFY2(waitFor([&] { return said.contains(why); }, 5000), qPrintable(said.join('\n')));
+        pump(2500);
+        QCOMPARE(records(record).size(), 1);
+        QCOMPARE(a.unit.receivedLines().size(), lines); // nothing sent
+        station.interrupt("the station was stopped");
+        return;
+    }
+    QVERIFY(waitFor([&] { return records(record).size() >= 2; }, 10000));
+    const QJsonObject again = records(record)[1];
+    QCOMPARE(again["label"].toString(), QStringLiteral("LBL-7"));
+    QCOMPARE(again["rework"].toBool(), true);
+    QCOMPARE(again["rework_of"].toString(), first["id"].toString());
+    QCOMPARE(again["serial"]["number"].toInteger(), rework == "keep" ? 500 : 501);
+    station.interrupt("the station was stopped");
 }
 
 CORE_TEST_MAIN(StationTest)

@@ -92,6 +92,7 @@ private slots:
     void silentUnitSaidAtOnce();
     void resultStaysTillTheNextUnit();
     void releasedJobInOperatorMode();
+    void labelsScannedIntoTheWindow();
 };
 
 void StationWindowTest::twoSlotsTwoUnitsEach()
@@ -487,7 +488,7 @@ void StationWindowTest::releasedJobInOperatorMode()
     QVERIFY(window.findChild<QLabel*>("job")->text().contains("signed by carol@example"));
     // Nothing that changes the bench: not shown, and its keys do nothing.
     for (const char* text : {"&Open Firmware...", "&Pin SHA-256...", "&Serial Numbers...",
-                                "&Add...", "Re&move", "&Choose Record File...", "&Database..."}) {
+                             "&Add...", "Re&move", "&Choose Record File...", "&Database..."}) {
         QAction* changing = action(window, text);
         QVERIFY2(changing && !changing->isVisible() && !changing->isEnabled(), qPrintable(text));
     }
@@ -544,6 +545,59 @@ void StationWindowTest::releasedJobInOperatorMode()
     QCOMPARE(trail[9]["why"].toString(), QStringLiteral("the time was up"));
     QCOMPARE(trail[9]["engineer"].toString(), QStringLiteral("bob"));
     QCOMPARE(AuditTrail::verify(record + ".audit").broken, 0);
+}
+
+// A bench that needs each unit's label: the scan field has the focus, a
+// unit placed before its label waits, a label of another pattern is said
+// and refused, and the right one goes to the record and onto the tile.
+void StationWindowTest::labelsScannedIntoTheWindow()
+{
+    const QString firmware = tempFolder() + "/labelled.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 30), firmware));
+    const QString record = tempFolder() + "/labelled.jsonl";
+    QFile::remove(record);
+    Adaptor a(tempFolder() + "/usb-L1");
+    QVERIFY(a.plugIn({"--next-unit-after", "2500"}));
+    StationSetup setup;
+    setup.bench.ports = QStringList{a.name};
+    setup.bench.slotNames = QStringList{"Bench L1"};
+    setup.bench.file = firmware;
+    setup.bench.record = record;
+    setup.bench.requireLabel = true;
+    setup.bench.labelPattern = "LBL-[0-9]{4}";
+    QString why;
+    QVERIFY(setup.save(&why));
+
+    StationWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    auto* scan = window.findChild<QLineEdit*>("scan");
+    QVERIFY(scan && scan->isVisible());
+    QVERIFY(window.start());
+    QVERIFY(waitFor([&] { return scan->hasFocus(); }, 3000));
+    SlotTile* tile = window.tiles().value(0);
+    QVERIFY(waitFor([&] { return tile->spoken().contains("scan the unit's label"); }, 5000));
+    QVERIFY(a.unit.receivedLines().isEmpty());
+
+    auto* notice = window.findChild<QLabel*>("notice");
+    QVERIFY(notice);
+    QTest::keyClicks(scan, "XYZ-1");
+    QTest::keyClick(scan, Qt::Key_Return);
+    QVERIFY2(notice->text().contains("XYZ-1 is no label of these units"),
+             qPrintable(notice->text()));
+    QVERIFY(scan->text().isEmpty());
+    pump(1200);
+    QVERIFY(a.unit.receivedLines().isEmpty());
+
+    QTest::keyClicks(scan, "LBL-0042");
+    QTest::keyClick(scan, Qt::Key_Return);
+    QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 20000));
+    QCOMPARE(records(record).first()["label"].toString(), QStringLiteral("LBL-0042"));
+    QVERIFY(waitFor([&] { return tile->spoken().contains("label LBL-0042"); }, 2000));
+    QVERIFY2(tile->spoken().startsWith("Bench L1: pass"), qPrintable(tile->spoken()));
+    window.stop();
+    QVERIFY(waitFor([&] { return !window.station().running(); }, 3000));
 }
 
 int main(int argc, char* argv[])

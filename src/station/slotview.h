@@ -23,6 +23,7 @@ struct SlotView {
     MSComm::OpenFailure openFailure;
     UploadProgress progress;
     UnitValues own; // the unit being flashed, or the last one
+    QString label;  // its label, when one was scanned
     int passed = 0;
     int failed = 0;
     std::optional<UnitRecord> last; // the last unit's record

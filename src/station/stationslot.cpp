@@ -157,6 +157,7 @@ void StationSlot::grant(const UnitStart& unit)
     m_unitStarted = QDateTime::currentDateTime();
     m_board->update([&](SlotView& v) {
         v.own = unit.own;
+        v.label = unit.label;
         v.progress = UploadProgress{0, unit.image.facts.lines, 0};
         v.uploadStartedAt = v.heardAt = SlotView::now();
     });

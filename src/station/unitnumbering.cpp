@@ -512,7 +512,8 @@ std::optional<UnitNumbering::State> UnitNumbering::readState(const QString& path
             const QStringList parts = value.split(QRegularExpression(QStringLiteral("[-/]")));
             bool a = false, b = false, c = false;
             if (parts.size() == 3)
-                *into = {parts[0].toULongLong(&a), parts[1].toULongLong(&b), parts[2].toULongLong(&c)};
+                *into = {parts[0].toULongLong(&a), parts[1].toULongLong(&b),
+                         parts[2].toULongLong(&c)};
             return a && b && c && into->step > 0;
         };
         if (key == QLatin1String("next-serial"))
@@ -526,8 +527,9 @@ std::optional<UnitNumbering::State> UnitNumbering::readState(const QString& path
         else if (key == QLatin1String("queued"))
             ok = block(&state.queued);
         if (!ok) {
-            *error = QStringLiteral("the serial state %1:%2 is \"%3\", not next-serial=N, "
-                                    "next-unit-data-line=N, series=NAME, block= or queued=FIRST-LAST/STEP")
+            *error = QStringLiteral(
+                         "the serial state %1:%2 is \"%3\", not next-serial=N, "
+                         "next-unit-data-line=N, series=NAME, block= or queued=FIRST-LAST/STEP")
                          .arg(path)
                          .arg(number)
                          .arg(elided(line));
@@ -571,6 +573,22 @@ std::optional<quint64> UnitNumbering::readNextSerial(const QString& statePath, Q
     if (!state || !exists)
         return std::nullopt;
     return state->nextSerial;
+}
+
+QVector<UnitNumbering::Block> UnitNumbering::readHeld(const QString& statePath)
+{
+    bool exists = false;
+    QString ignored;
+    const auto state = readState(statePath, &exists, &ignored);
+    QVector<Block> held;
+    if (!state || state->series.isEmpty())
+        return held;
+    if (!state->block.isEmpty() && state->nextSerial <= state->block.last)
+        held.append(
+            {qMax(state->nextSerial, state->block.first), state->block.last, state->block.step});
+    if (!state->queued.isEmpty())
+        held.append(state->queued);
+    return held;
 }
 
 bool UnitNumbering::raiseNextSerial(const QString& statePath, quint64 next, QString* error)

@@ -116,6 +116,8 @@ public:
 
     // The next number kept in a state file, for a window that shows it.
     static std::optional<quint64> readNextSerial(const QString& statePath, QString* error);
+    // The numbers of a series a state file holds, not yet handed out.
+    static QVector<Block> readHeld(const QString& statePath);
     // Raises the next number kept; never lowers it.
     [[nodiscard]] static bool raiseNextSerial(const QString& statePath, quint64 next,
                                               QString* error);

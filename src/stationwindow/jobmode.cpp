@@ -68,7 +68,7 @@ bool StationWindow::openJob(const QString& path)
         details.insert("station", b.name);
         details.insert("account", m_station.operatorName());
         if (!AuditTrail::note(b.auditPath(), QStringLiteral("job-refused"), details, &why))
-            m_notice->setText(why);
+            notify(why);
         MessageBoxes::show(sentence(job.refusal));
         return false;
     }
@@ -121,7 +121,7 @@ void StationWindow::unlock(const QString& account, const QString& password)
 {
     if (!m_job || !m_lock.isLocked() || account.isEmpty())
         return;
-    m_notice->setText(tr("Checking %1 ...").arg(account));
+    notify(tr("Checking %1 ...").arg(account), false);
     Authentication::instance().check(account, password, m_policy.engineersGroup, this,
                                      [this, account](const Authentication::Answer& answer) {
                                          m_notice->clear();
@@ -200,5 +200,5 @@ void StationWindow::auditNote(const QString& event, QJsonObject details)
         written = AuditTrail::note(bench().auditPath(), event, details, &why);
     }
     if (!written)
-        m_notice->setText(sentence(why));
+        notify(sentence(why));
 }

@@ -52,6 +52,24 @@ SerialNumbersDialog::SerialNumbersDialog(const BenchConfig& bench, const QString
     m_end->setObjectName(QStringLiteral("end"));
     m_end->setValidator(digits);
     m_end->setPlaceholderText(tr("none"));
+    // The factory's series: numbers from its database, leased a block at a time.
+    m_series = new QLineEdit(bench.serialSeries, this);
+    m_series->setObjectName(QStringLiteral("series"));
+    m_series->setPlaceholderText(tr("none: this bench's own numbers"));
+    QStringList held;
+    for (const UnitNumbering::Block& b : UnitNumbering::readHeld(statePath))
+        held << tr("%1 to %2").arg(b.first).arg(b.last);
+    m_series->setToolTip(held.isEmpty()
+                             ? tr("Numbers shared by every bench of the factory, from its database "
+                                  "(Records > Database...); none held yet")
+                             : tr("Leased and held here: %1").arg(held.join(QStringLiteral(", "))));
+    m_held = new QLabel(held.isEmpty() ? tr("none") : held.join(QStringLiteral(", ")), this);
+    m_held->setObjectName(QStringLiteral("held"));
+    m_block = new QSpinBox(this);
+    m_block->setObjectName(QStringLiteral("block"));
+    m_block->setRange(1, 100000);
+    m_block->setValue(bench.serialBlock);
+    m_block->setSuffix(tr(" numbers at a time"));
     m_next = new QLineEdit(m_kept ? QString::number(*m_kept) : QString(), this);
     m_next->setObjectName(QStringLiteral("next"));
     m_next->setValidator(digits);
@@ -74,6 +92,9 @@ SerialNumbersDialog::SerialNumbersDialog(const BenchConfig& bench, const QString
     form->addRow(tr("S&tep:"), m_step);
     form->addRow(tr("&Last number:"), m_end);
     form->addRow(tr("&Next number:"), m_next);
+    form->addRow(tr("Factory &series:"), m_series);
+    form->addRow(tr("&Block:"), m_block);
+    form->addRow(tr("Held here:"), m_held);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &SerialNumbersDialog::accept);
@@ -170,4 +191,6 @@ void SerialNumbersDialog::applyTo(BenchConfig* bench) const
         bench->serialEnd.reset();
     else
         (void)bench->set(BenchField::SerialEnd, m_end->text(), &ignored);
+    bench->serialSeries = m_series->text().trimmed();
+    bench->serialBlock = m_block->value();
 }

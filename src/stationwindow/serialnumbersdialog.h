@@ -44,5 +44,8 @@ private:
     QLineEdit* m_step = nullptr;
     QLineEdit* m_end = nullptr;
     QLineEdit* m_next = nullptr;
+    QLineEdit* m_series = nullptr; // the factory's series; empty: this bench's own numbers
+    QSpinBox* m_block = nullptr;
+    QLabel* m_held = nullptr; // the series' numbers leased and held by this bench
     QLabel* m_error = nullptr;
 };

@@ -138,7 +138,14 @@ void drawWrapped(QPainter& p, const QRect& box, const QStringList& paragraphs, c
 // The state word, with the unit's number beside a result.
 QString stateText(const SlotTile::Face& face)
 {
-    return face.serial.isEmpty() || face.progress ? face.word : face.word + "  " + face.serial;
+    QString text = face.word;
+    if (!face.progress) {
+        for (const QString& part : {face.serial, face.label}) {
+            if (!part.isEmpty())
+                text += "  " + part;
+        }
+    }
+    return text;
 }
 
 QFont sized(const QFont& base, double pixels, bool bold)
@@ -165,9 +172,10 @@ QString deviceText(const SlotView& slot)
 
 bool SlotTile::Face::operator==(const Face& o) const
 {
-    return look == o.look && word == o.word && serial == o.serial && progress == o.progress &&
-           percent == o.percent && lines == o.lines && left == o.left && detail == o.detail &&
-           band == o.band && name == o.name && device == o.device && counts == o.counts;
+    return look == o.look && word == o.word && serial == o.serial && label == o.label &&
+           progress == o.progress && percent == o.percent && lines == o.lines && left == o.left &&
+           detail == o.detail && band == o.band && name == o.name && device == o.device &&
+           counts == o.counts;
 }
 
 SlotTile::SlotTile(const SlotView& slot, const QString& name, QWidget* parent)
@@ -224,6 +232,7 @@ SlotTile::Face SlotTile::faceOf() const
         f.look = last.result == UnitResult::Pass ? Look::Pass : Look::Fail;
         if (last.own.hasSerial)
             f.serial = QStringLiteral("#%1").arg(last.own.serial);
+        f.label = last.label;
         if (f.look == Look::Fail && !last.reason.isEmpty())
             f.detail << last.reason;
         f.detail << instruction;
@@ -343,6 +352,8 @@ QString SlotTile::spoken() const
     QString text = QStringLiteral("%1: %2").arg(m_name, m_face.word.toLower());
     if (!m_face.serial.isEmpty())
         text += QStringLiteral(", unit %1").arg(m_face.serial.mid(1));
+    if (!m_face.label.isEmpty())
+        text += QStringLiteral(", label %1").arg(m_face.label);
     if (m_face.progress) {
         const UploadProgress& p = m_slot.progress;
         text += QStringLiteral(", %1 of %2 lines").arg(p.linesSent).arg(p.totalLines);

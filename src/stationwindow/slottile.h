@@ -37,6 +37,7 @@ public:
         Look look = Look::Stopped;
         QString word;   // "PASS", "Flashing", "No answer for 4 s"
         QString serial; // "#1000", or empty
+        QString label;  // the unit's scanned label, or empty
         bool progress = false;
         int percent = 0;
         QString lines;      // "143 of 200 lines"

@@ -21,6 +21,7 @@
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -79,6 +80,17 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
     scroll->setFocusPolicy(Qt::NoFocus);
     scroll->viewport()->installEventFilter(this);
     layout->addWidget(scroll, 1);
+    // Labels typed by a keyboard-wedge scanner, each ended by Enter; the
+    // field takes the focus back after each, and when the window is shown.
+    m_scan = new QLineEdit(central);
+    m_scan->setObjectName(QStringLiteral("scan"));
+    m_scan->setPlaceholderText(tr("Scan a unit's label (or a slot's name, then the label)"));
+    m_scan->setAccessibleName(tr("Scanned label"));
+    connect(m_scan, &QLineEdit::returnPressed, this, [this] {
+        m_station.scan(m_scan->text());
+        m_scan->clear();
+    });
+    layout->addWidget(m_scan);
     layout->addWidget(buildBench());
     setCentralWidget(central);
     buildMenus();
@@ -119,10 +131,18 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
         showBench();
     });
     connect(&m_station, &Station::newUnitsRefused, this, [this](const QString& why) {
-        m_notice->setText(why);
+        notify(why);
         showBench();
     });
     connect(&m_station, &Station::stopped, this, &StationWindow::onStopped);
+    connect(&m_station, &Station::noticed, this,
+            [this](const QString& port, const QString& text, bool problem) {
+                int at = -1;
+                for (int i = 0; i < m_tiles.size(); ++i)
+                    at = m_tiles[i]->port() == port ? i : at;
+                notify(at >= 0 ? QStringLiteral("%1: %2").arg(m_tiles[at]->name(), text) : text,
+                       problem);
+            });
     connect(&m_station, &Station::databaseChanged, this, [this] { showBench(); });
 
     // What the last run left: its slots, its file, its pin and its record.
@@ -141,7 +161,7 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
     m_policy = StationPolicy::load();
     m_lock.setMinutes(m_policy.unlockMinutes);
     if (!m_policy.problem.isEmpty())
-        m_notice->setText(m_policy.problem);
+        notify(m_policy.problem);
     connect(&m_lock, &OperatorLock::unlocked, this,
             [this](const QString& engineer, const QDateTime& until) {
                 m_station.setOperator(engineer);
@@ -205,9 +225,6 @@ QWidget* StationWindow::buildBench()
     m_notice = new QLabel(this);
     m_notice->setObjectName(QStringLiteral("notice"));
     m_notice->setTextFormat(Qt::PlainText);
-    QPalette warn = m_notice->palette();
-    warn.setColor(QPalette::WindowText, QColor(0x9b, 0x1c, 0x1c));
-    m_notice->setPalette(warn);
     statusBar()->addWidget(m_notice, 1);
     m_database = new QLabel(this);
     m_database->setObjectName(QStringLiteral("database"));
@@ -281,7 +298,7 @@ bool StationWindow::openFirmware(const QString& path)
     if (!file) {
         if (!m_restoring)
             MessageBoxes::show(why);
-        m_notice->setText(why);
+        notify(why);
         return false;
     }
     if (file->facts.lines == 0) {
@@ -333,7 +350,7 @@ SlotTile* StationWindow::addSlot(const QString& port, const QString& name)
         !same.isEmpty()) {
         const QString why = QStringLiteral("%1: each adaptor has one slot.").arg(same);
         if (m_restoring)
-            m_notice->setText(why);
+            notify(why);
         else
             MessageBoxes::show(why);
         return nullptr;
@@ -513,6 +530,8 @@ bool StationWindow::start()
     }
     m_notice->clear();
     m_station.start();
+    if (m_scan->isVisible())
+        m_scan->setFocus();
     for (SlotTile* t : qAsConst(m_tiles))
         refreshTile(t);
     showBench();
@@ -693,9 +712,10 @@ void StationWindow::exportConfigByDialog()
         MessageBoxes::show(why[0].toUpper() + why.mid(1) + QLatin1Char('.'));
         return;
     }
-    m_notice->setText(QStringLiteral("Exported to %1: firmware-upload --station --config %1 runs "
-                                     "this bench without a window.")
-                          .arg(m_files->FileName));
+    notify(QStringLiteral("Exported to %1: firmware-upload --station --config %1 runs this bench "
+                          "without a window.")
+               .arg(m_files->FileName),
+           false);
 }
 
 void StationWindow::chooseRecord()
@@ -941,6 +961,8 @@ QString StationWindow::benchSummary() const
 void StationWindow::showBench()
 {
     const bool running = m_station.running();
+    const BenchConfig& b = m_setup.bench;
+    m_scan->setVisible(b.requireLabel || !b.labelPattern.isEmpty());
     m_start->setEnabled(!running);
     m_stop->setEnabled(running);
     QString counts =
@@ -970,7 +992,7 @@ void StationWindow::saveSetup()
     }
     QString why;
     if (!m_setup.save(&why))
-        m_notice->setText(why);
+        notify(why);
 }
 
 QString StationWindow::suggestedName() const
@@ -983,4 +1005,14 @@ QString StationWindow::suggestedName() const
         if (!used)
             return name;
     }
+}
+
+// A problem in the window's red; what merely happened in its usual colour.
+void StationWindow::notify(const QString& text, bool problem)
+{
+    QPalette palette = m_notice->parentWidget()->palette();
+    if (problem)
+        palette.setColor(QPalette::WindowText, QColor(0x9b, 0x1c, 0x1c));
+    m_notice->setPalette(palette);
+    m_notice->setText(text);
 }

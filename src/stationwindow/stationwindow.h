@@ -113,6 +113,8 @@ private:
     void refreshDue();
     void showFirmware();
     void showBench();
+    // The status bar's notice; `problem` shows it as one.
+    void notify(const QString& text, bool problem = true);
     void saveSetup();
     void onStopped();
     QString suggestedName() const;
@@ -150,7 +152,8 @@ private:
     QAction* m_lockAction = nullptr;
     QAction* m_closeJobAction = nullptr;
     QLabel* m_jobLabel = nullptr;
-    BenchConfig m_audited; // the bench as the trail last had it
+    class QLineEdit* m_scan = nullptr; // a keyboard-wedge scanner types here
+    BenchConfig m_audited;             // the bench as the trail last had it
     bool m_quitting = false;
     bool m_restoring = false; // the last run's setup is being read back
 };
