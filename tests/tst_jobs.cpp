@@ -129,11 +129,9 @@ void JobsTest::jobsRunOrAreRefused_data()
     QTest::newRow("a good job runs") << "good" << 143 << "signed by alice@example (ED25519 SHA256:";
     QTest::newRow("changed after signing")
         << "edited" << 3 << "its signature by alice@example does not match it";
-    QTest::newRow("signed by a key not allowed")
-        << "stranger" << 3 << "it is signed by a key ";
+    QTest::newRow("signed by a key not allowed") << "stranger" << 3 << "it is signed by a key ";
     QTest::newRow("not signed") << "unsigned" << 3 << "it is not signed: there is no ";
-    QTest::newRow("another build on disk")
-        << "rebuilt" << 3 << "on disk has the SHA-256 ";
+    QTest::newRow("another build on disk") << "rebuilt" << 3 << "on disk has the SHA-256 ";
     QTest::newRow("a job that pins no build") << "unpinned" << 3 << "it pins no sha256";
 }
 
@@ -171,13 +169,13 @@ void JobsTest::jobsRunOrAreRefused()
         QVERIFY(fw.open(QIODevice::Append));
         fw.write("S9030000FC\n");
     }
-    const Run run = upload({"station", "--job", job, "--allowed-signers", m_allowed, "-q"},
-                           [&](QProcess& p) {
-                               if (story != "good")
-                                   return;
-                               QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 20000));
-                               ::kill(pid_t(p.processId()), SIGTERM);
-                           });
+    const Run run =
+        upload({"station", "--job", job, "--allowed-signers", m_allowed, "-q"}, [&](QProcess& p) {
+            if (story != "good")
+                return;
+            QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 20000));
+            ::kill(pid_t(p.processId()), SIGTERM);
+        });
     QVERIFY2(run.errors.contains(said), qPrintable(run.errors));
     QCOMPARE(run.exitCode, exitCode);
     const QVector<QJsonObject> trail = lines(record + ".audit");
@@ -232,10 +230,13 @@ void JobsTest::optionsTheJobFixes()
                                                     .arg(firmware)
                                                     .toUtf8());
     QVERIFY(sign(m_alice, job));
-    for (const QStringList& more : {QStringList{"-p", "/dev/pts/1"}, QStringList{"--record", "x.jsonl"},
-                                    QStringList{"--serial", "0x20:4"}, QStringList{"-t", "5"},
-                                    QStringList{"--sha256", QString(64, 'a')}, QStringList{firmware}}) {
-        const Run run = upload(QStringList{"station", "--job", job, "--allowed-signers", m_allowed} + more);
+    for (const QStringList& more :
+         {QStringList{"-p", "/dev/pts/1"}, QStringList{"--record", "x.jsonl"},
+          QStringList{"--serial", "0x20:4"}, QStringList{"-t", "5"},
+          QStringList{"--sha256", QString(64, 'a')}, QStringList{firmware},
+          QStringList{"--rework", "new"}}) {
+        const Run run =
+            upload(QStringList{"station", "--job", job, "--allowed-signers", m_allowed} + more);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.errors.contains("is fixed by the job " + job), qPrintable(run.errors));
     }
@@ -314,7 +315,8 @@ void JobsTest::auditChainBreaks()
     f.close();
     const AuditTrail::Check check = AuditTrail::verify(path);
     QCOMPARE(check.broken, broken);
-    QVERIFY2(check.why.startsWith(path + ":" + QString::number(broken) + ": "), qPrintable(check.why));
+    QVERIFY2(check.why.startsWith(path + ":" + QString::number(broken) + ": "),
+             qPrintable(check.why));
     const Run run = upload({"audit", "verify", path});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.errors.contains(check.why), qPrintable(run.errors));
@@ -341,7 +343,10 @@ void JobsTest::imageDigestIsWhatTheUnitGot()
     const QString device = unit.start(0, {"--prompt-interval", "50"});
     QStringList arguments{"station", firmware, "-p", device, "--record", record, "-q"};
     if (numbered)
-        arguments << "--serial" << "0x40:4:be" << "--serial-start" << "4242";
+        arguments << "--serial"
+                  << "0x40:4:be"
+                  << "--serial-start"
+                  << "4242";
     const Run run = upload(arguments, [&](QProcess& p) {
         QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 20000));
         ::kill(pid_t(p.processId()), SIGTERM);

@@ -6,6 +6,7 @@
 #include "platform/authentication.h"
 #include "records/audittrail.h"
 #include "station/stationslot.h"
+#include "stationwindow/labelsdialog.h"
 #include "stationwindow/serialnumbersdialog.h"
 #include "stationwindow/slottile.h"
 #include "stationwindow/stationwindow.h"
@@ -13,6 +14,8 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QJsonObject>
@@ -563,8 +566,25 @@ void StationWindowTest::labelsScannedIntoTheWindow()
     setup.bench.slotNames = QStringList{"Bench L1"};
     setup.bench.file = firmware;
     setup.bench.record = record;
-    setup.bench.requireLabel = true;
-    setup.bench.labelPattern = "LBL-[0-9]{4}";
+    {
+        // Set as an engineer would, in File > Labels...
+        LabelsDialog dialog(setup.bench);
+        dialog.findChild<QCheckBox*>("require")->setChecked(true);
+        auto* pattern = dialog.findChild<QLineEdit*>("pattern");
+        pattern->setText("LBL-([0-9]{4}");
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(dialog.findChild<QLabel*>("error")->text().contains("no regular expression"));
+        pattern->setText("LBL-[0-9]{4}");
+        auto* rework = dialog.findChild<QComboBox*>("rework");
+        rework->setCurrentIndex(rework->findData("refuse"));
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        dialog.applyTo(&setup.bench);
+    }
+    QVERIFY(setup.bench.requireLabel);
+    QCOMPARE(setup.bench.labelPattern, QStringLiteral("LBL-[0-9]{4}"));
+    QCOMPARE(setup.bench.text(BenchField::Rework), QStringLiteral("refuse"));
     QString why;
     QVERIFY(setup.save(&why));
 
@@ -596,6 +616,16 @@ void StationWindowTest::labelsScannedIntoTheWindow()
     QCOMPARE(records(record).first()["label"].toString(), QStringLiteral("LBL-0042"));
     QVERIFY(waitFor([&] { return tile->spoken().contains("label LBL-0042"); }, 2000));
     QVERIFY2(tile->spoken().startsWith("Bench L1: pass"), qPrintable(tile->spoken()));
+
+    // The next unit bears the same label: a rework, which this bench refuses.
+    QVERIFY(waitFor([&] { return tile->spoken().contains("scan the unit's label"); }, 10000));
+    const int before = a.unit.receivedLines().size();
+    QTest::keyClicks(scan, "LBL-0042");
+    QTest::keyClick(scan, Qt::Key_Return);
+    QVERIFY(waitFor([&] { return notice->text().contains("LBL-0042 was flashed on"); }, 3000));
+    pump(1200);
+    QCOMPARE(a.unit.receivedLines().size(), before);
+    QCOMPARE(records(record).size(), 1);
     window.stop();
     QVERIFY(waitFor([&] { return !window.station().running(); }, 3000));
 }

@@ -27,9 +27,10 @@ ReleasedJob ReleasedJob::load(const QString& path, const QString& allowedSigners
         return job;
     }
     const QByteArray bytes = file.readAll();
-    job.sha256 = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-    job.signature = SshSignature::verify(bytes, path + QStringLiteral(".sig"), allowedSigners,
-                                         nameSpace());
+    job.sha256 =
+        QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    job.signature =
+        SshSignature::verify(bytes, path + QStringLiteral(".sig"), allowedSigners, nameSpace());
     if (job.signature.kind != SshSignature::Verdict::Kind::Good) {
         job.refusal = QStringLiteral("the job %1 is refused: %2").arg(path, job.signature.why);
         return job;
@@ -53,20 +54,23 @@ ReleasedJob ReleasedJob::load(const QString& path, const QString& allowedSigners
     if (!onDisk) {
         job.refusal = QStringLiteral("the job %1 is refused: %2").arg(path, why);
     } else if (*onDisk != job.bench.sha256) {
-        job.refusal = QStringLiteral("the job %1 is refused: the firmware %2 on disk has the SHA-256 "
-                                     "%3, not the %4 the job releases")
-                          .arg(path, job.bench.file, *onDisk, job.bench.sha256);
+        job.refusal =
+            QStringLiteral("the job %1 is refused: the firmware %2 on disk has the SHA-256 "
+                           "%3, not the %4 the job releases")
+                .arg(path, job.bench.file, *onDisk, job.bench.sha256);
     }
     return job;
 }
 
 QList<BenchField> ReleasedJob::fixedFields(const BenchConfig& job)
 {
-    QList<BenchField> fixed = {BenchField::File,        BenchField::Sha256,      BenchField::Ports,
-                               BenchField::SlotNames,   BenchField::Serial,      BenchField::SerialStart,
-                               BenchField::SerialStep,  BenchField::SerialEnd,   BenchField::SerialState,
-                               BenchField::UnitData,    BenchField::Record,      BenchField::Audit,
-                               BenchField::SerialSeries, BenchField::SerialBlock};
+    QList<BenchField> fixed = {BenchField::File, BenchField::Sha256, BenchField::Ports,
+                               BenchField::SlotNames, BenchField::Serial, BenchField::SerialStart,
+                               BenchField::SerialStep, BenchField::SerialEnd,
+                               BenchField::SerialState, BenchField::UnitData, BenchField::Record,
+                               BenchField::Audit, BenchField::SerialSeries, BenchField::SerialBlock,
+                               // a rework's number is the job's to decide
+                               BenchField::Rework};
     for (const BenchConfig::FieldInfo& f : BenchConfig::fields()) {
         if (!job.isDefault(f.field) && !fixed.contains(f.field))
             fixed << f.field;

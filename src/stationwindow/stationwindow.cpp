@@ -8,6 +8,7 @@
 #include "../ui/icons.h"
 #include "../ui/messageboxes.h"
 #include "addslotdialog.h"
+#include "labelsdialog.h"
 #include "serialnumbersdialog.h"
 #include "slottile.h"
 #include "transcriptdialog.h"
@@ -244,6 +245,7 @@ void StationWindow::buildMenus()
     m_changing << file->addAction(tr("&Pin SHA-256..."), this, &StationWindow::pinDigest);
     m_changing << file->addAction(tr("&Serial Numbers..."), this,
                                   &StationWindow::chooseSerialNumbers);
+    m_changing << file->addAction(tr("&Labels..."), this, &StationWindow::chooseLabels);
     m_changing << file->addAction(tr("&Export Bench Config..."), this,
                                   &StationWindow::exportConfigByDialog);
     file->addSeparator();
@@ -657,6 +659,16 @@ void StationWindow::chooseSerialNumbers()
         !UnitNumbering::raiseNextSerial(statePath, *dialog.raisedNext(), &why))
         MessageBoxes::show(why[0].toUpper() + why.mid(1) + QLatin1Char('.'));
     showFirmware();
+}
+
+void StationWindow::chooseLabels()
+{
+    LabelsDialog dialog(m_setup.bench, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    dialog.applyTo(&m_setup.bench);
+    saveSetup();
+    showBench();
 }
 
 void StationWindow::chooseDatabase()

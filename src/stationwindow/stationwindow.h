@@ -99,6 +99,7 @@ private:
     void pinDigest();
     void chooseSerialNumbers();
     void chooseRecord();
+    void chooseLabels();
     void chooseDatabase();
     void exportConfigByDialog();
     void showSummary();
