@@ -5,7 +5,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build"
 
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6svg6
-          qt6-qpa-plugins libqt6sql6-psql libsystemd-dev pkg-config binutils fonts-dejavu-core)
+          qt6-qpa-plugins libqt6sql6-psql libsystemd-dev libmosquitto-dev pkg-config binutils
+          fonts-dejavu-core)
 
 install_missing() {
     local missing=()

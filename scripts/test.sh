@@ -14,9 +14,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 # A real PostgreSQL server (in a folder of the test's own, on a Unix socket)
 # takes the forwarded records; promtool, node_exporter and systemd-analyze
 # judge the service's metrics and unit.
-# ssh-keygen makes and checks the released jobs' signatures.
+# ssh-keygen makes and checks the released jobs' signatures; Mosquitto is
+# the factory's broker the stations publish on and take commands from.
 packages+=(xvfb xauth xdotool openbox x11-utils srecord clang libclang-rt-14-dev postgresql
-           prometheus prometheus-node-exporter systemd openssh-client)
+           prometheus prometheus-node-exporter systemd openssh-client mosquitto mosquitto-clients)
 
 install_missing
 build_all

@@ -24,16 +24,17 @@ const QHash<QString, QStringList>& layers()
         {"serial", {"platform"}},
         {"upload", {"platform", "serial"}},
         {"records", {"platform", "serial", "upload"}},
-        {"station", {"platform", "serial", "upload", "records"}},
-        {"service", {"platform", "serial", "upload", "records", "station"}},
+        {"broker", {"platform", "serial", "upload", "records"}},
+        {"station", {"platform", "serial", "upload", "records", "broker"}},
+        {"service", {"platform", "serial", "upload", "records", "broker", "station"}},
         {"ui", {"platform", "serial", "upload"}},
         {"properties", {"platform", "serial", "upload", "ui"}},
         {"terminal", {"platform", "serial", "upload", "ui", "properties"}},
-        {"stationwindow", {"platform", "serial", "upload", "records", "station", "ui"}},
-        {"cli", {"platform", "serial", "upload", "records", "station", "service"}},
+        {"stationwindow", {"platform", "serial", "upload", "records", "broker", "station", "ui"}},
+        {"cli", {"platform", "serial", "upload", "records", "broker", "station", "service"}},
         {"app",
-         {"platform", "serial", "upload", "records", "station", "service", "ui", "properties",
-          "terminal", "stationwindow", "cli"}},
+         {"platform", "serial", "upload", "records", "broker", "station", "service", "ui",
+          "properties", "terminal", "stationwindow", "cli"}},
     };
     return table;
 }
@@ -160,7 +161,7 @@ void LayersTest::coreLibrariesHaveNoWidgets_data()
     QTest::addColumn<QStringList>("folders");
     QTest::addColumn<QStringList>("modules"); // none of whose headers they include
     const QStringList core{"platform", "serial", "upload"};
-    const QStringList station{"records", "station"};
+    const QStringList station{"records", "broker", "station"};
     QTest::newRow("loadercore") << core << QStringList{"QtWidgets", "QtGui", "QtSql"};
     QTest::newRow("stationcore") << station << QStringList{"QtWidgets", "QtGui"};
     QTest::newRow("loaderservice and loadercli")
@@ -199,13 +200,13 @@ void LayersTest::programsLinkWhatTheyUse_data()
     QTest::addColumn<QStringList>("mustNot");
     QTest::addColumn<QStringList>("must");
     QTest::newRow("firmware-loader")
-        << QStringLiteral(LOADER_PATH) << QStringList{"libsystemd", "libQt6Sql"}
+        << QStringLiteral(LOADER_PATH) << QStringList{"libsystemd", "libQt6Sql", "libmosquitto"}
         << QStringList{"libQt6Widgets", "libQt6SerialPort"};
     QTest::newRow("firmware-station") << QStringLiteral(STATION_PATH) << QStringList{"libsystemd"}
-                                      << QStringList{"libQt6Widgets", "libQt6Sql"};
+                                      << QStringList{"libQt6Widgets", "libQt6Sql", "libmosquitto"};
     QTest::newRow("firmware-upload")
         << QStringLiteral(FIRMWARE_UPLOAD_PATH) << QStringList{"libQt6Widgets", "libQt6Gui"}
-        << QStringList{"libsystemd", "libQt6Sql"};
+        << QStringList{"libsystemd", "libQt6Sql", "libmosquitto"};
 }
 
 void LayersTest::programsLinkWhatTheyUse()

@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,6 +97,7 @@ private slots:
     void resultStaysTillTheNextUnit();
     void releasedJobInOperatorMode();
     void labelsScannedIntoTheWindow();
+    void lineControllerDrivesTheWindow();
 };
 
 void StationWindowTest::twoSlotsTwoUnitsEach()
@@ -628,6 +630,77 @@ void StationWindowTest::labelsScannedIntoTheWindow()
     QCOMPARE(records(record).size(), 1);
     window.stop();
     QVERIFY(waitFor([&] { return !window.station().running(); }, 3000));
+}
+
+// A line controller on a real broker starts the window's station, is told
+// why a job is not loaded while it runs, and stops it: the window stays.
+void StationWindowTest::lineControllerDrivesTheWindow()
+{
+    MosquittoBroker broker;
+    QString why;
+    if (!broker.prepare(&why))
+        QSKIP(qPrintable(why));
+    QVERIFY(broker.start());
+    qputenv("MQTT_PASSWORD", MosquittoBroker::password("bench").toUtf8());
+    const QString firmware = tempFolder() + "/driven.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 30), firmware));
+    const QString record = tempFolder() + "/driven.jsonl";
+    QFile::remove(record);
+    Adaptor a(tempFolder() + "/usb-W1");
+    QVERIFY(a.plugIn({"--next-unit-after", "900"}));
+    StationSetup setup;
+    setup.bench.name = "bench-w";
+    setup.bench.ports = QStringList{a.name};
+    setup.bench.file = firmware;
+    setup.bench.record = record;
+    QVERIFY(setup.save(&why));
+
+    StationWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Subscriber seen(broker, "watcher", "factory/bench-w/#");
+    QVERIFY(!window.useBroker("mqtt://bench@broker/factory/#", &why));
+    QVERIFY(window.useBroker(broker.url("bench"), &why));
+    const auto state = [&] {
+        const QVector<QByteArray> states = seen.payloads("state");
+        return states.isEmpty() ? QJsonObject() : QJsonDocument::fromJson(states.last()).object();
+    };
+    const auto reply = [&](const QString& id) {
+        for (const QByteArray& p : seen.payloads("reply")) {
+            const QJsonObject o = QJsonDocument::fromJson(p).object();
+            if (o["id"].toString() == id)
+                return o;
+        }
+        return QJsonObject();
+    };
+    QVERIFY(waitFor([&] { return state()["online"].toBool(); }, 10000));
+    QVERIFY(!state()["running"].toBool());
+    QVERIFY(waitFor([&] { return window.lineControl().state().startsWith("broker: connected"); },
+                    5000));
+
+    const QString command = "factory/bench-w/command";
+    QVERIFY(broker.publish("controller", command, R"({"id": "w1", "command": "start"})"));
+    QVERIFY(waitFor([&] { return !reply("w1").isEmpty(); }, 10000));
+    QVERIFY2(reply("w1")["ok"].toBool(), qPrintable(reply("w1")["error"].toString()));
+    QVERIFY(window.station().running());
+    QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 20000));
+
+    QVERIFY(broker.publish("controller", command,
+                           R"({"id": "w2", "command": "load-job", "job": "/nowhere.conf"})"));
+    QVERIFY(waitFor([&] { return !reply("w2").isEmpty(); }, 10000));
+    QVERIFY2(reply("w2")["error"].toString().contains("Stop the station"),
+             qPrintable(reply("w2")["error"].toString()));
+
+    QVERIFY(broker.publish("controller", command, R"({"id": "w3", "command": "stop"})"));
+    QVERIFY(waitFor([&] { return !window.station().running(); }, 15000));
+    QVERIFY(reply("w3")["ok"].toBool() ||
+            waitFor([&] { return reply("w3")["ok"].toBool(); }, 5000));
+    QVERIFY(waitFor([&] { return !state()["running"].toBool(); }, 5000));
+    QVERIFY(window.isVisible());
+    for (const QJsonObject& r : records(record))
+        QCOMPARE(r["result"].toString(), QStringLiteral("pass"));
+    QVERIFY(window.useBroker(QString(), &why));
+    QVERIFY(waitFor([&] { return !state()["online"].toBool(); }, 5000));
 }
 
 int main(int argc, char* argv[])

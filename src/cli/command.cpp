@@ -53,8 +53,7 @@ QStringList Command::optionNames()
     return names;
 }
 
-std::optional<Command::Usage> Command::oneFile(const QCommandLineParser& parser,
-                                               BenchConfig* bench)
+std::optional<Command::Usage> Command::oneFile(const QCommandLineParser& parser, BenchConfig* bench)
 {
     const QStringList files = parser.positionalArguments();
     if (files.size() != 1)
@@ -112,17 +111,16 @@ const BenchOptions::Group& BenchOptions::serials()
 
 const BenchOptions::Group& BenchOptions::station()
 {
-    static const Group g = {BenchField::SlotNames, BenchField::Name,     BenchField::Record,
-                            BenchField::Audit,     BenchField::Database, BenchField::Metrics,
-                            BenchField::NextAfter, BenchField::WarnResends};
+    static const Group g = {BenchField::SlotNames, BenchField::Name,      BenchField::Record,
+                            BenchField::Audit,     BenchField::Database,  BenchField::Mqtt,
+                            BenchField::Metrics,   BenchField::NextAfter, BenchField::WarnResends};
     return g;
 }
 
 const BenchOptions::Group& BenchOptions::factory()
 {
-    static const Group g = {BenchField::SerialSeries, BenchField::SerialBlock,
-                            BenchField::Scanner,      BenchField::RequireLabel,
-                            BenchField::LabelPattern, BenchField::Rework};
+    static const Group g = {BenchField::SerialSeries, BenchField::SerialBlock,  BenchField::Scanner,
+                            BenchField::RequireLabel, BenchField::LabelPattern, BenchField::Rework};
     return g;
 }
 

@@ -40,6 +40,7 @@ StationCommand::StationCommand()
 StationCommand::~StationCommand()
 {
     // The run and the metrics read the station; they go first.
+    m_line.reset();
     m_run.reset();
     m_metrics.reset();
 }
@@ -75,6 +76,8 @@ std::optional<Command::Usage> StationCommand::read(const QCommandLineParser& par
     QList<BenchField> given = m_options.given(parser);
     if (!files.isEmpty())
         given << BenchField::File;
+    m_givenFields = given;
+    m_given = m_options.values(parser);
     m_policy = StationPolicy::load();
     if (!m_policy.problem.isEmpty())
         return Usage{QString(), m_policy.problem};
@@ -85,15 +88,18 @@ std::optional<Command::Usage> StationCommand::read(const QCommandLineParser& par
         return Usage{QStringLiteral("--job"),
                      QStringLiteral("this computer runs released jobs only (%1): give --job FILE")
                          .arg(m_policy.path)};
-    if (parser.isSet(m_allowedSigners) && !parser.isSet(m_job))
+    // A line controller may load a job into a station started without one.
+    if (parser.isSet(m_allowedSigners) && !parser.isSet(m_job) && !parser.isSet(m_config) &&
+        !given.contains(BenchField::Mqtt))
         return Usage{QStringLiteral("--allowed-signers"),
-                     QStringLiteral("--allowed-signers goes with --job")};
+                     QStringLiteral("--allowed-signers goes with --job or --mqtt")};
+    m_signers = parser.value(m_allowedSigners);
     if (parser.isSet(m_job)) {
         // Read here for what the job fixes; its signature is checked, and
         // the bench read again from the bytes checked, when it starts.
         m_jobPath = parser.value(m_job);
-        m_signers = parser.isSet(m_allowedSigners) ? parser.value(m_allowedSigners)
-                                                   : m_policy.allowedSigners;
+        if (m_signers.isEmpty())
+            m_signers = m_policy.allowedSigners;
         QString ignored;
         BenchConfig job;
         (void)job.readFile(m_jobPath, &ignored);
@@ -105,7 +111,6 @@ std::optional<Command::Usage> StationCommand::read(const QCommandLineParser& par
                                                             : BenchConfig::optionName(f),
                                       m_jobPath)};
         }
-        m_given = m_options.values(parser);
         m_bench = job;
         if (auto refused = BenchOptions::apply(m_given, &m_bench))
             return refused;
@@ -153,8 +158,8 @@ std::optional<ExitCode> StationCommand::loadJob()
         // Where the job's own trail would be, as far as it could be read.
         QString why;
         if (!bench.auditPath().isEmpty() &&
-            !AuditTrail::note(bench.auditPath(), QStringLiteral("job-refused"),
-                              job.auditDetails(), &why))
+            !AuditTrail::note(bench.auditPath(), QStringLiteral("job-refused"), job.auditDetails(),
+                              &why))
             ProgressLines::complain(why);
         ProgressLines::complain(job.refusal + QStringLiteral("; nothing was sent"));
         return ExitCode::File;
@@ -230,7 +235,11 @@ std::optional<ExitCode> StationCommand::start()
     m_systemd = new SystemdNotifier(this);
     // A hung thread of the slots is a hung station: systemd restarts it.
     m_systemd->setAlive([this] { return m_station->workersAnswering(); });
+    connect(m_run.get(), &StationRun::held, this, &StationCommand::runWaitingJob);
     connect(m_run.get(), &StationRun::done, this, [this](ExitCode code) {
+        // The last replies and the offline state go before the program ends.
+        if (m_line)
+            m_line->stop();
         if (m_metrics) {
             QString ignored;
             (void)m_metrics->write(&ignored); // the stopped slots, last
@@ -248,6 +257,7 @@ std::optional<ExitCode> StationCommand::start()
         m_run->interrupt(signal);
     });
     m_run->start();
+    startLineControl();
     m_systemd->ready();
     return std::nullopt;
 }

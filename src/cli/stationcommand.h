@@ -1,5 +1,7 @@
 #pragma once
 
+#include "../station/linecontrol.h"
+#include "../station/releasedjob.h"
 #include "../station/stationpolicy.h"
 #include "command.h"
 
@@ -17,7 +19,7 @@ class TerminationSignals;
 // that waits for its adaptor and its units and flashes unit after unit,
 // until Ctrl+C or SIGTERM; its bench from the options, a config file's
 // [Station] group (--config), or both, the options winning.
-class StationCommand : public Command
+class StationCommand : public Command, public LineHost
 {
     Q_OBJECT
 
@@ -41,19 +43,39 @@ private:
     std::optional<ExitCode> refuse(const BenchRefusal& refusal);
     void defaultRecord(BenchConfig* bench) const;
 
+    // A line controller's, on the factory's broker (stationcontrol.cpp).
+    void startLineControl();
+    bool startStation(QString* why) override;
+    void stopStation() override;
+    void loadJob(const QString& path, std::function<void(const QString& error)> done) override;
+    // The job checked: the station stops after its units, then runs it.
+    void jobChecked(const ReleasedJob& job, const std::function<void(const QString&)>& done);
+    // The station has stopped for the job waiting.
+    void runWaitingJob();
+
     BenchOptions m_options;
     QCommandLineOption m_config, m_job, m_allowedSigners;
     StationPolicy m_policy;
     QString m_jobPath;
     QString m_signers;
-    BenchOptions::Values m_given; // what the command line gives, put on the job's bench
-    QJsonObject m_jobDetails;     // the job as the audit trail names it
+    BenchOptions::Values m_given; // what the command line gives, put on a job's bench
+    QList<BenchField> m_givenFields;
+    QJsonObject m_jobDetails; // the job as the audit trail names it
     BenchConfig m_bench;
     QString m_configPath;
     QHash<BenchField, int> m_configLines;
     std::unique_ptr<Station> m_station;
     std::unique_ptr<StationRun> m_run;
     std::unique_ptr<StationMetrics> m_metrics;
+    std::unique_ptr<LineControl> m_line;
+    // A job a line controller loads, while the station lets its units finish.
+    struct WaitingJob {
+        ReleasedJob job;
+        BenchConfig bench;
+        std::function<void(const QString&)> done;
+    };
+    std::optional<WaitingJob> m_waiting;
+    bool m_checkingJob = false;
     SystemdNotifier* m_systemd = nullptr;
     TerminationSignals* m_signals = nullptr;
 };

@@ -141,6 +141,10 @@ void StationRun::onStopped()
             .arg(m_station.bench().name)
             .arg(m_station.passed())
             .arg(m_station.failed()));
+    if (m_hold && !m_signal && m_ownCode == ExitCode::Success) {
+        emit held();
+        return;
+    }
     m_live = false;
     ExitCode code =
         ExitCodes::worse(m_anyFailed ? ExitCode::UnitFailed : ExitCode::Success, m_ownCode);

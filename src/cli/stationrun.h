@@ -26,9 +26,12 @@ public:
     // A termination signal: uploads are cancelled and recorded as
     // interrupted, the ports released.
     void interrupt(int signalNumber);
+    // The next stop is for another job: held() instead of done().
+    void holdAtStop(bool hold) { m_hold = hold; }
 
 signals:
     void done(ExitCode exitCode);
+    void held();
 
 private:
     void onChanged(int slot);
@@ -46,4 +49,5 @@ private:
     int m_signal = 0;
     ExitCode m_ownCode = ExitCode::Success; // the file changed, or the record failed
     bool m_anyFailed = false;
+    bool m_hold = false;
 };

@@ -7,6 +7,7 @@
 #include "sendcommand.h"
 #include "stationcommand.h"
 #include "version.h"
+#include "watchcommand.h"
 
 namespace {
 
@@ -111,6 +112,8 @@ const QVector<Verb>& all()
         {"job", "job verify|show FILE", "A released job's signature, signer and bench",
          make<JobCommand>},
         {"audit", "audit verify FILE", "Whether an audit trail's chain holds", make<AuditCommand>},
+        {"watch", "watch URL [--station NAME]", "Every station on a broker, as it goes",
+         make<WatchCommand>},
         {"help", "help [VERB]", "This list, or what VERB takes", nullptr},
         {"completion", "completion bash", "The bash completion of the verbs", nullptr},
     };
@@ -128,10 +131,10 @@ const Verb* find(const QString& name)
 
 QString helpText()
 {
-    QString text = QStringLiteral(
-        "Usage: firmware-upload VERB [options] [arguments]\n"
-        "Sends firmware to handheld units in Code Upload mode: one line per \"*\"\n"
-        "from the unit, the same line again after a \"+\".\n\nVerbs:\n");
+    QString text =
+        QStringLiteral("Usage: firmware-upload VERB [options] [arguments]\n"
+                       "Sends firmware to handheld units in Code Upload mode: one line per \"*\"\n"
+                       "from the unit, the same line again after a \"+\".\n\nVerbs:\n");
     for (const Verb& v : all())
         text += QStringLiteral("  %1 %2\n").arg(v.synopsis.leftJustified(33), v.summary);
     text += QStringLiteral(

@@ -473,7 +473,9 @@ void MSComm::closeDevice(Closing closing, const QString& why)
         const QScopedValueRollback<bool> configuring(m_configuring, true);
 #ifdef Q_OS_UNIX
         // Queued output would make close() wait for the driver to drain it.
-        if (m_port.handle() >= 0)
+        // Only then: on a pseudo-terminal the flush also takes back what
+        // has left the port but is not yet read at the other end.
+        if (m_port.handle() >= 0 && OutBufferCount() > 0)
             ::tcflush(int(m_port.handle()), TCOFLUSH);
 #endif
         m_port.close();

@@ -26,24 +26,6 @@ void describe(QByteArray& out, const char* name, const char* type, const char* h
     out += "# HELP " + prefix + name + ' ' + help + "\n# TYPE " + prefix + name + ' ' + type + '\n';
 }
 
-// Labels are a contract with the dashboards: fixed, whatever the words.
-QByteArray stateLabel(SlotState state)
-{
-    switch (state) {
-    case SlotState::Stopped:
-        return "stopped";
-    case SlotState::WaitingForAdaptor:
-        return "waiting_for_adaptor";
-    case SlotState::WaitingForUnit:
-        return "waiting_for_unit";
-    case SlotState::Flashing:
-        return "flashing";
-    case SlotState::WaitingForRemoval:
-        return "waiting_for_removal";
-    }
-    return "unknown";
-}
-
 QByteArray resultLabel(UnitResult result)
 {
     switch (result) {
@@ -122,8 +104,8 @@ QByteArray StationMetrics::text() const
         for (const SlotState state :
              {SlotState::Stopped, SlotState::WaitingForAdaptor, SlotState::WaitingForUnit,
               SlotState::Flashing, SlotState::WaitingForRemoval})
-            out += prefix + "slot_state{" + labels + ",state=\"" + stateLabel(state) + "\"} " +
-                   (slot.state == state ? "1" : "0") + '\n';
+            out += prefix + "slot_state{" + labels + ",state=\"" + SlotView::stateKey(state) +
+                   "\"} " + (slot.state == state ? "1" : "0") + '\n';
     }
     describe(out, "lines_sent_total", "counter",
              "Lines of the file sent to units that ended, resends not counted.");

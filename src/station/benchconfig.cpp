@@ -1,5 +1,6 @@
 #include "benchconfig.h"
 
+#include "../broker/brokerurl.h"
 #include "../serial/commsettings.h"
 #include "../serial/portresolver.h"
 #include "../upload/firmwarefile.h"
@@ -96,6 +97,10 @@ const QVector<BenchConfig::FieldInfo>& BenchConfig::fields()
         {F::Database, "database", "Database", "", "URL",
          "Forward every record line to PostgreSQL at URL, such as postgresql://user@host/factory "
          "(the password from PGPASSWORD or ~/.pgpass)"},
+        {F::Mqtt, "mqtt", "Mqtt", "", "URL",
+         "Publish the station's state and record on the MQTT broker at URL, such as "
+         "mqtt://bench@broker/factory, and take a line controller's commands there (the "
+         "password from MQTT_PASSWORD or ?password-file=FILE)"},
         {F::Metrics, "metrics", "", "", "FILE",
          "Keep FILE.prom up to date for node_exporter's textfile collector"},
         {F::NextAfter, "next-after", "NextAfter", "", "SEC",
@@ -253,6 +258,14 @@ bool BenchConfig::set(BenchField field, const QString& given, QString* why)
     case BenchField::Database:
         database = text;
         return true;
+    case BenchField::Mqtt: {
+        if (!text.isEmpty() && !BrokerUrl::parse(text, why)) {
+            why->prepend(option + QStringLiteral(": "));
+            return false;
+        }
+        mqtt = text;
+        return true;
+    }
     case BenchField::Metrics:
         metrics = given;
         return true;
@@ -270,7 +283,7 @@ bool BenchConfig::set(BenchField field, const QString& given, QString* why)
         const int v = text.toInt(&ok);
         if (!ok || v < limits.low || v > limits.high)
             return outside();
-        (field == BenchField::Timeout ? timeoutSeconds
+        (field == BenchField::Timeout      ? timeoutSeconds
          : field == BenchField::MaxResends ? maxResends
                                            : serialBlock) = v;
         return true;
@@ -384,6 +397,8 @@ QString BenchConfig::text(BenchField field) const
         return audit;
     case BenchField::Database:
         return database;
+    case BenchField::Mqtt:
+        return mqtt;
     case BenchField::Metrics:
         return metrics;
     case BenchField::NextAfter:
@@ -453,6 +468,8 @@ bool BenchConfig::isDefault(BenchField field) const
         return audit.isEmpty();
     case BenchField::Database:
         return database.isEmpty();
+    case BenchField::Mqtt:
+        return mqtt.isEmpty();
     case BenchField::Metrics:
         return metrics.isEmpty();
     case BenchField::NextAfter:
@@ -671,13 +688,23 @@ std::optional<BenchRefusal> BenchConfig::problem(Use use) const
     if (use == Use::Station && !database.isEmpty() && record.isEmpty())
         return usage(BenchField::Database,
                      QStringLiteral("--database forwards the --record: give one"));
+    if (use == Use::Station && !mqtt.isEmpty() && record.isEmpty())
+        return usage(BenchField::Mqtt, QStringLiteral("--mqtt publishes the --record: give one"));
+    // The name is a level of the broker's topics.
+    if (!mqtt.isEmpty() && (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('+')) ||
+                            name.contains(QLatin1Char('#'))))
+        return usage(BenchField::Name,
+                     QStringLiteral("the station's name \"%1\" is a level of the broker's topics: "
+                                    "it may hold no /, + or #")
+                         .arg(name));
     if (!serialSeries.isEmpty() && (!serial || database.isEmpty()))
         return usage(BenchField::SerialSeries,
                      QStringLiteral("--serial-series takes the numbers of --serial from the "
                                     "--database: give both"));
     if (use != Use::Station) {
-        for (BenchField f : {BenchField::SerialSeries, BenchField::Scanner, BenchField::RequireLabel,
-                             BenchField::LabelPattern, BenchField::Rework}) {
+        for (BenchField f :
+             {BenchField::Mqtt, BenchField::SerialSeries, BenchField::Scanner,
+              BenchField::RequireLabel, BenchField::LabelPattern, BenchField::Rework}) {
             if (!isDefault(f))
                 return usage(f, QStringLiteral("%1 goes with a station").arg(optionName(f)));
         }

@@ -24,6 +24,7 @@ enum class BenchField {
     Record,
     Audit,
     Database,
+    Mqtt,
     Metrics,
     NextAfter,
     WarnResends,
@@ -74,6 +75,7 @@ struct BenchConfig {
     QString record;
     QString audit;    // the audit trail; empty: beside the record
     QString database; // a PostgreSQL URI without its password
+    QString mqtt;     // the factory's MQTT broker and topic prefix
     QString metrics;
     double nextAfterSeconds = 2;
     double warnResendsPercent = 10;

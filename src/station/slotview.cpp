@@ -45,6 +45,23 @@ QString SlotView::stateName(SlotState state)
     return QString();
 }
 
+QByteArray SlotView::stateKey(SlotState state)
+{
+    switch (state) {
+    case SlotState::Stopped:
+        return "stopped";
+    case SlotState::WaitingForAdaptor:
+        return "waiting_for_adaptor";
+    case SlotState::WaitingForUnit:
+        return "waiting_for_unit";
+    case SlotState::Flashing:
+        return "flashing";
+    case SlotState::WaitingForRemoval:
+        return "waiting_for_removal";
+    }
+    return "unknown";
+}
+
 SlotView SlotBoard::view() const
 {
     QMutexLocker lock(&m_mutex);

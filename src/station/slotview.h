@@ -39,6 +39,9 @@ struct SlotView {
     // something within the last second.
     bool unitStillPrompting() const;
     static QString stateName(SlotState state);
+    // The state as a fixed key, for dashboards and line controllers: it
+    // never changes with the words ("waiting_for_unit").
+    static QByteArray stateKey(SlotState state);
 };
 
 // Where a slot puts its view and its transcript for the station to take,

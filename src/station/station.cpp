@@ -32,7 +32,8 @@ Station::Station(QObject* parent) : QObject(parent)
     connect(&m_ledger, &SerialLedger::seriesEnded, this, [this](const QString& why) {
         m_seriesEnded = true;
         if (m_numbering.numbersHeld() == 0)
-            refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(why), Stop::NumbersUsedUp);
+            refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(why),
+                           Stop::NumbersUsedUp);
     });
     connect(&m_ledger, &SerialLedger::stateChanged, this, [this](const QString& text) {
         emit noticed(QString(), text, !text.endsWith(QLatin1String("up to date")));
@@ -452,6 +453,14 @@ int Station::uploadsUnderWay() const
     return n;
 }
 
+void Station::setPaused(int index, bool paused)
+{
+    if (index < 0 || index >= m_slots.size() || m_slots[index].paused == paused)
+        return;
+    m_slots[index].paused = paused;
+    emit slotChanged(index);
+}
+
 std::optional<double> Station::unitsPerHour() const
 {
     const int units = m_passed + m_failed;
@@ -487,6 +496,10 @@ void Station::onUnitWanted(int index)
         refuse(m_refusal);
         return;
     }
+    if (m_slots[index].paused) {
+        refuse(QStringLiteral("paused by the line controller"));
+        return;
+    }
     UnitStart unit;
     // The unit in the operator's hand: its label, and whether it is a rework.
     const QString port = m_slots[index].port;
@@ -501,15 +514,17 @@ void Station::onUnitWanted(int index)
     }
     const std::optional<LabelDesk::Earlier> earlier = label ? label->earlier : std::nullopt;
     if (earlier && m_bench.rework == BenchConfig::Rework::Refuse) {
-        const QString why = QStringLiteral("%1 was flashed on %2 at %3")
-                                .arg(label->text, earlier->station,
-                                     earlier->ended.toLocalTime().toString(QStringLiteral("HH:mm")));
+        const QString why =
+            QStringLiteral("%1 was flashed on %2 at %3")
+                .arg(label->text, earlier->station,
+                     earlier->ended.toLocalTime().toString(QStringLiteral("HH:mm")));
         m_labels.drop(port);
         emit noticed(port, why, true);
         refuse(why);
         return;
     }
-    const bool keepNumber = earlier && earlier->serial && m_bench.rework == BenchConfig::Rework::Keep &&
+    const bool keepNumber = earlier && earlier->serial &&
+                            m_bench.rework == BenchConfig::Rework::Keep &&
                             m_numbering.options().serial;
     // A kept number needs none taken, unless a list line goes with each unit.
     if (m_numbering.enabled() && !(keepNumber && m_numbering.options().unitDataPath.isEmpty())) {

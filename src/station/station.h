@@ -5,9 +5,9 @@
 #include "../records/recordforwarder.h"
 #include "../records/serialledger.h"
 #include "../serial/labelscanner.h"
-#include "labeldesk.h"
 #include "../upload/firmwarefile.h"
 #include "benchconfig.h"
+#include "labeldesk.h"
 #include "slotview.h"
 #include "unitrecord.h"
 
@@ -97,6 +97,9 @@ public:
 
     void start();
     bool running() const { return m_running; }
+    // A paused slot finishes the unit it has and flashes no new one.
+    void setPaused(int index, bool paused);
+    bool paused(int index) const { return m_slots.value(index).paused; }
     // Lets uploads under way finish, then closes every port.
     void stopAfterUploads();
     // Cancels uploads under way (recorded as interrupted, `why` their
@@ -143,6 +146,7 @@ private:
         std::shared_ptr<SlotBoard> board;
         StationSlot* slot = nullptr;
         QObject* home = nullptr; // the slot's thread, as a context
+        bool paused = false;
     };
     Member makeMember(const QString& port);
     void dropMember(const Member& member);

@@ -31,7 +31,11 @@ void StationWindow::useBench(const BenchConfig& b)
     m_due.clear();
     m_placed.clear();
     m_station.setPorts({});
+    // The broker is the window's, unless the bench names one.
+    const QString broker = m_setup.bench.mqtt;
     m_setup.bench = b;
+    if (m_setup.bench.mqtt.isEmpty())
+        m_setup.bench.mqtt = broker;
     m_setup.bench.ports.clear();
     m_setup.bench.slotNames.clear();
     m_firmware.reset();
@@ -52,7 +56,7 @@ void StationWindow::useBench(const BenchConfig& b)
 bool StationWindow::openJob(const QString& path)
 {
     if (m_station.running()) {
-        MessageBoxes::show(QStringLiteral("Stop the station (Shift+F5) before opening a job."));
+        tell(QStringLiteral("Stop the station (Shift+F5) before opening a job."));
         return false;
     }
     if (m_job && !m_lock.isLocked())
@@ -69,7 +73,7 @@ bool StationWindow::openJob(const QString& path)
         details.insert("account", m_station.operatorName());
         if (!AuditTrail::note(b.auditPath(), QStringLiteral("job-refused"), details, &why))
             notify(why);
-        MessageBoxes::show(sentence(job.refusal));
+        tell(sentence(job.refusal));
         return false;
     }
     m_job = job;

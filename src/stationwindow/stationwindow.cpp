@@ -177,6 +177,10 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
                 auditNote(QStringLiteral("locked"), {{"engineer", engineer}, {"why", why}});
                 showMode();
             });
+    m_line = std::make_unique<LineControl>(m_station, *this);
+    connect(m_line.get(), &LineControl::stateChanged, this,
+            [this](BrokerLink::Health, const QString& text) { m_broker->setText(text); });
+    connectBroker();
     showMode();
     showFirmware();
     showBench();
@@ -188,6 +192,8 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
 StationWindow::~StationWindow()
 {
     m_refresh.stop();
+    // The offline state and the last replies, while the station is still here.
+    m_line.reset();
     disconnect(&m_station, nullptr, this, nullptr);
     // The tiles read their slots until they are gone, and the slots go with
     // the station before the window's children would.
@@ -231,6 +237,11 @@ QWidget* StationWindow::buildBench()
     m_database->setObjectName(QStringLiteral("database"));
     m_database->setTextFormat(Qt::PlainText);
     statusBar()->addPermanentWidget(m_database);
+    m_broker = new QLabel(this);
+    m_broker->setObjectName(QStringLiteral("broker"));
+    m_broker->setTextFormat(Qt::PlainText);
+    m_broker->hide();
+    statusBar()->addPermanentWidget(m_broker);
     return bench;
 }
 
@@ -289,6 +300,7 @@ void StationWindow::buildMenus()
     m_changing << records->addAction(tr("&Choose Record File..."), this,
                                      &StationWindow::chooseRecord);
     m_changing << records->addAction(tr("&Database..."), this, &StationWindow::chooseDatabase);
+    m_changing << records->addAction(tr("&Broker..."), this, &StationWindow::chooseBroker);
     records->addAction(tr("&Summary"), QKeySequence(Qt::CTRL | Qt::Key_R), this,
                        &StationWindow::showSummary);
 }
@@ -299,12 +311,12 @@ bool StationWindow::openFirmware(const QString& path)
     const auto file = FirmwareFile::read(path, {}, &why);
     if (!file) {
         if (!m_restoring)
-            MessageBoxes::show(why);
+            tell(why);
         notify(why);
         return false;
     }
     if (file->facts.lines == 0) {
-        MessageBoxes::show(QStringLiteral("%1 is empty: there is no line to send.").arg(path));
+        tell(QStringLiteral("%1 is empty: there is no line to send.").arg(path));
         return false;
     }
     m_firmware = file;
@@ -440,24 +452,23 @@ bool StationWindow::start()
     if (m_station.running())
         return true;
     if (!m_policy.problem.isEmpty()) {
-        MessageBoxes::show(m_policy.problem[0].toUpper() + m_policy.problem.mid(1) +
-                           QLatin1Char('.'));
+        tell(m_policy.problem[0].toUpper() + m_policy.problem.mid(1) + QLatin1Char('.'));
         return false;
     }
     if (!m_job && m_policy.releasedJobsOnly) {
-        MessageBoxes::show(QStringLiteral("This computer runs released jobs only (%1): open one "
-                                          "with File > Open Job... (Ctrl+J).")
-                               .arg(m_policy.path));
+        tell(QStringLiteral("This computer runs released jobs only (%1): open one "
+                            "with File > Open Job... (Ctrl+J).")
+                 .arg(m_policy.path));
         return false;
     }
     if (!m_firmware) {
-        MessageBoxes::show(QStringLiteral("Open the firmware file first (File > Open "
-                                          "Firmware..., Ctrl+O)."));
+        tell(QStringLiteral("Open the firmware file first (File > Open "
+                            "Firmware..., Ctrl+O)."));
         return false;
     }
     if (m_tiles.isEmpty()) {
-        MessageBoxes::show(QStringLiteral("Add a slot for each adaptor first (Slot > Add..., "
-                                          "Insert)."));
+        tell(QStringLiteral("Add a slot for each adaptor first (Slot > Add..., "
+                            "Insert)."));
         return false;
     }
     // The file as it is now: what every unit of this run must get.
@@ -465,6 +476,11 @@ bool StationWindow::start()
         return false;
     const FirmwareCheck& check = m_firmware->check;
     if (!check.passed()) {
+        if (m_remote) {
+            tell(QStringLiteral("%1 fails its check (%2): only the window starts it anyway")
+                     .arg(QFileInfo(m_firmware->path).fileName(), check.firstProblemText()));
+            return false;
+        }
         if (MessageBoxes::choose(
                 QStringLiteral("%1 fails its check (%2). Send it to every unit anyway?")
                     .arg(QFileInfo(m_firmware->path).fileName(), check.firstProblemText()),
@@ -478,8 +494,7 @@ bool StationWindow::start()
         const ReleasedJob again = ReleasedJob::load(m_job->path, m_policy.allowedSigners);
         if (!again.good()) {
             auditNote(QStringLiteral("job-refused"), again.auditDetails());
-            MessageBoxes::show(again.refusal[0].toUpper() + again.refusal.mid(1) +
-                               QLatin1Char('.'));
+            tell(again.refusal[0].toUpper() + again.refusal.mid(1) + QLatin1Char('.'));
             return false;
         }
         BenchConfig released = again.bench;
@@ -487,12 +502,11 @@ bool StationWindow::start()
         released.force = b.force;
         const bool asReleased = released == b;
         if (!asReleased && m_policy.releasedJobsOnly) {
-            MessageBoxes::show(
-                QStringLiteral("This bench was changed from the released job %1, and "
-                               "this computer runs released jobs only: open the "
-                               "job again (File > Open Job...), or have the "
-                               "changed bench signed.")
-                    .arg(again.path));
+            tell(QStringLiteral("This bench was changed from the released job %1, and "
+                                "this computer runs released jobs only: open the "
+                                "job again (File > Open Job...), or have the "
+                                "changed bench signed.")
+                     .arg(again.path));
             return false;
         }
         m_job = again;
@@ -524,10 +538,9 @@ bool StationWindow::start()
             break;
         }
         const QString why = refused->why;
-        MessageBoxes::show(
-            refused->kind == BenchRefusal::Kind::File && where.isEmpty()
-                ? why[0].toUpper() + why.mid(1) + QLatin1Char('.')
-                : QStringLiteral("The station did not start: %1.%2").arg(why, where));
+        tell(refused->kind == BenchRefusal::Kind::File && where.isEmpty()
+                 ? why[0].toUpper() + why.mid(1) + QLatin1Char('.')
+                 : QStringLiteral("The station did not start: %1.%2").arg(why, where));
         return false;
     }
     m_notice->clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../station/linecontrol.h"
 #include "../station/operatorlock.h"
 #include "../station/releasedjob.h"
 #include "../station/station.h"
@@ -10,6 +11,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
+#include <memory>
 #include <optional>
 
 class CommonDialog;
@@ -24,7 +26,7 @@ class TranscriptDialog;
 // reflowing with the window; the firmware file and its check above them;
 // Start, Stop and the bench's counts below. It shows and forwards: every
 // rule of the bench is the station core's.
-class StationWindow : public QMainWindow
+class StationWindow : public QMainWindow, public LineHost
 {
     Q_OBJECT
 
@@ -76,6 +78,16 @@ public:
     void unlock(const QString& account, const QString& password);
     void lockNow();
 
+    // The factory's broker (Records > Broker...): the station's state and
+    // record published there, a line controller's commands taken; empty:
+    // none. False, with `why`, for a URL that is refused.
+    bool useBroker(const QString& url, QString* why);
+    const LineControl& lineControl() const { return *m_line; }
+    // A line controller's commands; what would be a box is the reply.
+    bool startStation(QString* why) override;
+    void stopStation() override;
+    void loadJob(const QString& path, std::function<void(const QString& error)> done) override;
+
 signals:
     void ended();
 
@@ -101,6 +113,11 @@ private:
     void chooseRecord();
     void chooseLabels();
     void chooseDatabase();
+    void chooseBroker();
+    // The link on the bench's broker, as the bench names the station now.
+    void connectBroker();
+    // A box, or for a line controller's command the reason it gets.
+    void tell(const QString& text);
     void exportConfigByDialog();
     void showSummary();
     void addSlotByDialog();
@@ -157,4 +174,7 @@ private:
     BenchConfig m_audited;             // the bench as the trail last had it
     bool m_quitting = false;
     bool m_restoring = false; // the last run's setup is being read back
+    std::unique_ptr<LineControl> m_line;
+    QLabel* m_broker = nullptr;
+    QString* m_remote = nullptr; // where tell() puts its text while a command runs
 };

@@ -9,11 +9,15 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <pty.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -578,6 +582,187 @@ QStringList PostgresServer::query(const QString& database, const QString& sql) c
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput())
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+MosquittoBroker::~MosquittoBroker()
+{
+    stop();
+}
+
+bool MosquittoBroker::prepare(QString* why)
+{
+    if (!QFile::exists(QStringLiteral("/usr/sbin/mosquitto")) ||
+        QStandardPaths::findExecutable(QStringLiteral("mosquitto_sub")).isEmpty()) {
+        *why = QStringLiteral("needs Mosquitto (scripts/test.sh installs mosquitto and "
+                              "mosquitto-clients)");
+        return false;
+    }
+    m_folder = tempFolder() + QStringLiteral("/broker");
+    QDir(m_folder).removeRecursively();
+    QDir().mkpath(m_folder);
+    const QString passwords = m_folder + QStringLiteral("/passwords");
+    bool first = true;
+    for (const char* user : {"bench", "controller", "watcher"}) {
+        QStringList args{QStringLiteral("-b")};
+        if (first)
+            args << QStringLiteral("-c");
+        args << passwords << QLatin1String(user) << password(QLatin1String(user));
+        if (QProcess::execute(QStringLiteral("mosquitto_passwd"), args) != 0) {
+            *why = QStringLiteral("mosquitto_passwd failed");
+            return false;
+        }
+        first = false;
+    }
+    QFile::setPermissions(passwords, QFile::ReadOwner | QFile::WriteOwner);
+    QFile acl(m_folder + QStringLiteral("/acl"));
+    acl.open(QIODevice::WriteOnly);
+    acl.write("user bench\ntopic readwrite factory/#\n"
+              "user controller\ntopic readwrite factory/#\n"
+              "user watcher\ntopic read factory/#\n");
+    acl.close();
+    QFile::setPermissions(acl.fileName(), QFile::ReadOwner | QFile::WriteOwner);
+    // A free port: the kernel's choice for a socket bound and let go.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        *why = QStringLiteral("no free port");
+        return false;
+    }
+    m_port = ntohs(address.sin_port);
+    ::close(fd);
+    QFile conf(m_folder + QStringLiteral("/mosquitto.conf"));
+    conf.open(QIODevice::WriteOnly);
+    const passwd* me = ::getpwuid(::geteuid());
+    conf.write(QStringLiteral("listener %1 127.0.0.1\n"
+                              "allow_anonymous false\n"
+                              "password_file %2\n"
+                              "acl_file %3/acl\n"
+                              "persistence true\n"
+                              "persistence_location %3/\n"
+                              "autosave_interval 1\n"
+                              "user %4\n"
+                              "log_dest file %3/mosquitto.log\n"
+                              "log_type all\n")
+                   .arg(m_port)
+                   .arg(passwords, m_folder, QString::fromLocal8Bit(me ? me->pw_name : "root"))
+                   .toUtf8());
+    return true;
+}
+
+bool MosquittoBroker::start()
+{
+    if (m_broker.state() != QProcess::NotRunning)
+        return true;
+    m_broker.start(QStringLiteral("/usr/sbin/mosquitto"),
+                   {QStringLiteral("-c"), m_folder + QStringLiteral("/mosquitto.conf")});
+    if (!m_broker.waitForStarted(5000))
+        return false;
+    // Listening once a connection is taken.
+    return TestSupport::waitFor(
+        [this] {
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            address.sin_port = htons(quint16(m_port));
+            const bool up =
+                ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            ::close(fd);
+            return up;
+        },
+        5000);
+}
+
+bool MosquittoBroker::stop()
+{
+    if (m_broker.state() == QProcess::NotRunning)
+        return true;
+    m_broker.terminate();
+    return m_broker.waitForFinished(5000);
+}
+
+QString MosquittoBroker::url(const QString& user, const QString& prefix) const
+{
+    return QStringLiteral("mqtt://%1@127.0.0.1:%2/%3").arg(user).arg(m_port).arg(prefix);
+}
+
+QStringList MosquittoBroker::clientOptions(const QString& user) const
+{
+    return {QStringLiteral("-h"), QStringLiteral("127.0.0.1"),
+            QStringLiteral("-p"), QString::number(m_port),
+            QStringLiteral("-u"), user,
+            QStringLiteral("-P"), password(user)};
+}
+
+bool MosquittoBroker::publish(const QString& user, const QString& topic,
+                              const QByteArray& payload) const
+{
+    QProcess p;
+    p.start(QStringLiteral("mosquitto_pub"),
+            clientOptions(user) + QStringList{QStringLiteral("-q"), QStringLiteral("1"),
+                                              QStringLiteral("-t"), topic, QStringLiteral("-s")});
+    p.waitForStarted();
+    p.write(payload);
+    p.closeWriteChannel();
+    return p.waitForFinished(10000) && p.exitCode() == 0;
+}
+
+QString MosquittoBroker::log() const
+{
+    QFile f(m_folder + QStringLiteral("/mosquitto.log"));
+    f.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(f.readAll());
+}
+
+Subscriber::Subscriber(const MosquittoBroker& broker, const QString& user, const QString& topic,
+                       const QString& session)
+{
+    QStringList args =
+        broker.clientOptions(user) + QStringList{QStringLiteral("-v"), QStringLiteral("-q"),
+                                                 QStringLiteral("1"), QStringLiteral("-t"), topic};
+    if (!session.isEmpty())
+        args << QStringLiteral("-c") << QStringLiteral("-i") << session;
+    // Connected again after a broker's restart, by mosquitto_sub itself.
+    m_process.start(QStringLiteral("mosquitto_sub"), args);
+    m_process.waitForStarted();
+}
+
+Subscriber::~Subscriber()
+{
+    m_process.terminate();
+    m_process.waitForFinished(3000);
+}
+
+QVector<QByteArray> Subscriber::payloads(const QString& leaf)
+{
+    m_partial += m_process.readAllStandardOutput();
+    int at;
+    while ((at = m_partial.indexOf('\n')) >= 0) {
+        const QByteArray line = m_partial.left(at);
+        m_partial.remove(0, at + 1);
+        const int space = line.indexOf(' ');
+        if (space > 0)
+            m_messages.append({QString::fromUtf8(line.left(space)), line.mid(space + 1)});
+    }
+    QVector<QByteArray> found;
+    for (const auto& [topic, payload] : m_messages) {
+        if (topic.endsWith(QLatin1Char('/') + leaf))
+            found << payload;
+    }
+    return found;
+}
+
+bool Subscriber::waitFor(const std::function<bool(Subscriber&)>& done, int timeoutMs)
+{
+    return TestSupport::waitFor([&] { return done(*this); }, timeoutMs);
 }
 
 } // namespace TestSupport

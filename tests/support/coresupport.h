@@ -160,6 +160,52 @@ private:
     bool m_running = false;
 };
 
+// A Mosquitto broker of the test's own on 127.0.0.1 at a free port, with a
+// password file and an ACL: users "bench" and "controller" may read and
+// write under factory/, "watcher" only read; persistence on, so a client's
+// session outlives a restart.
+class MosquittoBroker
+{
+public:
+    ~MosquittoBroker();
+    // False when Mosquitto is missing (`why` says so).
+    bool prepare(QString* why);
+    bool start(); // on the same port each time
+    bool stop();
+    int port() const { return m_port; }
+    static QString password(const QString& user) { return user + QStringLiteral("-secret"); }
+    // mqtt://user@127.0.0.1:port/prefix
+    QString url(const QString& user, const QString& prefix = QStringLiteral("factory")) const;
+    // The options mosquitto_sub and mosquitto_pub take for `user`.
+    QStringList clientOptions(const QString& user) const;
+    // Publishes one message as `user` with mosquitto_pub; true once sent.
+    bool publish(const QString& user, const QString& topic, const QByteArray& payload) const;
+    QString log() const;
+
+private:
+    QProcess m_broker;
+    QString m_folder;
+    int m_port = 0;
+};
+
+// mosquitto_sub on a broker, its "topic payload" lines gathered as they come.
+class Subscriber
+{
+public:
+    // `session`: a client id whose session the broker keeps (QoS 1).
+    Subscriber(const MosquittoBroker& broker, const QString& user, const QString& topic,
+               const QString& session = QString());
+    ~Subscriber();
+    // The payloads that came on topics ending in `leaf`, as they are so far.
+    QVector<QByteArray> payloads(const QString& leaf);
+    bool waitFor(const std::function<bool(Subscriber&)>& done, int timeoutMs);
+
+private:
+    QProcess m_process;
+    QVector<QPair<QString, QByteArray>> m_messages;
+    QByteArray m_partial;
+};
+
 // Lines of a file as the loader sends them: split at LF, a CR before it dropped.
 QVector<QByteArray> fileLines(const QString& path);
 

@@ -1,0 +1,366 @@
+#include "brokerlink.h"
+
+#include "../platform/atomicfile.h"
+#include "mqttclient.h"
+
+#include <QFile>
+#include <QSet>
+#include <QSysInfo>
+#include <QThread>
+#include <QTimer>
+#include <deque>
+
+namespace {
+
+constexpr int InFlightLines = 32;
+constexpr int QueuedReplies = 100;
+constexpr int StateEveryMs = 250;
+constexpr int CursorEveryMs = 500;
+constexpr int GoodbyeMs = 2000;
+
+qint64 readCursor(const QString& record)
+{
+    QFile f(BrokerLink::cursorPath(record));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    bool ok = false;
+    const qint64 at = f.readAll().trimmed().toLongLong(&ok);
+    return ok && at > 0 ? at : 0;
+}
+
+} // namespace
+
+// The link's thread: the client, the record's reading and the cursor.
+class BrokerWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    BrokerWorker(const BrokerUrl& url, const QString& station, const QString& record,
+                 const QByteArray& offline)
+        : m_url(url), m_station(station), m_record(record), m_offline(offline)
+    {
+    }
+
+    void begin()
+    {
+        m_state = new QTimer(this);
+        m_state->setSingleShot(true);
+        m_state->setInterval(StateEveryMs);
+        connect(m_state, &QTimer::timeout, this, &BrokerWorker::publishState);
+        m_cursorTimer = new QTimer(this);
+        m_cursorTimer->setSingleShot(true);
+        m_cursorTimer->setInterval(CursorEveryMs);
+        connect(m_cursorTimer, &QTimer::timeout, this, &BrokerWorker::writeCursor);
+        m_goodbye = new QTimer(this);
+        m_goodbye->setSingleShot(true);
+        connect(m_goodbye, &QTimer::timeout, this, &BrokerWorker::end);
+        m_cursor = m_sentUpTo = readCursor(m_record);
+        m_written = m_cursor;
+        // One client id per station and host: a second station by the same
+        // name elsewhere takes the connection over, and says so.
+        const QString id = QStringLiteral("firmware-station/%1@%2")
+                               .arg(m_station, QSysInfo::machineHostName())
+                               .left(128);
+        m_client = new MqttClient(m_url, id, this);
+        m_client->setWill({m_url.topic(m_station, QStringLiteral("state")), m_offline});
+        m_client->setSubscriptions({m_url.topic(m_station, QStringLiteral("command"))});
+        connect(m_client, &MqttClient::connectionChanged, this, &BrokerWorker::onConnection);
+        connect(m_client, &MqttClient::published, this, &BrokerWorker::onPublished);
+        connect(m_client, &MqttClient::received, this,
+                [this](const QString&, const QByteArray& payload) { emit command(payload); });
+        QString error;
+        if (!m_client->start(&error))
+            say(BrokerLink::Health::Failing, QStringLiteral("broker: %1").arg(error));
+        else
+            say(BrokerLink::Health::Starting,
+                QStringLiteral("broker: connecting to %1").arg(m_url.shown()));
+    }
+
+    void setState(const QByteArray& json)
+    {
+        m_latest = json;
+        if (!m_state->isActive())
+            m_state->start();
+    }
+
+    void reply(const QByteArray& json)
+    {
+        m_replies.push_back(json);
+        while (m_replies.size() > QueuedReplies)
+            m_replies.pop_front();
+        sendReplies();
+    }
+
+    void more() { pump(); }
+
+    // The offline state, then whatever the broker has not yet taken, for
+    // at most a while; then the thread ends.
+    void finish()
+    {
+        m_finishing = true;
+        m_state->stop();
+        if (!m_client->connected()) {
+            end();
+            return;
+        }
+        const int mid =
+            m_client->publish(m_url.topic(m_station, QStringLiteral("state")), m_offline, 1, true);
+        if (mid >= 0)
+            m_awaited.insert(mid);
+        if (m_awaited.isEmpty() && m_lines.empty())
+            end();
+        else
+            m_goodbye->start(GoodbyeMs);
+    }
+
+signals:
+    void command(const QByteArray& payload);
+    void stateChanged(BrokerLink::Health health, const QString& text);
+    void finished();
+
+private:
+    void end()
+    {
+        m_goodbye->stop();
+        writeCursor();
+        m_client->stop();
+        emit finished();
+    }
+
+    void onConnection(bool up, const QString& why)
+    {
+        // Lines not acknowledged go again on the next connection: at least once.
+        m_lines.clear();
+        m_sentUpTo = m_cursor;
+        m_awaited.clear();
+        if (!up) {
+            m_connected = false;
+            if (m_finishing) {
+                end();
+                return;
+            }
+            const qint64 waiting = linesWaiting();
+            say(BrokerLink::Health::Failing,
+                QStringLiteral("broker: %1 not reached (%2)%3")
+                    .arg(m_url.shown(), why.trimmed(),
+                         waiting == 0   ? QString()
+                         : waiting == 1 ? QStringLiteral("; 1 record waiting")
+                                        : QStringLiteral("; %1 records waiting").arg(waiting)));
+            return;
+        }
+        m_connected = true;
+        say(BrokerLink::Health::Connected,
+            QStringLiteral("broker: connected to %1").arg(m_url.shown()));
+        m_published.clear();
+        if (!m_finishing)
+            publishState();
+        sendReplies();
+        pump();
+    }
+
+    void publishState()
+    {
+        if (!m_connected || m_finishing || m_latest.isEmpty() || m_latest == m_published)
+            return;
+        if (m_client->publish(m_url.topic(m_station, QStringLiteral("state")), m_latest, 1, true) >=
+            0)
+            m_published = m_latest;
+    }
+
+    void sendReplies()
+    {
+        while (m_connected && !m_replies.empty()) {
+            const int mid = m_client->publish(m_url.topic(m_station, QStringLiteral("reply")),
+                                              m_replies.front(), 1, false);
+            if (mid < 0)
+                return;
+            if (m_finishing)
+                m_awaited.insert(mid);
+            m_replies.pop_front();
+        }
+    }
+
+    // The record's next whole lines, as many as may be unacknowledged.
+    void pump()
+    {
+        if (!m_connected || m_lines.size() >= InFlightLines)
+            return;
+        QFile f(m_record);
+        if (!f.open(QIODevice::ReadOnly))
+            return;
+        // A record put in the old one's place starts again from its beginning.
+        if (m_cursor > f.size()) {
+            m_cursor = m_sentUpTo = 0;
+            m_lines.clear();
+        }
+        if (!f.seek(m_sentUpTo))
+            return;
+        while (m_lines.size() < InFlightLines) {
+            const QByteArray line = f.readLine(1 << 20);
+            if (!line.endsWith('\n'))
+                break; // still being written
+            const qint64 end = m_sentUpTo + line.size();
+            const QByteArray text = line.trimmed();
+            int mid = -2; // nothing to send: counts as taken
+            if (!text.isEmpty()) {
+                mid = m_client->publish(m_url.topic(m_station, QStringLiteral("units")), text, 1,
+                                        false);
+                if (mid < 0)
+                    break;
+            }
+            m_lines.push_back({mid, end, mid == -2});
+            m_sentUpTo = end;
+        }
+        advance();
+    }
+
+    void onPublished(int mid)
+    {
+        for (Line& l : m_lines) {
+            if (l.mid == mid)
+                l.taken = true;
+        }
+        m_awaited.remove(mid);
+        advance();
+        pump();
+        if (m_finishing && m_awaited.isEmpty() && m_lines.empty())
+            end();
+    }
+
+    void advance()
+    {
+        while (!m_lines.empty() && m_lines.front().taken) {
+            m_cursor = m_lines.front().end;
+            m_lines.pop_front();
+        }
+        if (m_cursor != m_written && !m_cursorTimer->isActive())
+            m_cursorTimer->start();
+    }
+
+    void writeCursor()
+    {
+        if (m_cursor == m_written)
+            return;
+        QString error;
+        // Not flushed to the disk: a cursor lost to a power cut sends lines
+        // again, which at least once allows.
+        if (AtomicFile::write(BrokerLink::cursorPath(m_record), QByteArray::number(m_cursor) + '\n',
+                              false, &error))
+            m_written = m_cursor;
+        else
+            say(BrokerLink::Health::Failing, QStringLiteral("broker: %1").arg(error));
+    }
+
+    qint64 linesWaiting() const
+    {
+        QFile f(m_record);
+        if (!f.open(QIODevice::ReadOnly) || !f.seek(qMin(m_cursor, f.size())))
+            return 0;
+        qint64 lines = 0;
+        while (!f.atEnd())
+            lines += f.read(1 << 20).count('\n');
+        return lines;
+    }
+
+    void say(BrokerLink::Health health, const QString& text)
+    {
+        if (text == m_said)
+            return;
+        m_said = text;
+        emit stateChanged(health, text);
+    }
+
+    struct Line {
+        int mid;
+        qint64 end; // the offset after it
+        bool taken;
+    };
+
+    BrokerUrl m_url;
+    QString m_station;
+    QString m_record;
+    QByteArray m_offline;
+    MqttClient* m_client = nullptr;
+    QTimer* m_state = nullptr;
+    QTimer* m_cursorTimer = nullptr;
+    QTimer* m_goodbye = nullptr;
+    bool m_connected = false;
+    bool m_finishing = false;
+    QByteArray m_latest;
+    QByteArray m_published;
+    std::deque<QByteArray> m_replies;
+    std::deque<Line> m_lines; // sent, in the record's order
+    QSet<int> m_awaited;      // what the goodbye waits for
+    qint64 m_cursor = 0;      // after the last line the broker took, in order
+    qint64 m_sentUpTo = 0;
+    qint64 m_written = 0; // the cursor on the disk
+    QString m_said;
+};
+
+BrokerLink::BrokerLink(QObject* parent) : QObject(parent) {}
+
+BrokerLink::~BrokerLink()
+{
+    stop();
+}
+
+void BrokerLink::start(const BrokerUrl& url, const QString& station, const QString& recordPath,
+                       const QByteArray& offline)
+{
+    stop();
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("broker link"));
+    m_worker = new BrokerWorker(url, station, recordPath, offline);
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::started, m_worker, &BrokerWorker::begin);
+    connect(m_worker, &BrokerWorker::finished, m_thread, &QThread::quit);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &BrokerWorker::command, this, &BrokerLink::command);
+    connect(m_worker, &BrokerWorker::stateChanged, this,
+            [this](Health health, const QString& text) {
+                m_health = health;
+                m_state = text;
+                emit stateChanged(health, text);
+            });
+    m_health = Health::Starting;
+    m_state.clear();
+    m_thread->start();
+}
+
+void BrokerLink::stop()
+{
+    if (!m_thread)
+        return;
+    disconnect(m_worker, nullptr, this, nullptr);
+    QMetaObject::invokeMethod(m_worker, &BrokerWorker::finish, Qt::QueuedConnection);
+    // The goodbye is bounded; a thread held beyond it is let go.
+    if (m_thread->wait(GoodbyeMs + 1500))
+        delete m_thread;
+    else
+        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    m_thread = nullptr;
+    m_worker = nullptr;
+}
+
+void BrokerLink::setState(const QByteArray& json)
+{
+    if (m_worker)
+        QMetaObject::invokeMethod(
+            m_worker, [w = m_worker, json] { w->setState(json); }, Qt::QueuedConnection);
+}
+
+void BrokerLink::reply(const QByteArray& json)
+{
+    if (m_worker)
+        QMetaObject::invokeMethod(
+            m_worker, [w = m_worker, json] { w->reply(json); }, Qt::QueuedConnection);
+}
+
+void BrokerLink::recordWritten()
+{
+    if (m_worker)
+        QMetaObject::invokeMethod(m_worker, &BrokerWorker::more, Qt::QueuedConnection);
+}
+
+#include "brokerlink.moc"

@@ -1,0 +1,153 @@
+// The station verb's side of a line controller on the factory's broker.
+
+#include "../station/station.h"
+#include "firmwarelines.h"
+#include "progresslines.h"
+#include "stationcommand.h"
+#include "stationrun.h"
+
+#include <QThread>
+#include <memory>
+
+void StationCommand::startLineControl()
+{
+    if (m_bench.mqtt.isEmpty())
+        return;
+    QString why;
+    const std::optional<BrokerUrl> url = BrokerUrl::parse(m_bench.mqtt, &why);
+    if (!url)
+        return; // refused with the bench already
+    m_line = std::make_unique<LineControl>(*m_station, *this);
+    connect(m_line.get(), &LineControl::stateChanged, this,
+            [](BrokerLink::Health health, const QString& text) {
+                ProgressLines::say(text, health == BrokerLink::Health::Failing
+                                             ? Journal::Level::Warning
+                                             : Journal::Level::Info);
+            });
+    m_line->start(*url, m_bench.name, m_station->recordPath());
+}
+
+bool StationCommand::startStation(QString* why)
+{
+    // Running, it is started; stopped, it is between two jobs or ending.
+    *why = m_waiting
+               ? QStringLiteral("the station is changing to the job %1").arg(m_waiting->job.path)
+               : QStringLiteral("the station is ending");
+    return false;
+}
+
+void StationCommand::stopStation()
+{
+    // Ends the program once the units under way are recorded.
+    m_run->holdAtStop(false);
+    m_waiting.reset();
+    m_station->stopAfterUploads();
+}
+
+void StationCommand::loadJob(const QString& path, std::function<void(const QString&)> done)
+{
+    if (m_checkingJob || m_waiting)
+        return done(QStringLiteral("another job is being loaded"));
+    if (!m_station->running())
+        return done(QStringLiteral("the station is ending"));
+    m_checkingJob = true;
+    const QString signers = m_signers.isEmpty() ? m_policy.allowedSigners : m_signers;
+    // ssh-keygen's check is no work for the station's own thread.
+    auto job = std::make_shared<ReleasedJob>();
+    QThread* check =
+        QThread::create([job, path, signers] { *job = ReleasedJob::load(path, signers); });
+    connect(check, &QThread::finished, this, [this, check, job, done] {
+        check->deleteLater();
+        m_checkingJob = false;
+        jobChecked(*job, done);
+    });
+    check->start();
+}
+
+void StationCommand::jobChecked(const ReleasedJob& job,
+                                const std::function<void(const QString&)>& done)
+{
+    QString why;
+    if (!job.good()) {
+        if (!m_station->audit(QStringLiteral("job-refused"), job.auditDetails(), &why))
+            ProgressLines::complain(why);
+        return done(job.refusal);
+    }
+    if (!m_station->running())
+        return done(QStringLiteral("the station is ending"));
+    // The job's bench, in place of what the station was started with; what
+    // the job leaves open stays as the station has it.
+    BenchConfig bench = job.bench;
+    const QList<BenchField> fixed = ReleasedJob::fixedFields(job.bench);
+    for (const BenchConfig::FieldInfo& f : BenchConfig::fields()) {
+        if (!fixed.contains(f.field) && !m_bench.isDefault(f.field))
+            (void)bench.set(f.field, m_bench.text(f.field), &why);
+    }
+    defaultRecord(&bench);
+    if (const auto problem = bench.problem(BenchConfig::Use::Station))
+        return done(problem->why);
+    m_waiting = WaitingJob{job, bench, done};
+    ProgressLines::say(
+        QStringLiteral("job %1 (signed by %2) runs once the units under way are done")
+            .arg(job.path, job.signature.principal));
+    m_run->holdAtStop(true);
+    m_station->stopAfterUploads();
+}
+
+void StationCommand::runWaitingJob()
+{
+    m_run->holdAtStop(false);
+    if (!m_waiting)
+        return;
+    const WaitingJob waiting = *m_waiting;
+    m_waiting.reset();
+    BenchConfig bench = waiting.bench;
+    QString refusal;
+    const std::optional<FirmwareFile> file = FirmwareLines::read(bench, false);
+    if (!file) {
+        refusal = QStringLiteral("the job's firmware %1 cannot be read").arg(bench.file);
+    } else if (fillSavedProperties(&bench)) {
+        refusal = QStringLiteral("the saved line settings are refused");
+    } else {
+        const JobIdentity before = m_station->job();
+        m_station->setJob(waiting.job.identity());
+        if (const auto refused = m_station->configure(bench, *file)) {
+            refusal = refused->why;
+            m_station->setJob(before);
+        }
+    }
+    if (!refusal.isEmpty()) {
+        // The bench it had, again: a job that cannot start leaves the station as it was.
+        ProgressLines::say(QStringLiteral("job %1 refused: %2").arg(waiting.job.path, refusal),
+                           Journal::Level::Warning);
+        const std::optional<FirmwareFile> again = FirmwareLines::read(m_bench, false);
+        if (!again || m_station->configure(m_bench, *again)) {
+            waiting.done(refusal);
+            ProgressLines::complain(
+                QStringLiteral("the station's own bench cannot be opened again"));
+            if (m_line)
+                m_line->stop();
+            emit done(ExitCode::Usage);
+            return;
+        }
+        m_run->start();
+        waiting.done(refusal);
+        return;
+    }
+    const bool moved =
+        bench.name != m_bench.name || bench.record != m_bench.record || bench.mqtt != m_bench.mqtt;
+    m_bench = bench;
+    m_jobPath = waiting.job.path;
+    m_jobDetails = waiting.job.auditDetails();
+    QString why;
+    if (!m_station->audit(QStringLiteral("job-verified"), m_jobDetails, &why))
+        ProgressLines::complain(why);
+    m_run->start();
+    waiting.done(QString());
+    // Another name, record or broker: the reply goes on the old topics, then the link moves.
+    if (moved && m_line) {
+        m_line->stop();
+        m_line.reset();
+        startLineControl();
+    }
+}
