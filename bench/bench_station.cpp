@@ -264,9 +264,10 @@ int main(int argc, char* argv[])
         {"slots", "The numbers of slots the slots part runs at once.", "N,N,...", "16,64,128"});
     parser.addOption({"lines", "The lines of the file the slots part sends.", "N", "600"});
     parser.addOption({"only",
-                      "Run only these parts: slots, serial, database, ledger, idle, summary, "
-                      "window, soak, windowsoak.",
-                      "PARTS", "slots,serial,database,ledger,idle,summary,window,soak,windowsoak"});
+                      "Run only these parts: slots, serial, database, ledger, broker, idle, "
+                      "summary, window, soak, windowsoak.",
+                      "PARTS",
+                      "slots,serial,database,ledger,broker,idle,summary,window,soak,windowsoak"});
     parser.process(app);
     const bool quick = parser.isSet("quick");
     const QStringList parts = parser.value("only").split(',');
@@ -363,6 +364,62 @@ int main(int argc, char* argv[])
         row("lines per second with the database silent, ratio (median of paired rounds)", ratio, "",
             ">= 0.98", ratio >= 0.98);
         ::close(silent);
+    }
+    if (parts.contains("broker")) {
+        TestSupport::MosquittoBroker broker;
+        QString why;
+        if (!broker.prepare(&why) || !broker.start()) {
+            std::printf("\nThe factory's broker: no Mosquitto here (%s)\n", qPrintable(why));
+        } else {
+            qputenv("MQTT_PASSWORD", TestSupport::MosquittoBroker::password("bench").toUtf8());
+            // A broker that takes the connection and never says a word.
+            const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in at{};
+            at.sin_family = AF_INET;
+            at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            socklen_t size = sizeof at;
+            ::bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof at);
+            ::listen(silent, 64);
+            ::getsockname(silent, reinterpret_cast<sockaddr*>(&at), &size);
+            std::printf("\nThe factory's broker, 4 slots (%d lines each)\n", lineCount(file));
+            int n = 0;
+            const auto plain = [&] {
+                return slotsRun(
+                           file, 4, false,
+                           {"--record", work.path() + QStringLiteral("/bplain%1.jsonl").arg(++n)})
+                    .slowest;
+            };
+            const auto on = [&](const QString& url, const std::function<void()>& started) {
+                return slotsRun(file, 4, false,
+                                {"--record", work.path() + QStringLiteral("/mqtt%1.jsonl").arg(n),
+                                 "--mqtt", url},
+                                started)
+                    .slowest;
+            };
+            const int rounds = quick ? 1 : 3;
+            const double up = pairedRatio(
+                plain, [&] { return on(broker.url("bench"), {}); }, rounds);
+            row("lines per second on the broker, ratio to without (median of paired rounds)", up,
+                "", ">= 0.98", up >= 0.98);
+            const double gone = pairedRatio(
+                plain,
+                [&] {
+                    broker.start();
+                    return on(broker.url("bench"), [&] { broker.stop(); });
+                },
+                rounds);
+            row("same, the broker stopped mid-run", gone, "", ">= 0.98", gone >= 0.98);
+            const double mute = pairedRatio(
+                plain,
+                [&] {
+                    return on(
+                        QStringLiteral("mqtt://bench@127.0.0.1:%1/factory").arg(ntohs(at.sin_port)),
+                        {});
+                },
+                rounds);
+            row("same, a broker that never answers", mute, "", ">= 0.98", mute >= 0.98);
+            ::close(silent);
+        }
     }
     if (parts.contains("ledger")) {
         TestSupport::PostgresServer server;

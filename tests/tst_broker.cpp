@@ -80,11 +80,13 @@ private slots:
     void lastWillAfterAKill();
     void releasedJobLoadedFromAfar();
     void supervisorsWatch();
+    void aRefusedPasswordIsSaid();
 
 private:
     // A station named `name` on the broker, with one adaptor; `more` beside.
     void startStation(QProcess& station, const QString& name, const Adaptor& adaptor,
-                      const QStringList& more = {});
+                      const QStringList& more = {},
+                      const QString& password = MosquittoBroker::password("bench"));
     QString record(const QString& name) const { return tempFolder() + "/" + name + ".jsonl"; }
 
     MosquittoBroker m_broker;
@@ -92,15 +94,14 @@ private:
 };
 
 void BrokerTest::startStation(QProcess& station, const QString& name, const Adaptor& adaptor,
-                              const QStringList& more)
+                              const QStringList& more, const QString& password)
 {
     QFile::remove(record(name));
     QFile::remove(record(name) + ".published");
     QFile::remove(record(name) + ".audit");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("MQTT_PASSWORD", MosquittoBroker::password("bench"));
+    env.insert("MQTT_PASSWORD", password);
     station.setProcessEnvironment(env);
-    station.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     station.start(QStringLiteral(FIRMWARE_UPLOAD_PATH),
                   QStringList{"station", m_firmware, "-p", adaptor.name, "--slot-name", "Bench A",
                               "--station-name", name, "--record", record(name), "--next-after",
@@ -354,6 +355,27 @@ void BrokerTest::supervisorsWatch()
     ::kill(pid_t(watch.processId()), SIGTERM);
     QVERIFY(watch.waitForFinished(5000));
     QCOMPARE(watch.exitCode(), 0);
+    ::kill(pid_t(station.processId()), SIGTERM);
+    QVERIFY(station.waitForFinished(10000));
+}
+
+// A broker that refuses the station's password: said, with the broker's
+// words, and the units go on without it.
+void BrokerTest::aRefusedPasswordIsSaid()
+{
+    Adaptor adaptor(tempFolder() + "/usb-MQ6");
+    QVERIFY(adaptor.plugIn({}));
+    QProcess station;
+    startStation(station, "bench-6", adaptor, {}, "wrong");
+    QVERIFY(waitFor([&] { return records(record("bench-6")).size() >= 1; }, 20000));
+    QByteArray said;
+    QVERIFY(waitFor(
+        [&] {
+            said += station.readAllStandardError();
+            return said.contains("not reached (Connection Refused: not authorised");
+        },
+        10000));
+    QVERIFY(!said.contains("wrong"));
     ::kill(pid_t(station.processId()), SIGTERM);
     QVERIFY(station.waitForFinished(10000));
 }

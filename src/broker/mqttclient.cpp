@@ -2,15 +2,20 @@
 
 #include <QMetaObject>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <mosquitto.h>
 #include <mutex>
+#include <thread>
 
 namespace {
 
 constexpr int KeepAliveSeconds = 20;
+constexpr int GoodbyeMs = 2000;
 
 void initLibrary()
 {
@@ -19,6 +24,121 @@ void initLibrary()
 }
 
 } // namespace
+
+// What the network's thread shares with its client: it outlives a client
+// that let it go, and reaches the client only while it has not.
+struct MqttNetwork {
+    mosquitto* mosq = nullptr;
+    QByteArray host;
+    int port = 0;
+    QStringList subscriptions;
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool stopping = false;        // under mutex
+    bool finished = false;        // under mutex
+    MqttClient* client = nullptr; // under mutex; null once let go
+    std::atomic<bool> connected{false};
+    QString refused; // the network's thread only: the broker's refusal of the last attempt
+
+    ~MqttNetwork()
+    {
+        if (mosq)
+            mosquitto_destroy(mosq);
+    }
+    bool stopRequested()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return stopping;
+    }
+    // Queued to the client's thread, if there is still a client.
+    template <typename Call> void tell(Call call)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (client)
+            QMetaObject::invokeMethod(
+                client, [c = client, call] { call(c); }, Qt::QueuedConnection);
+    }
+    // Waits out the delay before the next attempt, or until stop().
+    bool pause(int ms)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        return !wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping; });
+    }
+
+    static void run(std::shared_ptr<MqttNetwork> self);
+    static void onConnect(mosquitto* mosq, void* self, int code);
+    static void onPublish(mosquitto*, void* self, int messageId);
+    static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
+};
+
+void MqttNetwork::run(std::shared_ptr<MqttNetwork> n)
+{
+    int delayMs = 1000;
+    while (!n->stopRequested()) {
+        // Blocking, on this thread only: a name to resolve, a broker to reach.
+        int rc = mosquitto_connect(n->mosq, n->host.constData(), n->port, KeepAliveSeconds);
+        // The socket is open: the broker's answer, then its traffic, comes
+        // through the loop until the connection goes.
+        while (rc == MOSQ_ERR_SUCCESS) {
+            if (n->stopRequested()) {
+                // Whatever is queued (a last state, a reply) goes first.
+                for (int i = 0; i < 20 && mosquitto_want_write(n->mosq); ++i)
+                    mosquitto_loop(n->mosq, 50, 1);
+                mosquitto_disconnect(n->mosq);
+                mosquitto_loop(n->mosq, 50, 1);
+                break;
+            }
+            rc = mosquitto_loop(n->mosq, 500, 1);
+            if (n->connected)
+                delayMs = 1000;
+        }
+        n->connected = false;
+        if (n->stopRequested())
+            break;
+        const QString why = !n->refused.isEmpty()  ? n->refused
+                            : rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
+                                                   : MqttClient::errorText(rc);
+        n->refused.clear();
+        n->tell([why](MqttClient* c) { emit c->connectionChanged(false, why); });
+        // Jitter keeps benches that lost one broker from coming back at once.
+        if (!n->pause(delayMs - delayMs / 10 + int(std::rand() % (delayMs / 5 + 1))))
+            break;
+        delayMs = std::min(delayMs * 2, 60000);
+    }
+    std::lock_guard<std::mutex> lock(n->mutex);
+    n->finished = true;
+    n->wake.notify_all();
+}
+
+void MqttNetwork::onConnect(mosquitto* mosq, void* self, int code)
+{
+    auto* n = static_cast<MqttNetwork*>(self);
+    n->connected = code == 0;
+    if (code == 0) {
+        for (const QString& topic : n->subscriptions)
+            mosquitto_subscribe(mosq, nullptr, topic.toUtf8().constData(), 1);
+        n->tell([](MqttClient* c) { emit c->connectionChanged(true, QString()); });
+        return;
+    }
+    // Refused (a password, an ACL): the loop ends, and run() says why and
+    // tries again after its delay.
+    n->refused = QString::fromUtf8(mosquitto_connack_string(code));
+    mosquitto_disconnect(mosq);
+}
+
+void MqttNetwork::onPublish(mosquitto*, void* self, int messageId)
+{
+    static_cast<MqttNetwork*>(self)->tell(
+        [messageId](MqttClient* c) { emit c->published(messageId); });
+}
+
+void MqttNetwork::onMessage(mosquitto*, void* self, const mosquitto_message* message)
+{
+    const QString topic = QString::fromUtf8(message->topic);
+    const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
+    static_cast<MqttNetwork*>(self)->tell(
+        [topic, payload](MqttClient* c) { emit c->received(topic, payload); });
+}
 
 MqttClient::MqttClient(const BrokerUrl& url, const QString& clientId, QObject* parent)
     : QObject(parent), m_url(url), m_clientId(clientId)
@@ -36,171 +156,85 @@ QString MqttClient::errorText(int code)
     return QString::fromUtf8(mosquitto_strerror(code));
 }
 
+bool MqttClient::connected() const
+{
+    return m_network && m_network->connected;
+}
+
 bool MqttClient::start(QString* error)
 {
     stop();
     QString password;
     if (!m_url.password(&password, error))
         return false;
-    m_mosq = mosquitto_new(m_clientId.toUtf8().constData(), true, this);
-    if (!m_mosq) {
+    auto n = std::make_shared<MqttNetwork>();
+    n->host = m_url.host.toUtf8();
+    n->port = m_url.port;
+    n->subscriptions = m_subscriptions;
+    n->client = this;
+    n->mosq = mosquitto_new(m_clientId.toUtf8().constData(), true, n.get());
+    if (!n->mosq) {
         *error =
             QStringLiteral("the MQTT client cannot be made: %1").arg(errorText(MOSQ_ERR_NOMEM));
         return false;
     }
     const auto fail = [&](int rc, const QString& what) {
         *error = QStringLiteral("%1: %2").arg(what, errorText(rc));
-        mosquitto_destroy(m_mosq);
-        m_mosq = nullptr;
         return false;
     };
     // Published from other threads than the network's.
-    int rc = mosquitto_threaded_set(m_mosq, true);
+    int rc = mosquitto_threaded_set(n->mosq, true);
     if (rc == MOSQ_ERR_SUCCESS && !m_url.user.isEmpty())
         rc =
-            mosquitto_username_pw_set(m_mosq, m_url.user.toUtf8().constData(),
+            mosquitto_username_pw_set(n->mosq, m_url.user.toUtf8().constData(),
                                       password.isEmpty() ? nullptr : password.toUtf8().constData());
     if (rc)
         return fail(rc, QStringLiteral("the broker's user"));
     if (m_url.tls &&
         (rc = mosquitto_tls_set(
-             m_mosq, m_url.caFile.isEmpty() ? nullptr : m_url.caFile.toUtf8().constData(),
+             n->mosq, m_url.caFile.isEmpty() ? nullptr : m_url.caFile.toUtf8().constData(),
              m_url.caFile.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr)))
         return fail(rc, QStringLiteral("TLS with the broker"));
     if (!m_will.topic.isEmpty() &&
-        (rc = mosquitto_will_set(m_mosq, m_will.topic.toUtf8().constData(),
+        (rc = mosquitto_will_set(n->mosq, m_will.topic.toUtf8().constData(),
                                  int(m_will.payload.size()), m_will.payload.constData(), 1, true)))
         return fail(rc, QStringLiteral("the last will"));
-    mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnect);
-    mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
-    mosquitto_publish_callback_set(m_mosq, &MqttClient::onPublish);
-    mosquitto_message_callback_set(m_mosq, &MqttClient::onMessage);
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stopping = false;
-    }
-    m_thread = std::thread([this] { run(); });
+    mosquitto_connect_callback_set(n->mosq, &MqttNetwork::onConnect);
+    mosquitto_publish_callback_set(n->mosq, &MqttNetwork::onPublish);
+    mosquitto_message_callback_set(n->mosq, &MqttNetwork::onMessage);
+    std::thread(&MqttNetwork::run, n).detach();
+    m_network = n;
     return true;
-}
-
-bool MqttClient::pause(int ms)
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return !m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopping; });
-}
-
-bool MqttClient::stopping()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_stopping;
-}
-
-void MqttClient::run()
-{
-    int delayMs = 1000;
-    const QByteArray host = m_url.host.toUtf8();
-    while (!stopping()) {
-        // Blocking, on this thread only: a name to resolve, a broker to reach.
-        int rc = mosquitto_connect(m_mosq, host.constData(), m_url.port, KeepAliveSeconds);
-        // The socket is open: the broker's answer, then its traffic, comes
-        // through the loop until the connection goes.
-        while (rc == MOSQ_ERR_SUCCESS) {
-            if (stopping()) {
-                // Whatever is queued (a last state, a reply) goes first.
-                for (int i = 0; i < 20 && mosquitto_want_write(m_mosq); ++i)
-                    mosquitto_loop(m_mosq, 50, 1);
-                mosquitto_disconnect(m_mosq);
-                mosquitto_loop(m_mosq, 50, 1);
-                return;
-            }
-            rc = mosquitto_loop(m_mosq, 500, 1);
-            if (m_connected)
-                delayMs = 1000;
-        }
-        m_connected = false;
-        const QString why =
-            rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno)) : errorText(rc);
-        QMetaObject::invokeMethod(
-            this, [this, why] { emit connectionChanged(false, why); }, Qt::QueuedConnection);
-        // Jitter keeps benches that lost one broker from coming back at once.
-        if (!pause(delayMs - delayMs / 10 + int(std::rand() % (delayMs / 5 + 1))))
-            return;
-        delayMs = std::min(delayMs * 2, 60000);
-    }
 }
 
 void MqttClient::stop()
 {
-    if (!m_mosq)
+    if (!m_network)
         return;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_all();
-    if (m_thread.joinable())
-        m_thread.join();
-    mosquitto_destroy(m_mosq);
-    m_mosq = nullptr;
-    m_connected = false;
+    std::shared_ptr<MqttNetwork> n = std::move(m_network);
+    std::unique_lock<std::mutex> lock(n->mutex);
+    n->stopping = true;
+    n->wake.notify_all();
+    n->wake.wait_for(lock, std::chrono::milliseconds(GoodbyeMs), [&] { return n->finished; });
+    // Still connecting: it ends by itself, and tells no one.
+    n->client = nullptr;
 }
 
 int MqttClient::publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
                         QString* error)
 {
-    if (!m_mosq) {
+    if (!m_network) {
         if (error)
             *error = QStringLiteral("not started");
         return -1;
     }
     int id = 0;
-    const int rc = mosquitto_publish(m_mosq, &id, topic.toUtf8().constData(), int(payload.size()),
-                                     payload.constData(), qos, retain);
+    const int rc = mosquitto_publish(m_network->mosq, &id, topic.toUtf8().constData(),
+                                     int(payload.size()), payload.constData(), qos, retain);
     if (rc != MOSQ_ERR_SUCCESS) {
         if (error)
             *error = errorText(rc);
         return -1;
     }
     return id;
-}
-
-// The library's thread, from here on: only what is queued reaches the object.
-void MqttClient::onConnect(mosquitto* mosq, void* self, int code)
-{
-    auto* client = static_cast<MqttClient*>(self);
-    if (code == 0) {
-        for (const QString& topic : client->m_subscriptions)
-            mosquitto_subscribe(mosq, nullptr, topic.toUtf8().constData(), 1);
-    }
-    client->m_connected = code == 0;
-    const QString why = code == 0 ? QString() : QString::fromUtf8(mosquitto_connack_string(code));
-    QMetaObject::invokeMethod(
-        client, [client, code, why] { emit client->connectionChanged(code == 0, why); },
-        Qt::QueuedConnection);
-    // A refused connection is not retried by the library: the loop ends,
-    // and run() tries again after its delay.
-    if (code != 0)
-        mosquitto_disconnect(mosq);
-}
-
-void MqttClient::onDisconnect(mosquitto*, void*, int)
-{
-    // Said by run() when its loop ends.
-}
-
-void MqttClient::onPublish(mosquitto*, void* self, int messageId)
-{
-    auto* client = static_cast<MqttClient*>(self);
-    QMetaObject::invokeMethod(
-        client, [client, messageId] { emit client->published(messageId); }, Qt::QueuedConnection);
-}
-
-void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* message)
-{
-    auto* client = static_cast<MqttClient*>(self);
-    const QString topic = QString::fromUtf8(message->topic);
-    const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
-    QMetaObject::invokeMethod(
-        client, [client, topic, payload] { emit client->received(topic, payload); },
-        Qt::QueuedConnection);
 }

@@ -6,18 +6,17 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <memory>
 
-struct mosquitto;
+struct MqttNetwork;
 
 // One connection to an MQTT broker through libmosquitto. A thread of its
 // own does the network: connecting, and after any failure (a broker down,
 // a name not resolved, a password refused) connecting again after 1 s,
 // doubling to 60 s; what it hears comes to this object's thread as
-// signals. Nothing here waits for the broker, except stop().
+// signals. Nothing here waits for the broker: stop() gives the thread two
+// seconds to say goodbye, then leaves it to end by itself (a connect to a
+// host that never answers can take minutes).
 class MqttClient : public QObject
 {
     Q_OBJECT
@@ -39,11 +38,11 @@ public:
     // Connects, and keeps connecting; false, with `error`, when the client
     // cannot be made at all (a password file that cannot be read, say).
     [[nodiscard]] bool start(QString* error);
-    // Disconnects and ends the library's thread.
+    // What is queued goes, the connection is closed and the thread ends.
     void stop();
 
-    bool connected() const { return m_connected.load(); }
-    // Queued for the library's thread; the message id, or -1 when it was
+    bool connected() const;
+    // Queued for the network's thread; the message id, or -1 when it was
     // refused at once (`error` says why).
     int publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
                 QString* error = nullptr);
@@ -58,23 +57,9 @@ signals:
     void received(const QString& topic, const QByteArray& payload);
 
 private:
-    void run();
-    bool stopping();
-    // Waits out the delay before the next attempt, or until stop().
-    bool pause(int ms);
-    static void onConnect(mosquitto*, void* self, int code);
-    static void onDisconnect(mosquitto*, void* self, int code);
-    static void onPublish(mosquitto*, void* self, int messageId);
-    static void onMessage(mosquitto*, void* self, const struct mosquitto_message* message);
-
     BrokerUrl m_url;
     QString m_clientId;
     Will m_will;
     QStringList m_subscriptions;
-    mosquitto* m_mosq = nullptr;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_stopping = false; // under m_mutex
-    std::atomic<bool> m_connected{false};
+    std::shared_ptr<MqttNetwork> m_network;
 };

@@ -591,6 +591,8 @@ namespace TestSupport {
 MosquittoBroker::~MosquittoBroker()
 {
     stop();
+    if (!m_folder.isEmpty())
+        QDir(m_folder).removeRecursively();
 }
 
 bool MosquittoBroker::prepare(QString* why)
@@ -601,9 +603,12 @@ bool MosquittoBroker::prepare(QString* why)
                               "mosquitto-clients)");
         return false;
     }
-    m_folder = tempFolder() + QStringLiteral("/broker");
-    QDir(m_folder).removeRecursively();
-    QDir().mkpath(m_folder);
+    char pattern[] = "/tmp/loader-mq-XXXXXX";
+    if (!::mkdtemp(pattern)) {
+        *why = QStringLiteral("no folder for the broker");
+        return false;
+    }
+    m_folder = QString::fromLocal8Bit(pattern);
     const QString passwords = m_folder + QStringLiteral("/passwords");
     bool first = true;
     for (const char* user : {"bench", "controller", "watcher"}) {
