@@ -108,6 +108,22 @@ SlotsRun slotsRun(const QString& file, int count, bool window, const QStringList
     return run;
 }
 
+// A server on 127.0.0.1 that takes connections and never answers: its
+// socket, and its port in `port`.
+int silentServer(int* port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof at;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    ::listen(fd, 64);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &size);
+    *port = ntohs(at.sin_port);
+    return fd;
+}
+
 // The median of paired rounds' ratios, `with` over `without`: readings on a
 // shared host swing by a third from one run to the next.
 double pairedRatio(const std::function<double()>& without, const std::function<double()>& with,
@@ -334,16 +350,9 @@ int main(int argc, char* argv[])
     if (parts.contains("database")) {
         // A server that takes the connection and never says a word: the
         // worst a line could meet, if the database were on its path.
-        const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof at;
-        ::bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof at);
-        ::listen(silent, 64);
-        ::getsockname(silent, reinterpret_cast<sockaddr*>(&at), &size);
-        const QString url =
-            QStringLiteral("postgresql://bench@127.0.0.1:%1/factory").arg(ntohs(at.sin_port));
+        int port = 0;
+        const int silent = silentServer(&port);
+        const QString url = QStringLiteral("postgresql://bench@127.0.0.1:%1/factory").arg(port);
         std::printf("\nA database that does not answer, 4 slots (%d lines each)\n",
                     lineCount(file));
         int n = 0;
@@ -373,14 +382,8 @@ int main(int argc, char* argv[])
         } else {
             qputenv("MQTT_PASSWORD", TestSupport::MosquittoBroker::password("bench").toUtf8());
             // A broker that takes the connection and never says a word.
-            const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in at{};
-            at.sin_family = AF_INET;
-            at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            socklen_t size = sizeof at;
-            ::bind(silent, reinterpret_cast<sockaddr*>(&at), sizeof at);
-            ::listen(silent, 64);
-            ::getsockname(silent, reinterpret_cast<sockaddr*>(&at), &size);
+            int port = 0;
+            const int silent = silentServer(&port);
             std::printf("\nThe factory's broker, 4 slots (%d lines each)\n", lineCount(file));
             int n = 0;
             const auto plain = [&] {
@@ -412,9 +415,7 @@ int main(int argc, char* argv[])
             const double mute = pairedRatio(
                 plain,
                 [&] {
-                    return on(
-                        QStringLiteral("mqtt://bench@127.0.0.1:%1/factory").arg(ntohs(at.sin_port)),
-                        {});
+                    return on(QStringLiteral("mqtt://bench@127.0.0.1:%1/factory").arg(port), {});
                 },
                 rounds);
             row("same, a broker that never answers", mute, "", ">= 0.98", mute >= 0.98);

@@ -1,6 +1,7 @@
 #include "brokerlink.h"
 
 #include "../platform/atomicfile.h"
+#include "../records/recordfile.h"
 #include "mqttclient.h"
 
 #include <QFile>
@@ -17,16 +18,6 @@ constexpr int QueuedReplies = 100;
 constexpr int StateEveryMs = 250;
 constexpr int CursorEveryMs = 500;
 constexpr int GoodbyeMs = 2000;
-
-qint64 readCursor(const QString& record)
-{
-    QFile f(BrokerLink::cursorPath(record));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    bool ok = false;
-    const qint64 at = f.readAll().trimmed().toLongLong(&ok);
-    return ok && at > 0 ? at : 0;
-}
 
 } // namespace
 
@@ -55,7 +46,7 @@ public:
         m_goodbye = new QTimer(this);
         m_goodbye->setSingleShot(true);
         connect(m_goodbye, &QTimer::timeout, this, &BrokerWorker::end);
-        m_cursor = m_sentUpTo = readCursor(m_record);
+        m_cursor = m_sentUpTo = RecordFile::readCursor(BrokerLink::cursorPath(m_record));
         m_written = m_cursor;
         // One client id per station and host: a second station by the same
         // name elsewhere takes the connection over, and says so.

@@ -238,6 +238,10 @@ std::optional<ExitCode> StationCommand::start()
     connect(m_run.get(), &StationRun::held, this, &StationCommand::runWaitingJob);
     connect(m_run.get(), &StationRun::done, this, [this](ExitCode code) {
         // The last replies and the offline state go before the program ends.
+        if (m_waiting) {
+            m_waiting->done(QStringLiteral("the station ended before the job could run"));
+            m_waiting.reset();
+        }
         if (m_line)
             m_line->stop();
         if (m_metrics) {
@@ -253,6 +257,7 @@ std::optional<ExitCode> StationCommand::start()
     });
     m_signals = new TerminationSignals(this);
     connect(m_signals, &TerminationSignals::received, m_run.get(), [this](int signal) {
+        m_ending = true;
         m_systemd->stopping();
         m_run->interrupt(signal);
     });

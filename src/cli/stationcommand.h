@@ -76,6 +76,7 @@ private:
     };
     std::optional<WaitingJob> m_waiting;
     bool m_checkingJob = false;
+    bool m_ending = false; // told to stop: no job is loaded any more
     SystemdNotifier* m_systemd = nullptr;
     TerminationSignals* m_signals = nullptr;
 };

@@ -39,8 +39,12 @@ bool StationCommand::startStation(QString* why)
 void StationCommand::stopStation()
 {
     // Ends the program once the units under way are recorded.
+    m_ending = true;
     m_run->holdAtStop(false);
-    m_waiting.reset();
+    if (m_waiting) {
+        m_waiting->done(QStringLiteral("the station was stopped before the job could run"));
+        m_waiting.reset();
+    }
     m_station->stopAfterUploads();
 }
 
@@ -48,7 +52,7 @@ void StationCommand::loadJob(const QString& path, std::function<void(const QStri
 {
     if (m_checkingJob || m_waiting)
         return done(QStringLiteral("another job is being loaded"));
-    if (!m_station->running())
+    if (!m_station->running() || m_ending)
         return done(QStringLiteral("the station is ending"));
     m_checkingJob = true;
     const QString signers = m_signers.isEmpty() ? m_policy.allowedSigners : m_signers;
@@ -73,7 +77,7 @@ void StationCommand::jobChecked(const ReleasedJob& job,
             ProgressLines::complain(why);
         return done(job.refusal);
     }
-    if (!m_station->running())
+    if (!m_station->running() || m_ending)
         return done(QStringLiteral("the station is ending"));
     // The job's bench, in place of what the station was started with; what
     // the job leaves open stays as the station has it.

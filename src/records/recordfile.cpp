@@ -119,3 +119,13 @@ QByteArray RecordFile::lastLine() const
     }
     return QByteArray();
 }
+
+qint64 RecordFile::readCursor(const QString& cursorPath)
+{
+    QFile f(cursorPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    bool ok = false;
+    const qint64 at = f.readAll().trimmed().toLongLong(&ok);
+    return ok && at > 0 ? at : 0;
+}

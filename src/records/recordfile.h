@@ -30,6 +30,10 @@ public:
     void unlock();
     // The last whole line on the disk, without its LF; empty for none.
     QByteArray lastLine() const;
+    // A reader's place in a record, kept beside it (<record>.forwarded,
+    // <record>.published): the byte offset of the first line not yet taken;
+    // 0 when there is none.
+    static qint64 readCursor(const QString& cursorPath);
 
 private:
     QString m_noun;

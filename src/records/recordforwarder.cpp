@@ -2,6 +2,7 @@
 
 #include "../platform/atomicfile.h"
 #include "recorddatabase.h"
+#include "recordfile.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,16 +19,6 @@ namespace {
 constexpr int BatchLines = 200;
 constexpr int FirstRetryMs = 1000;
 constexpr int LastRetryMs = 60000;
-
-qint64 readCursor(const QString& record)
-{
-    QFile f(RecordForwarder::cursorPath(record));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    bool ok = false;
-    const qint64 at = f.readAll().trimmed().toLongLong(&ok);
-    return ok && at > 0 ? at : 0;
-}
 
 QString plural(qint64 n, const char* one, const char* many)
 {
@@ -215,7 +206,7 @@ qint64 RecordForwarder::waiting(const QString& record)
     QFile f(record);
     if (!f.open(QIODevice::ReadOnly))
         return 0;
-    qint64 cursor = readCursor(record);
+    qint64 cursor = RecordFile::readCursor(RecordForwarder::cursorPath(record));
     if (cursor > f.size())
         cursor = 0;
     f.seek(cursor);
@@ -234,7 +225,7 @@ bool RecordForwarder::forwardBatch(const QString& record, RecordDatabase& databa
         *error = QStringLiteral("the record %1 cannot be read: %2").arg(record, f.errorString());
         return false;
     }
-    qint64 cursor = readCursor(record);
+    qint64 cursor = RecordFile::readCursor(RecordForwarder::cursorPath(record));
     // A record put in the old one's place starts again from its beginning.
     if (cursor > f.size())
         cursor = 0;
