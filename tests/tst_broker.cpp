@@ -327,8 +327,19 @@ void BrokerTest::releasedJobLoadedFromAfar()
         20000));
     QCOMPARE(records(record("bench-4")).last()["job"].toObject()["file"].toString(), job);
     QVERIFY(!auditLines(record("bench-4") + ".audit", "job-verified").isEmpty());
-    ::kill(pid_t(station.processId()), SIGTERM);
-    QVERIFY(station.waitForFinished(10000));
+
+    // A job asked for just before a stop is answered, and never run.
+    const int before = records(record("bench-4")).size();
+    QVERIFY(m_broker.publish(
+        "controller", command,
+        QJsonDocument(QJsonObject{{"id", "j2"}, {"command", "load-job"}, {"job", job}}).toJson()));
+    QVERIFY(m_broker.publish("controller", command, R"({"id": "s2", "command": "stop"})"));
+    QVERIFY(station.waitForFinished(20000));
+    QCOMPARE(station.exitCode(), 0);
+    QVERIFY(replies.waitFor([](Subscriber& s) { return !repliesTo(s, "j2").isEmpty(); }, 5000));
+    QVERIFY(!repliesTo(replies, "j2").first()["ok"].toBool());
+    QVERIFY(repliesTo(replies, "s2").first()["ok"].toBool());
+    QVERIFY(records(record("bench-4")).size() <= before + 1);
 }
 
 void BrokerTest::supervisorsWatch()

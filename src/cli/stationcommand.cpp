@@ -238,10 +238,7 @@ std::optional<ExitCode> StationCommand::start()
     connect(m_run.get(), &StationRun::held, this, &StationCommand::runWaitingJob);
     connect(m_run.get(), &StationRun::done, this, [this](ExitCode code) {
         // The last replies and the offline state go before the program ends.
-        if (m_waiting) {
-            m_waiting->done(QStringLiteral("the station ended before the job could run"));
-            m_waiting.reset();
-        }
+        answerPendingJob(QStringLiteral("the station ended before the job could run"));
         if (m_line)
             m_line->stop();
         if (m_metrics) {

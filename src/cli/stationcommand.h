@@ -52,6 +52,7 @@ private:
     void jobChecked(const ReleasedJob& job, const std::function<void(const QString&)>& done);
     // The station has stopped for the job waiting.
     void runWaitingJob();
+    void answerPendingJob(const QString& why);
 
     BenchOptions m_options;
     QCommandLineOption m_config, m_job, m_allowedSigners;
@@ -76,6 +77,8 @@ private:
     };
     std::optional<WaitingJob> m_waiting;
     bool m_checkingJob = false;
+    std::function<void(const QString&)> m_checkAnswer; // the job being checked
+
     bool m_ending = false; // told to stop: no job is loaded any more
     SystemdNotifier* m_systemd = nullptr;
     TerminationSignals* m_signals = nullptr;

@@ -8,6 +8,7 @@
 
 #include <QThread>
 #include <memory>
+#include <utility>
 
 void StationCommand::startLineControl()
 {
@@ -36,15 +37,22 @@ bool StationCommand::startStation(QString* why)
     return false;
 }
 
+void StationCommand::answerPendingJob(const QString& why)
+{
+    if (const auto answer = std::exchange(m_checkAnswer, nullptr))
+        answer(why);
+    if (m_waiting) {
+        m_waiting->done(why);
+        m_waiting.reset();
+    }
+}
+
 void StationCommand::stopStation()
 {
     // Ends the program once the units under way are recorded.
     m_ending = true;
     m_run->holdAtStop(false);
-    if (m_waiting) {
-        m_waiting->done(QStringLiteral("the station was stopped before the job could run"));
-        m_waiting.reset();
-    }
+    answerPendingJob(QStringLiteral("the station was stopped before the job could run"));
     m_station->stopAfterUploads();
 }
 
@@ -60,10 +68,13 @@ void StationCommand::loadJob(const QString& path, std::function<void(const QStri
     auto job = std::make_shared<ReleasedJob>();
     QThread* check =
         QThread::create([job, path, signers] { *job = ReleasedJob::load(path, signers); });
-    connect(check, &QThread::finished, this, [this, check, job, done] {
+    m_checkAnswer = done;
+    connect(check, &QThread::finished, this, [this, check, job] {
         check->deleteLater();
         m_checkingJob = false;
-        jobChecked(*job, done);
+        // Answered already when the station ended during the check.
+        if (const auto answer = std::exchange(m_checkAnswer, nullptr))
+            jobChecked(*job, answer);
     });
     check->start();
 }
