@@ -335,7 +335,7 @@ void BrokerTest::releasedJobLoadedFromAfar()
         QJsonDocument(QJsonObject{{"id", "j2"}, {"command", "load-job"}, {"job", job}}).toJson()));
     QVERIFY(m_broker.publish("controller", command, R"({"id": "s2", "command": "stop"})"));
     QVERIFY(station.waitForFinished(20000));
-    QCOMPARE(station.exitCode(), 0);
+    QVERIFY2(station.exitCode() == 0, station.readAllStandardError().right(3000).constData());
     QVERIFY(replies.waitFor([](Subscriber& s) { return !repliesTo(s, "j2").isEmpty(); }, 5000));
     QVERIFY(!repliesTo(replies, "j2").first()["ok"].toBool());
     QVERIFY(repliesTo(replies, "s2").first()["ok"].toBool());

@@ -9,6 +9,8 @@
 #include "progresslines.h"
 #include "stationrun.h"
 
+#include <QThread>
+
 StationCommand::StationCommand()
     : Command(QStringLiteral("station")), m_options({BenchOptions::line(),
                                                      BenchOptions::station(),
@@ -43,6 +45,11 @@ StationCommand::~StationCommand()
     m_line.reset();
     m_run.reset();
     m_metrics.reset();
+    // A job's check still running when the station ended: ssh-keygen is quick.
+    if (m_check) {
+        m_check->wait();
+        delete m_check;
+    }
 }
 
 void StationCommand::declare(QCommandLineParser& parser)

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <memory>
 
+class QThread;
 class Station;
 class StationMetrics;
 class StationRun;
@@ -78,6 +79,7 @@ private:
     std::optional<WaitingJob> m_waiting;
     bool m_checkingJob = false;
     std::function<void(const QString&)> m_checkAnswer; // the job being checked
+    QThread* m_check = nullptr;
 
     bool m_ending = false; // told to stop: no job is loaded any more
     SystemdNotifier* m_systemd = nullptr;

@@ -69,8 +69,10 @@ void StationCommand::loadJob(const QString& path, std::function<void(const QStri
     QThread* check =
         QThread::create([job, path, signers] { *job = ReleasedJob::load(path, signers); });
     m_checkAnswer = done;
+    m_check = check;
     connect(check, &QThread::finished, this, [this, check, job] {
         check->deleteLater();
+        m_check = nullptr;
         m_checkingJob = false;
         // Answered already when the station ended during the check.
         if (const auto answer = std::exchange(m_checkAnswer, nullptr))
