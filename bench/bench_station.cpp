@@ -19,8 +19,6 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -106,22 +104,6 @@ SlotsRun slotsRun(const QString& file, int count, bool window, const QStringList
     std::printf("  (%s, %d slots at once: slowest %.1f lines/s, CPU %.2f%%)\n",
                 window ? "window" : "command line", count, run.slowest, run.cpuPercent);
     return run;
-}
-
-// A server on 127.0.0.1 that takes connections and never answers: its
-// socket, and its port in `port`.
-int silentServer(int* port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof at;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    ::listen(fd, 64);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &size);
-    *port = ntohs(at.sin_port);
-    return fd;
 }
 
 // The median of paired rounds' ratios, `with` over `without`: readings on a
@@ -351,7 +333,7 @@ int main(int argc, char* argv[])
         // A server that takes the connection and never says a word: the
         // worst a line could meet, if the database were on its path.
         int port = 0;
-        const int silent = silentServer(&port);
+        const int silent = TestSupport::loopbackSocket(true, &port);
         const QString url = QStringLiteral("postgresql://bench@127.0.0.1:%1/factory").arg(port);
         std::printf("\nA database that does not answer, 4 slots (%d lines each)\n",
                     lineCount(file));
@@ -383,7 +365,7 @@ int main(int argc, char* argv[])
             qputenv("MQTT_PASSWORD", TestSupport::MosquittoBroker::password("bench").toUtf8());
             // A broker that takes the connection and never says a word.
             int port = 0;
-            const int silent = silentServer(&port);
+            const int silent = TestSupport::loopbackSocket(true, &port);
             std::printf("\nThe factory's broker, 4 slots (%d lines each)\n", lineCount(file));
             int n = 0;
             const auto plain = [&] {

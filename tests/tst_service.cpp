@@ -53,20 +53,6 @@ private:
     int m_fd = -1;
 };
 
-// A free TCP port on 127.0.0.1.
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof at;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&at), &size);
-    ::close(fd);
-    return ntohs(at.sin_port);
-}
-
 // The body of GET /metrics from 127.0.0.1:port; empty when nothing answers.
 QByteArray scrape(int port)
 {
@@ -239,7 +225,8 @@ void ServiceTest::benchFromItsConfigFileAlone()
     const QString exporter = "/usr/bin/prometheus-node-exporter";
     if (!QFile::exists(exporter))
         QSKIP("needs prometheus-node-exporter (scripts/test.sh installs it)");
-    const int port = freePort();
+    int port = 0;
+    ::close(TestSupport::loopbackSocket(false, &port));
     QProcess node;
     node.start(exporter, {"--collector.disable-defaults", "--collector.textfile",
                           "--collector.textfile.directory=" + folder + "/textfile",

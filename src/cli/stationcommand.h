@@ -77,9 +77,8 @@ private:
         std::function<void(const QString&)> done;
     };
     std::optional<WaitingJob> m_waiting;
-    bool m_checkingJob = false;
-    std::function<void(const QString&)> m_checkAnswer; // the job being checked
-    QThread* m_check = nullptr;
+    QThread* m_check = nullptr; // a job's signature being checked
+    std::function<void(const QString&)> m_checkAnswer;
 
     bool m_ending = false; // told to stop: no job is loaded any more
     SystemdNotifier* m_systemd = nullptr;

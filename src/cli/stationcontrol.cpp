@@ -58,11 +58,10 @@ void StationCommand::stopStation()
 
 void StationCommand::loadJob(const QString& path, std::function<void(const QString&)> done)
 {
-    if (m_checkingJob || m_waiting)
+    if (m_check || m_waiting)
         return done(QStringLiteral("another job is being loaded"));
     if (!m_station->running() || m_ending)
         return done(QStringLiteral("the station is ending"));
-    m_checkingJob = true;
     const QString signers = m_signers.isEmpty() ? m_policy.allowedSigners : m_signers;
     // ssh-keygen's check is no work for the station's own thread.
     auto job = std::make_shared<ReleasedJob>();
@@ -73,7 +72,6 @@ void StationCommand::loadJob(const QString& path, std::function<void(const QStri
     connect(check, &QThread::finished, this, [this, check, job] {
         check->deleteLater();
         m_check = nullptr;
-        m_checkingJob = false;
         // Answered already when the station ended during the check.
         if (const auto answer = std::exchange(m_checkAnswer, nullptr))
             jobChecked(*job, answer);

@@ -99,6 +99,24 @@ void linkComPort(int number, const QString& device)
     QFile::link(device, link);
 }
 
+int loopbackSocket(bool listening, int* port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        (listening && ::listen(fd, 64) != 0) ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    *port = ntohs(address.sin_port);
+    return fd;
+}
+
 bool waitFor(const std::function<bool()>& done, int timeoutMs)
 {
     QElapsedTimer timer;
@@ -630,18 +648,11 @@ bool MosquittoBroker::prepare(QString* why)
               "user watcher\ntopic read factory/#\n");
     acl.close();
     QFile::setPermissions(acl.fileName(), QFile::ReadOwner | QFile::WriteOwner);
-    // A free port: the kernel's choice for a socket bound and let go.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    const int fd = loopbackSocket(false, &m_port);
+    if (fd < 0) {
         *why = QStringLiteral("no free port");
         return false;
     }
-    m_port = ntohs(address.sin_port);
     ::close(fd);
     QFile conf(m_folder + QStringLiteral("/mosquitto.conf"));
     conf.open(QIODevice::WriteOnly);

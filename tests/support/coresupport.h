@@ -32,6 +32,11 @@ QString configFolder();
 // Makes Com n of the loader the given device.
 void linkComPort(int number, const QString& device);
 
+// A TCP socket bound to 127.0.0.1 at a port the kernel chose, listening
+// when asked (a server that never answers): its descriptor, or -1, and
+// its port in `port`. Closed at once, it leaves a free port.
+int loopbackSocket(bool listening, int* port);
+
 // Handles events until `done` holds or `timeoutMs` passes.
 bool waitFor(const std::function<bool()>& done, int timeoutMs);
 // Handles events for about `ms`.
