@@ -6,8 +6,10 @@
 #include "cli/sendcommand.h"
 #include "cli/verbs.h"
 #include "coresupport.h"
+#include "platform/initext.h"
 
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 
 using namespace TestSupport;
@@ -44,6 +46,8 @@ private slots:
     void configUnderTheCommandLine();
     void eachVerbShowsItsOwnOptions();
     void benchTextReadsBack();
+    void iniReadAsQSettingsReadsIt_data();
+    void iniReadAsQSettingsReadsIt();
     void summaryOfNothingIsAnError();
     void bashCompletesVerbsAndTheirOptions();
 };
@@ -421,6 +425,51 @@ void ArgumentsTest::benchTextReadsBack()
     BenchConfig read;
     QVERIFY2(read.readFile(path, &why), qPrintable(why));
     QVERIFY(read == b);
+}
+
+// A bench's text is read from memory by the one reader; each row reads as
+// QSettings reads the same file, which is what an INI file means to Qt.
+void ArgumentsTest::iniReadAsQSettingsReadsIt_data()
+{
+    QTest::addColumn<QByteArray>("value"); // after "[Station]\nfile ="
+    QTest::newRow("plain") << QByteArray(" fw.s19");
+    QTest::newRow("spaces inside kept") << QByteArray(" a  b ");
+    QTest::newRow("a comment after it") << QByteArray(" a ; b");
+    QTest::newRow("quoted, with a comma") << QByteArray(" \"a, b\"");
+    QTest::newRow("quoted, with a semicolon") << QByteArray(" \"a;b\"");
+    QTest::newRow("a list") << QByteArray(" a, b ,c");
+    QTest::newRow("a list with empty items") << QByteArray(" a,,");
+    QTest::newRow("quotes among words") << QByteArray(" a \"b c\" d");
+    QTest::newRow("escapes") << QByteArray(" a\\tb\\\\c\\x41\\101\\\"");
+    QTest::newRow("an unknown escape") << QByteArray(" a\\qb");
+    QTest::newRow("continued on the next line") << QByteArray(" a \\\nb");
+    QTest::newRow("a quote left open") << QByteArray(" \"open\nnext = 1");
+    QTest::newRow("at signs") << QByteArray(" @@at");
+    QTest::newRow("a marked string") << QByteArray(" @String(abc)");
+    QTest::newRow("UTF-8") << QByteArray(" caf\xc3\xa9");
+    QTest::newRow("CR LF") << QByteArray(" a\r\n");
+    QTest::newRow("an equals sign in it") << QByteArray(" a=b");
+    QTest::newRow("a hash in it") << QByteArray(" x#y");
+    QTest::newRow("given twice") << QByteArray(" 1\nfile = 2");
+}
+
+void ArgumentsTest::iniReadAsQSettingsReadsIt()
+{
+    QFETCH(QByteArray, value);
+    const QByteArray text = "; a comment\n[Station]\n# another\nfile =" + value + "\n";
+    // A file of its own: QSettings keeps what it read of a path.
+    static int rows = 0;
+    const QString path = writeFile(QStringLiteral("ini-%1.conf").arg(++rows), text);
+    QSettings settings(path, QSettings::IniFormat);
+    const QVariant v = settings.value("Station/file");
+    const QString expected =
+        v.typeId() == QMetaType::QStringList ? v.toStringList().join(',') : v.toString();
+    QString ours;
+    for (const IniText::Line& line : IniText::parse(text)) {
+        if (line.kind == IniText::Line::Kind::Pair && line.key == "file")
+            ours = line.value; // the last one wins, as in QSettings
+    }
+    QCOMPARE(ours, expected);
 }
 
 void ArgumentsTest::summaryOfNothingIsAnError()

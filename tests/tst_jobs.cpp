@@ -4,7 +4,10 @@
 // unit's image digest against what the simulated unit received.
 
 #include "coresupport.h"
+#include "platform/sshsignature.h"
 #include "records/audittrail.h"
+#include "station/jobsession.h"
+#include "station/releasedjob.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -59,7 +62,8 @@ QString makeKey(const QString& name)
 }
 
 // "alice@example namespaces="firmware-job" ssh-ed25519 AAAA..."
-QString allowedSigners(const QStringList& principalAndKey)
+QString allowedSigners(const QStringList& principalAndKey,
+                       const QString& name = QStringLiteral("allowed_signers"))
 {
     QByteArray text;
     for (int i = 0; i + 1 < principalAndKey.size(); i += 2) {
@@ -69,7 +73,7 @@ QString allowedSigners(const QStringList& principalAndKey)
         text += principalAndKey[i].toUtf8() + " namespaces=\"firmware-job\" " + parts[0] + ' ' +
                 parts[1] + '\n';
     }
-    return writeFile("allowed_signers", text);
+    return writeFile(name, text);
 }
 
 bool sign(const QString& key, const QString& file)
@@ -102,6 +106,11 @@ private slots:
     void jobsRunOrAreRefused();
     void optionsTheJobFixes();
     void releasedJobsOnly();
+    void operatorCannotRouteAround_data();
+    void operatorCannotRouteAround();
+    void whatIsCheckedIsWhatIsUsed();
+    void signerIsTheAllowedSignersOwnLine();
+    void oneRuleForWhatAJobFixes();
     void auditChainBreaks_data();
     void auditChainBreaks();
     void imageDigestIsWhatTheUnitGot_data();
@@ -225,10 +234,13 @@ void JobsTest::optionsTheJobFixes()
 {
     const QString firmware = tempFolder() + "/fixed.s19";
     QVERIFY(makeSrecordFile(realBinaryBytes(64), firmware));
-    const QString job = writeFile("fixed.conf", QStringLiteral("[Station]\nfile = %1\nports = "
-                                                               "/dev/pts/9999\ntimeout = 30\n")
-                                                    .arg(firmware)
-                                                    .toUtf8());
+    QFile fw(firmware);
+    QVERIFY(fw.open(QIODevice::ReadOnly));
+    const QString job =
+        writeFile("fixed.conf", QStringLiteral("[Station]\nfile = %1\nsha256 = %2\n"
+                                               "ports = /dev/pts/9999\ntimeout = 30\n")
+                                    .arg(firmware, sha256Of(fw.readAll()))
+                                    .toUtf8());
     QVERIFY(sign(m_alice, job));
     for (const QStringList& more :
          {QStringList{"-p", "/dev/pts/1"}, QStringList{"--record", "x.jsonl"},
@@ -250,14 +262,18 @@ void JobsTest::releasedJobsOnly()
 {
     if (::getuid() != 0)
         QSKIP("a policy is root's: the test must run as root to name one of its own");
-    const QString policy = writeFile("policy.conf", "[Policy]\nreleased-jobs-only = true\n");
+    const QString policy = rootFolder() + "/policy.conf";
+    QFile p(policy);
+    QVERIFY(p.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    p.write("[Policy]\nreleased-jobs-only = true\n");
+    p.close();
     QFile::setPermissions(policy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("FIRMWARE_STATION_POLICY", policy);
     const QString firmware = tempFolder() + "/policy.s19";
     QVERIFY(makeSrecordFile(realBinaryBytes(64), firmware));
     const Run plain = upload({"station", firmware, "-p", "/dev/pts/9999"}, {}, env);
-    QCOMPARE(plain.exitCode, 2);
+    QCOMPARE(plain.exitCode, 3);
     QVERIFY2(plain.errors.contains("runs released jobs only (" + policy + "): give --job"),
              qPrintable(plain.errors));
     // A policy others may write is trusted for nothing.
@@ -266,6 +282,253 @@ void JobsTest::releasedJobsOnly()
     const Run loose = upload({"station", firmware, "-p", "/dev/pts/9999"}, {}, env);
     QCOMPARE(loose.exitCode, 2);
     QVERIFY2(loose.errors.contains("may be written by others than root"), qPrintable(loose.errors));
+    // So is one in a folder others may write, such as the test's own.
+    const QString elsewhere = writeFile("policy.conf", "[Policy]\nreleased-jobs-only = false\n");
+    QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    env.insert("FIRMWARE_STATION_POLICY", elsewhere);
+    const Run folder = upload({"job", "verify", firmware}, {}, env);
+    QCOMPARE(folder.exitCode, 3);
+    QVERIFY2(folder.errors.contains("its folder "), qPrintable(folder.errors));
+}
+
+// Each row is what an operator tried from a plain account on a computer
+// whose root-owned policy runs released jobs only and names the engineers'
+// signers; only the engineer's own released job reaches the unit.
+void JobsTest::operatorCannotRouteAround_data()
+{
+    QTest::addColumn<QString>("story");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("their own key and signers file")
+        << "own-signers" << 2 << "this computer's policy names the signers: /etc/firmware-station/";
+    QTest::newRow("a junk signature and an ssh-keygen of their own first on PATH")
+        << "fake-keygen" << 3 << "its signature file is not an OpenSSH signature";
+    QTest::newRow("send of a file no one released") << "send" << 3 << "runs released jobs only";
+    QTest::newRow("the signers file writable by its group")
+        << "loose-signers" << 3 << "may be written by others than root";
+    QTest::newRow("a job signed by their own key") << "own-key" << 3 << "it is signed by a key ";
+    QTest::newRow("a station without a job") << "no-job" << 3 << "runs released jobs only";
+    QTest::newRow("the engineer's released job") << "released" << 143 << "signed by alice@example";
+}
+
+void JobsTest::operatorCannotRouteAround()
+{
+    QFETCH(QString, story);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    if (::getuid() != 0)
+        QSKIP("needs root to make a plain account and a root-owned policy");
+    static Account op(QStringLiteral("tst-fw-operator"));
+    if (!op.made())
+        QSKIP(qPrintable(op.why()));
+    // The system's policy, root's, as /etc/firmware-station in the operator's namespace.
+    static const QString etc = [] {
+        const QString folder = rootFolder() + "/etc";
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                          QFile::ExeOther);
+        return folder;
+    }();
+    const auto put = [](const QString& path, const QByteArray& text) {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(text);
+        f.close();
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                        QFile::ReadOther);
+    };
+    put(etc + "/policy.conf", "[Policy]\nreleased-jobs-only = true\n"
+                              "allowed-signers = /etc/firmware-station/allowed_signers\n");
+    QFile signersOf(m_allowed);
+    QVERIFY(signersOf.open(QIODevice::ReadOnly));
+    put(etc + "/allowed_signers", signersOf.readAll());
+    if (story == "loose-signers")
+        QFile::setPermissions(etc + "/allowed_signers", QFile::ReadOwner | QFile::WriteOwner |
+                                                            QFile::ReadGroup | QFile::WriteGroup |
+                                                            QFile::ReadOther);
+
+    // What the engineer left: the firmware and the released job, root's.
+    const QString shared = sharedFolder();
+    const QString firmware = shared + "/op-" + story + ".s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 48), firmware));
+    QFile::setPermissions(firmware, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    QFile fw(firmware);
+    QVERIFY(fw.open(QIODevice::ReadOnly));
+    const QString digest = sha256Of(fw.readAll());
+    VirtualUnit unit;
+    const QString device = unit.start(0, {"--prompt-interval", "50"});
+    QVERIFY(op.take(device)); // the operator's adaptor
+    const QString record = op.home() + "/" + story + ".jsonl";
+    const QByteArray bench = QStringLiteral("[Station]\nname = bench-op\nfile = %1\nsha256 = %2\n"
+                                            "ports = %3\nrecord = %4\n")
+                                 .arg(firmware, digest, device, record)
+                                 .toUtf8();
+    const QString released = shared + "/released-" + story + ".conf";
+    put(released, bench);
+    QVERIFY(sign(m_alice, released));
+    QFile::setPermissions(released + ".sig", QFile::ReadOwner | QFile::ReadOther);
+
+    // What the operator made in their own folder.
+    const QString own = op.home() + "/own-" + story + ".conf";
+    put(own, bench);
+    QVERIFY(op.take(own));
+    QProcessEnvironment env;
+    QStringList arguments;
+    if (story == "own-signers" || story == "own-key") {
+        QVERIFY(sign(m_mallory, own));
+        const QString mine = op.home() + "/my_signers";
+        QFile::remove(mine);
+        QVERIFY(QFile::copy(allowedSigners({"operator@example", m_mallory}, "mine"), mine));
+        QVERIFY(op.take(mine) && op.take(own + ".sig"));
+        arguments = {"station", "--job", own, "-q"};
+        if (story == "own-signers")
+            arguments << "--allowed-signers" << mine;
+    } else if (story == "fake-keygen") {
+        put(own + ".sig", "junk\n");
+        const QString bin = op.home() + "/bin";
+        QDir().mkpath(bin);
+        put(bin + "/ssh-keygen", "#!/bin/sh\necho 'Good \"firmware-job\" signature for "
+                                 "alice@example with ED25519 key SHA256:forged'\n"
+                                 "echo alice@example\nexit 0\n");
+        QFile::setPermissions(bin + "/ssh-keygen", QFile::ReadOwner | QFile::ExeOwner |
+                                                       QFile::ReadOther | QFile::ExeOther);
+        QVERIFY(op.take(bin) && op.take(own + ".sig"));
+        env.insert("PATH", bin + ":" + qEnvironmentVariable("PATH"));
+        arguments = {"station", "--job", own, "-q"};
+    } else if (story == "send") {
+        arguments = {"send", firmware, "-p", device, "-q"};
+    } else if (story == "loose-signers") {
+        arguments = {"job", "verify", released};
+    } else if (story == "no-job") {
+        arguments = {"station", firmware, "-p", device, "--record", record, "-q"};
+    } else {
+        arguments = {"station", "--job", released, "-q"};
+    }
+    QProcess p;
+    op.start(p, QStringLiteral(FIRMWARE_UPLOAD_PATH), arguments, etc, env);
+    QVERIFY(p.waitForStarted());
+    if (story == "released") {
+        QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 30000));
+        ::kill(pid_t(p.processId()), SIGTERM);
+    }
+    QVERIFY(p.waitForFinished(60000));
+    const QString errors = QString::fromLocal8Bit(p.readAllStandardError());
+    const QString output = QString::fromLocal8Bit(p.readAllStandardOutput());
+    QVERIFY2((errors + output).contains(said), qPrintable(errors + output));
+    QCOMPARE(p.exitCode(), exitCode);
+    pump(200);
+    if (story != "released") {
+        QCOMPARE(unit.receivedLines().size(), 0);
+        return;
+    }
+    QCOMPARE(unit.receivedLines().size(), fileLines(firmware).size());
+    const QJsonObject r = records(record).first();
+    QCOMPARE(r["job"]["signer"].toString(), QStringLiteral("alice@example"));
+    QCOMPARE(r["operator"].toString(), op.name());
+}
+
+// The job is read once: a file swapped on disk between the reading and the
+// check changes nothing that runs, and the digest is of what was checked.
+void JobsTest::whatIsCheckedIsWhatIsUsed()
+{
+    const QString firmware = tempFolder() + "/swapped.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(64), firmware));
+    QFile fw(firmware);
+    QVERIFY(fw.open(QIODevice::ReadOnly));
+    const QByteArray signedText = QStringLiteral("[Station]\nfile = %1\nsha256 = %2\nports = "
+                                                 "/dev/ttyUSB0\ntimeout = 30\n")
+                                      .arg(firmware, sha256Of(fw.readAll()))
+                                      .toUtf8();
+    const QString job = writeFile("swapped.conf", signedText);
+    QVERIFY(sign(m_alice, job));
+    StationPolicy none;
+    none.allowedSigners = m_allowed;
+    const ReleasedJob loaded = ReleasedJob::load(job, none.signers(m_allowed), [&] {
+        QFile swap(job);
+        swap.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        swap.write(QByteArray(signedText).replace("ttyUSB0", "ttyUSB9").replace("30", "1"));
+    });
+    QVERIFY2(loaded.good(), qPrintable(loaded.refusal));
+    QCOMPARE(loaded.bench.ports, QStringList{"/dev/ttyUSB0"});
+    QCOMPARE(loaded.bench.timeoutSeconds, 30);
+    QCOMPARE(loaded.sha256, sha256Of(signedText));
+    // Read again, the swapped file no longer holds.
+    const ReleasedJob again = ReleasedJob::load(job, none.signers(m_allowed));
+    QVERIFY(!again.good());
+    QVERIFY2(again.refusal.contains("does not match it"), qPrintable(again.refusal));
+}
+
+// Who signed is the allowed signers file's line whose key made the
+// signature, and its fingerprint is of that key.
+void JobsTest::signerIsTheAllowedSignersOwnLine()
+{
+    const QString text = "[Station]\nfile = x\n";
+    const QString job = writeFile("whose.conf", text.toUtf8());
+    QVERIFY(sign(m_mallory, job));
+    QFile sig(job + ".sig"), pub(m_mallory + ".pub");
+    QVERIFY(sig.open(QIODevice::ReadOnly) && pub.open(QIODevice::ReadOnly));
+    const QByteArray signature = sig.readAll();
+    const QByteArray key = QByteArray::fromBase64(pub.readAll().split(' ').value(1));
+    QCOMPARE(SshSignature::signingKey(signature), key);
+    QFile allowed(
+        allowedSigners({"alice@example", m_alice, "mallory@example,*@lab", m_mallory}, "both"));
+    QVERIFY(allowed.open(QIODevice::ReadOnly));
+    const SshSignature::Verdict v = SshSignature::verify(
+        text.toUtf8(), signature, allowed.readAll(), "signers", "firmware-job");
+    QCOMPARE(int(v.kind), int(SshSignature::Verdict::Kind::Good));
+    QCOMPARE(v.principal, QStringLiteral("mallory@example"));
+    QProcess keygen;
+    keygen.start("ssh-keygen", {"-l", "-f", m_mallory + ".pub"});
+    QVERIFY(keygen.waitForFinished());
+    const QString listed =
+        QString::fromLatin1(keygen.readAll()); // "256 SHA256:... comment (ED25519)"
+    QVERIFY2(listed.contains(v.fingerprint.section(' ', 1)), qPrintable(listed + v.fingerprint));
+    QVERIFY(v.fingerprint.startsWith("ED25519 SHA256:"));
+    // The same signature over other bytes, or for another use, is bad.
+    QCOMPARE(
+        int(SshSignature::verify("other", signature, allowed.readAll(), "s", "firmware-job").kind),
+        int(SshSignature::Verdict::Kind::Bad));
+    allowed.seek(0);
+    QCOMPARE(
+        int(SshSignature::verify(text.toUtf8(), signature, allowed.readAll(), "s", "other").kind),
+        int(SshSignature::Verdict::Kind::Bad));
+}
+
+// What a job fixes is refused beside it and, changed in a window, ends its
+// identity; what it leaves open keeps it, whoever changed it.
+void JobsTest::oneRuleForWhatAJobFixes()
+{
+    ReleasedJob job;
+    job.path = "/jobs/a.conf";
+    job.sha256 = QString(64, 'b');
+    job.signature.principal = "alice@example";
+    QString why;
+    QVERIFY(job.bench.readText("[Station]\nfile = fw.s19\nports = /dev/ttyUSB0\ntimeout = 30\n",
+                               "a.conf", &why));
+    const JobSession session(job);
+    QVERIFY(session.fixed().contains(BenchField::Timeout)); // set by the job
+    QVERIFY(session.fixed().contains(BenchField::Record));  // always the job's
+    QVERIFY(!session.fixed().contains(BenchField::Database));
+    QCOMPARE(session.firstRefused({BenchField::Database, BenchField::Timeout}),
+             std::optional<BenchField>(BenchField::Timeout));
+    QCOMPARE(session.refuseBeside(BenchField::Timeout),
+             QStringLiteral("--timeout is fixed by the job /jobs/a.conf"));
+    BenchConfig beside;
+    QVERIFY(beside.set(BenchField::Database, "postgresql:///factory", &why));
+    QVERIFY(beside.set(BenchField::Timeout, "5", &why)); // not taken: the job's
+    const BenchConfig bench = session.benchWith(beside);
+    QCOMPARE(bench.database, QStringLiteral("postgresql:///factory"));
+    QCOMPARE(bench.timeoutSeconds, 30);
+    QVERIFY(session.isReleased(bench));
+    QCOMPARE(session.identityFor(bench).signer, QStringLiteral("alice@example"));
+    BenchConfig hosts = bench;
+    hosts.record = "/var/lib/firmware-station/bench.jsonl"; // the host's own, the job names none
+    QVERIFY(session.isReleased(hosts));
+    BenchConfig changed = bench;
+    changed.timeoutSeconds = 31;
+    QCOMPARE(session.changedIn(changed), QList<BenchField>{BenchField::Timeout});
+    QVERIFY(session.identityFor(changed).isEmpty());
 }
 
 void JobsTest::auditChainBreaks_data()

@@ -21,8 +21,8 @@ JobCommand::JobCommand()
     : Command(QStringLiteral("job")),
       m_allowedSigners(QStringLiteral("allowed-signers"),
                        QStringLiteral("Whose signatures count, in ssh-keygen's allowed_signers "
-                                      "format (default: the policy's, or "
-                                      "/etc/firmware-station/allowed_signers)."),
+                                      "format (default: /etc/firmware-station/allowed_signers); "
+                                      "refused where this computer's policy names its own."),
                        QStringLiteral("FILE"))
 {
 }
@@ -43,18 +43,21 @@ void JobCommand::declare(QCommandLineParser& parser)
 std::optional<Command::Usage> JobCommand::read(const QCommandLineParser& parser)
 {
     const QStringList words = parser.positionalArguments();
-    if (words.size() != 2 || (words[0] != QLatin1String("verify") && words[0] != QLatin1String("show")))
+    if (words.size() != 2 ||
+        (words[0] != QLatin1String("verify") && words[0] != QLatin1String("show")))
         return Usage{QString(), QStringLiteral("job takes: verify FILE, or show FILE")};
     m_action = words[0];
     m_path = words[1];
-    m_signers = parser.isSet(m_allowedSigners) ? parser.value(m_allowedSigners)
-                                               : StationPolicy::load().allowedSigners;
+    m_policy = StationPolicy::load();
+    m_signers = parser.value(m_allowedSigners);
+    if (const QString refused = m_policy.refuseSigners(m_signers); !refused.isEmpty())
+        return Usage{QStringLiteral("--allowed-signers"), refused};
     return std::nullopt;
 }
 
 std::optional<ExitCode> JobCommand::start()
 {
-    const ReleasedJob job = ReleasedJob::load(m_path, m_signers);
+    const ReleasedJob job = ReleasedJob::load(m_path, m_policy.signers(m_signers));
     const QString name = QFileInfo(m_path).fileName();
     if (!job.signature.principal.isEmpty() || !job.signature.fingerprint.isEmpty())
         out(QStringLiteral("%1: signed by %2 (%3)")
@@ -68,7 +71,8 @@ std::optional<ExitCode> JobCommand::start()
     }
     out(QStringLiteral("%1: releases %2, sha256 %3, as it is on disk")
             .arg(name, job.bench.file, job.bench.sha256));
-    out(QStringLiteral("%1: sha256 %2 (the job's own, as the records name it)").arg(name, job.sha256));
+    out(QStringLiteral("%1: sha256 %2 (the job's own, as the records name it)")
+            .arg(name, job.sha256));
     if (m_action == QLatin1String("show")) {
         for (const BenchConfig::FieldInfo& f : BenchConfig::fields()) {
             if (!job.bench.isDefault(f.field))
@@ -108,7 +112,7 @@ std::optional<ExitCode> AuditCommand::start()
         return ExitCode::UnitFailed;
     }
     out(QStringLiteral("%1: %2, the chain holds")
-            .arg(m_path,
-                 check.lines == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(check.lines)));
+            .arg(m_path, check.lines == 1 ? QStringLiteral("1 line")
+                                          : QStringLiteral("%1 lines").arg(check.lines)));
     return ExitCode::Success;
 }

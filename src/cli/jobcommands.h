@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../station/stationpolicy.h"
 #include "command.h"
 
 // firmware-upload job verify|show FILE: a released job's verdict (its
@@ -22,6 +23,7 @@ private:
     QString m_action;
     QString m_path;
     QString m_signers;
+    StationPolicy m_policy;
 };
 
 // firmware-upload audit verify FILE: whether an audit trail's chain holds,

@@ -1,6 +1,7 @@
 #include "sendcommand.h"
 
 #include "../platform/terminationsignals.h"
+#include "../station/stationpolicy.h"
 #include "../upload/transcript.h"
 #include "firmwarelines.h"
 #include "version.h"
@@ -98,6 +99,19 @@ std::optional<ExitCode> SendCommand::openOutputs()
 
 std::optional<ExitCode> SendCommand::start()
 {
+    // A computer that runs released jobs only sends nothing else, by any verb.
+    const StationPolicy policy = StationPolicy::load();
+    if (!policy.problem.isEmpty()) {
+        ProgressLines::complain(policy.problem + QStringLiteral("; nothing was sent"));
+        return ExitCode::Usage;
+    }
+    if (policy.releasedJobsOnly) {
+        ProgressLines::complain(
+            QStringLiteral("this computer runs released jobs only (%1): send is refused; run a job "
+                           "an engineer signed with firmware-upload station --job FILE")
+                .arg(policy.path));
+        return ExitCode::File;
+    }
     const std::optional<FirmwareFile> file = FirmwareLines::read(m_bench, m_verboseOn);
     if (!file)
         return ExitCode::File;

@@ -33,8 +33,9 @@ StationCommand::StationCommand()
             QStringLiteral("FILE")),
       m_allowedSigners(QStringLiteral("allowed-signers"),
                        QStringLiteral("Whose signatures count for --job, in ssh-keygen's "
-                                      "allowed_signers format (default: the policy's, or "
-                                      "/etc/firmware-station/allowed_signers)."),
+                                      "allowed_signers format (default: "
+                                      "/etc/firmware-station/allowed_signers); refused where "
+                                      "this computer's policy names its own."),
                        QStringLiteral("FILE"))
 {
 }
@@ -91,34 +92,37 @@ std::optional<Command::Usage> StationCommand::read(const QCommandLineParser& par
     if (parser.isSet(m_job) && parser.isSet(m_config))
         return Usage{QStringLiteral("--job"), QStringLiteral("--job and --config are two benches: "
                                                              "give one")};
-    if (m_policy.releasedJobsOnly && !parser.isSet(m_job))
-        return Usage{QStringLiteral("--job"),
-                     QStringLiteral("this computer runs released jobs only (%1): give --job FILE")
-                         .arg(m_policy.path)};
+    if (m_policy.releasedJobsOnly && !parser.isSet(m_job)) {
+        // Refused in start(), as a job would be: nothing of the bench is read.
+        m_unreleased =
+            QStringLiteral("this computer runs released jobs only (%1): give --job FILE, "
+                           "a job an engineer signed")
+                .arg(m_policy.path);
+        return std::nullopt;
+    }
     // A line controller may load a job into a station started without one.
     if (parser.isSet(m_allowedSigners) && !parser.isSet(m_job) && !parser.isSet(m_config) &&
         !given.contains(BenchField::Mqtt))
         return Usage{QStringLiteral("--allowed-signers"),
                      QStringLiteral("--allowed-signers goes with --job or --mqtt")};
     m_signers = parser.value(m_allowedSigners);
+    if (const QString refused = m_policy.refuseSigners(m_signers); !refused.isEmpty())
+        return Usage{QStringLiteral("--allowed-signers"), refused};
     if (parser.isSet(m_job)) {
-        // Read here for what the job fixes; its signature is checked, and
-        // the bench read again from the bytes checked, when it starts.
+        // Read and checked once, here: every field the job fixes comes from
+        // the bytes its signature was checked over. A refused job is said,
+        // and audited, when the station starts.
         m_jobPath = parser.value(m_job);
-        if (m_signers.isEmpty())
-            m_signers = m_policy.allowedSigners;
-        QString ignored;
-        BenchConfig job;
-        (void)job.readFile(m_jobPath, &ignored);
-        for (BenchField f : ReleasedJob::fixedFields(job)) {
-            if (given.contains(f))
-                return Usage{BenchConfig::optionName(f),
-                             QStringLiteral("%1 is fixed by the job %2")
-                                 .arg(f == BenchField::File ? QStringLiteral("the firmware file")
-                                                            : BenchConfig::optionName(f),
-                                      m_jobPath)};
+        m_loaded = ReleasedJob::load(m_jobPath, m_policy.signers(m_signers));
+        if (!m_loaded.good()) {
+            m_bench = m_loaded.bench;
+            defaultRecord(&m_bench);
+            return std::nullopt;
         }
-        m_bench = job;
+        m_session = JobSession(m_loaded);
+        if (const auto refused = m_session.firstRefused(given))
+            return Usage{BenchConfig::optionName(*refused), m_session.refuseBeside(*refused)};
+        m_bench = m_loaded.bench;
         if (auto refused = BenchOptions::apply(m_given, &m_bench))
             return refused;
         defaultRecord(&m_bench);
@@ -156,26 +160,21 @@ void StationCommand::defaultRecord(BenchConfig* bench) const
 
 std::optional<ExitCode> StationCommand::loadJob()
 {
-    const ReleasedJob job = ReleasedJob::load(m_jobPath, m_signers);
-    BenchConfig bench = job.good() ? job.bench : m_bench;
-    if (job.good() && BenchOptions::apply(m_given, &bench))
-        return ExitCode::Usage; // refused in read() already
-    defaultRecord(&bench);
-    if (!job.good()) {
+    if (!m_loaded.good()) {
         // Where the job's own trail would be, as far as it could be read.
         QString why;
-        if (!bench.auditPath().isEmpty() &&
-            !AuditTrail::note(bench.auditPath(), QStringLiteral("job-refused"), job.auditDetails(),
-                              &why))
+        if (!m_bench.auditPath().isEmpty() &&
+            !AuditTrail::note(m_bench.auditPath(), QStringLiteral("job-refused"),
+                              m_loaded.auditDetails(), &why))
             ProgressLines::complain(why);
-        ProgressLines::complain(job.refusal + QStringLiteral("; nothing was sent"));
+        ProgressLines::complain(m_loaded.refusal + QStringLiteral("; nothing was sent"));
         return ExitCode::File;
     }
-    m_bench = bench;
-    m_station->setJob(job.identity());
-    m_jobDetails = job.auditDetails();
-    ProgressLines::say(QStringLiteral("job %1: signed by %2 (%3)")
-                           .arg(job.path, job.signature.principal, job.signature.fingerprint));
+    m_station->setJob(m_session.identityFor(m_bench));
+    m_jobDetails = m_loaded.auditDetails();
+    ProgressLines::say(
+        QStringLiteral("job %1: signed by %2 (%3)")
+            .arg(m_loaded.path, m_loaded.signature.principal, m_loaded.signature.fingerprint));
     return std::nullopt;
 }
 
@@ -207,6 +206,10 @@ std::optional<ExitCode> StationCommand::refuse(const BenchRefusal& refused)
 
 std::optional<ExitCode> StationCommand::start()
 {
+    if (!m_unreleased.isEmpty()) {
+        ProgressLines::complain(m_unreleased + QStringLiteral("; nothing was sent"));
+        return ExitCode::File;
+    }
     m_station = std::make_unique<Station>();
     if (!m_jobPath.isEmpty()) {
         if (const auto code = loadJob())

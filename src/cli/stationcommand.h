@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../station/linecontrol.h"
+#include "../station/jobsession.h"
 #include "../station/releasedjob.h"
 #include "../station/stationpolicy.h"
 #include "command.h"
@@ -58,8 +59,11 @@ private:
     BenchOptions m_options;
     QCommandLineOption m_config, m_job, m_allowedSigners;
     StationPolicy m_policy;
+    QString m_unreleased; // the policy refuses a bench that is no released job
     QString m_jobPath;
-    QString m_signers;
+    ReleasedJob m_loaded; // the job as read and checked, once
+    JobSession m_session;
+    QString m_signers;    // --allowed-signers
     BenchOptions::Values m_given; // what the command line gives, put on a job's bench
     QList<BenchField> m_givenFields;
     QJsonObject m_jobDetails; // the job as the audit trail names it

@@ -62,7 +62,7 @@ void StationCommand::loadJob(const QString& path, std::function<void(const QStri
         return done(QStringLiteral("another job is being loaded"));
     if (!m_station->running() || m_ending)
         return done(QStringLiteral("the station is ending"));
-    const QString signers = m_signers.isEmpty() ? m_policy.allowedSigners : m_signers;
+    const StationPolicy::Signers signers = m_policy.signers(m_signers);
     // ssh-keygen's check is no work for the station's own thread.
     auto job = std::make_shared<ReleasedJob>();
     QThread* check =
@@ -92,12 +92,8 @@ void StationCommand::jobChecked(const ReleasedJob& job,
         return done(QStringLiteral("the station is ending"));
     // The job's bench, in place of what the station was started with; what
     // the job leaves open stays as the station has it.
-    BenchConfig bench = job.bench;
-    const QList<BenchField> fixed = ReleasedJob::fixedFields(job.bench);
-    for (const BenchConfig::FieldInfo& f : BenchConfig::fields()) {
-        if (!fixed.contains(f.field) && !m_bench.isDefault(f.field))
-            (void)bench.set(f.field, m_bench.text(f.field), &why);
-    }
+    const JobSession session(job);
+    BenchConfig bench = session.benchWith(m_bench);
     defaultRecord(&bench);
     if (const auto problem = bench.problem(BenchConfig::Use::Station))
         return done(problem->why);
@@ -125,7 +121,7 @@ void StationCommand::runWaitingJob()
         refusal = QStringLiteral("the saved line settings are refused");
     } else {
         const JobIdentity before = m_station->job();
-        m_station->setJob(waiting.job.identity());
+        m_station->setJob(JobSession(waiting.job).identityFor(bench));
         if (const auto refused = m_station->configure(bench, *file)) {
             refusal = refused->why;
             m_station->setJob(before);
@@ -153,6 +149,8 @@ void StationCommand::runWaitingJob()
         bench.name != m_bench.name || bench.record != m_bench.record || bench.mqtt != m_bench.mqtt;
     m_bench = bench;
     m_jobPath = waiting.job.path;
+    m_loaded = waiting.job;
+    m_session = JobSession(waiting.job);
     m_jobDetails = waiting.job.auditDetails();
     QString why;
     if (!m_station->audit(QStringLiteral("job-verified"), m_jobDetails, &why))

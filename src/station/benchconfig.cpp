@@ -1,6 +1,7 @@
 #include "benchconfig.h"
 
 #include "../broker/brokerurl.h"
+#include "../platform/initext.h"
 #include "../serial/commsettings.h"
 #include "../serial/portresolver.h"
 #include "../upload/firmwarefile.h"
@@ -10,46 +11,31 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSysInfo>
-#include <QTemporaryFile>
 #include <algorithm>
 
 namespace {
 
 const QString group = QStringLiteral("Station");
 constexpr int MostResends = 1000000;
+constexpr qint64 LargestConfig = 4 * 1024 * 1024;
 
-// Numbers with their limits, said once for the check and for the message.
-struct Limits {
-    double low, high;
-    const char* what; // "whole seconds"
-};
-Limits limitsOf(BenchField field)
+using Row = BenchConfig::FieldInfo;
+
+const BenchConfig& defaults()
 {
-    switch (field) {
-    case BenchField::Timeout:
-        return {1, 86400, "whole seconds"};
-    case BenchField::MaxResends:
-        return {1, MostResends, "a whole number"};
-    case BenchField::SerialBlock:
-        return {1, 100000, "a whole number"};
-    case BenchField::NextAfter:
-        return {0.1, 3600, "seconds"};
-    case BenchField::WarnResends:
-        return {0, 100, "a percentage"};
-    default:
-        return {0, 0, ""};
-    }
+    static const BenchConfig d;
+    return d;
+}
+
+QString number(double v)
+{
+    return QString::number(v, 'g', 10);
 }
 
 QString rangeText(const FirmwareCheck::Range& r)
 {
     return QStringLiteral("%1-%2").arg(QString::number(r.low, 16).toUpper(),
                                        QString::number(r.high, 16).toUpper());
-}
-
-QString number(double v)
-{
-    return QString::number(v, 'g', 10);
 }
 
 QStringList commaList(const QString& text)
@@ -73,6 +59,98 @@ QStringList namesList(const QString& text)
     return names;
 }
 
+bool outside(const Row& row, QString* why)
+{
+    *why = QStringLiteral("%1 takes %2 from %3 to %4")
+               .arg(BenchConfig::optionName(row.field), QLatin1String(row.limits.what),
+                    number(row.limits.low), number(row.limits.high));
+    return false;
+}
+
+// The kinds of field, each over the member it fills.
+
+template <QString BenchConfig::*M>
+bool parseText(BenchConfig& b, const QString& text, const Row&, QString*)
+{
+    b.*M = text;
+    return true;
+}
+template <QString BenchConfig::*M> QString formatText(const BenchConfig& b)
+{
+    return b.*M;
+}
+
+template <int BenchConfig::*M>
+bool parseInt(BenchConfig& b, const QString& text, const Row& row, QString* why)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < row.limits.low || v > row.limits.high)
+        return outside(row, why);
+    b.*M = v;
+    return true;
+}
+template <int BenchConfig::*M> QString formatInt(const BenchConfig& b)
+{
+    return b.*M == defaults().*M ? QString() : QString::number(b.*M);
+}
+
+template <double BenchConfig::*M>
+bool parseDouble(BenchConfig& b, const QString& text, const Row& row, QString* why)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || v < row.limits.low || v > row.limits.high)
+        return outside(row, why);
+    b.*M = v;
+    return true;
+}
+template <double BenchConfig::*M> QString formatDouble(const BenchConfig& b)
+{
+    return b.*M == defaults().*M ? QString() : number(b.*M);
+}
+
+template <bool BenchConfig::*M>
+bool parseSwitch(BenchConfig& b, const QString& text, const Row&, QString* why)
+{
+    const QString v = text.toLower();
+    if (v != QLatin1String("true") && v != QLatin1String("false")) {
+        *why = QStringLiteral("\"%1\" is not true or false").arg(text.left(80));
+        return false;
+    }
+    b.*M = v == QLatin1String("true");
+    return true;
+}
+template <bool BenchConfig::*M> QString formatSwitch(const BenchConfig& b)
+{
+    return b.*M ? QStringLiteral("true") : QString();
+}
+
+// Whole numbers from `Least`.
+template <quint64 BenchConfig::*M, quint64 Least>
+bool parseWhole(BenchConfig& b, const QString& text, const Row& row, QString* why)
+{
+    bool ok = false;
+    const quint64 v = text.toULongLong(&ok);
+    if (!ok || v < Least) {
+        const QString option = BenchConfig::optionName(row.field);
+        *why = Least > 0 ? QStringLiteral("%1 takes a whole number from %2").arg(option).arg(Least)
+                         : QStringLiteral("%1 takes a whole number").arg(option);
+        return false;
+    }
+    b.*M = v;
+    return true;
+}
+template <quint64 BenchConfig::*M> QString formatWhole(const BenchConfig& b)
+{
+    return b.*M == defaults().*M ? QString() : QString::number(b.*M);
+}
+
+template <auto M> void copyMember(BenchConfig& to, const BenchConfig& from)
+{
+    to.*M = from.*M;
+}
+
 } // namespace
 
 BenchConfig::BenchConfig() : name(QSysInfo::machineHostName()) {}
@@ -80,72 +158,452 @@ BenchConfig::BenchConfig() : name(QSysInfo::machineHostName()) {}
 const QVector<BenchConfig::FieldInfo>& BenchConfig::fields()
 {
     using F = BenchField;
+    using B = BenchConfig;
     static const QVector<FieldInfo> table = {
-        {F::Name, "name", "StationName", "", "NAME", "The bench's name in the record"},
-        {F::File, "file", "Firmware", "", "FILE", "The firmware file"},
-        {F::Sha256, "sha256", "PinnedSha256", "", "HEX", "Refuse a file whose SHA-256 is not HEX"},
-        {F::Ports, "ports", "", "p", "PORT",
+        {F::Name,
+         "name",
+         "StationName",
+         "",
+         "NAME",
+         "The bench's name in the record",
+         [](B& b, const QString& t, const Row& row, QString* why) {
+             if (t.isEmpty()) {
+                 *why = QStringLiteral("%1 takes a name").arg(optionName(row.field));
+                 return false;
+             }
+             b.name = t;
+             return true;
+         },
+         [](const B& b) { return b.name == defaults().name ? QString() : b.name; },
+         copyMember<&B::name>,
+         {},
+         "the host name"},
+        {F::File,
+         "file",
+         "Firmware",
+         "",
+         "FILE",
+         "The firmware file",
+         parseText<&B::file>,
+         formatText<&B::file>,
+         copyMember<&B::file>,
+         {},
+         ""},
+        {F::Sha256,
+         "sha256",
+         "PinnedSha256",
+         "",
+         "HEX",
+         "Refuse a file whose SHA-256 is not HEX",
+         [](B& b, const QString& t, const Row& row, QString* why) {
+             if (!t.isEmpty() && !FirmwareFile::isDigest(t)) {
+                 *why = QStringLiteral("%1 takes 64 hexadecimal digits").arg(optionName(row.field));
+                 return false;
+             }
+             b.sha256 = t.toLower();
+             return true;
+         },
+         formatText<&B::sha256>,
+         copyMember<&B::sha256>,
+         {},
+         ""},
+        {F::Ports,
+         "ports",
+         "",
+         "p",
+         "PORT",
          "A port number n (Com n, as the loader numbers them) or a device path, best a stable "
-         "name under /dev/serial/by-id; repeat it for each unit or slot"},
-        {F::SlotNames, "slot-names", "", "", "NAME",
+         "name under /dev/serial/by-id; repeat it for each unit or slot",
+         [](B& b, const QString& t, const Row&, QString*) {
+             b.ports = commaList(t);
+             return true;
+         },
+         [](const B& b) { return b.ports.join(QStringLiteral(", ")); },
+         copyMember<&B::ports>,
+         {},
+         ""},
+        {F::SlotNames,
+         "slot-names",
+         "",
+         "",
+         "NAME",
          "What the operator calls the slot of the --port in the same place (\"Bench A1\"); "
-         "repeat it"},
-        {F::Record, "record", "Record", "", "FILE",
-         "Append one JSON line per unit to FILE, each on the disk before the next"},
-        {F::Audit, "audit", "Audit", "", "FILE",
-         "Keep the audit trail in FILE (default: the record's path with .audit added)"},
-        {F::Database, "database", "Database", "", "URL",
+         "repeat it",
+         [](B& b, const QString& t, const Row&, QString*) {
+             b.slotNames = namesList(t);
+             return true;
+         },
+         [](const B& b) {
+             const bool none = std::all_of(b.slotNames.begin(), b.slotNames.end(),
+                                           [](const QString& n) { return n.isEmpty(); });
+             return none ? QString() : b.slotNames.join(QStringLiteral(", "));
+         },
+         copyMember<&B::slotNames>,
+         {},
+         ""},
+        {F::Record,
+         "record",
+         "Record",
+         "",
+         "FILE",
+         "Append one JSON line per unit to FILE, each on the disk before the next",
+         parseText<&B::record>,
+         formatText<&B::record>,
+         copyMember<&B::record>,
+         {},
+         ""},
+        {F::Audit,
+         "audit",
+         "Audit",
+         "",
+         "FILE",
+         "Keep the audit trail in FILE (default: the record's path with .audit added)",
+         parseText<&B::audit>,
+         formatText<&B::audit>,
+         copyMember<&B::audit>,
+         {},
+         ""},
+        {F::Database,
+         "database",
+         "Database",
+         "",
+         "URL",
          "Forward every record line to PostgreSQL at URL, such as postgresql://user@host/factory "
-         "(the password from PGPASSWORD or ~/.pgpass)"},
-        {F::Mqtt, "mqtt", "Mqtt", "", "URL",
+         "(the password from PGPASSWORD or ~/.pgpass)",
+         parseText<&B::database>,
+         formatText<&B::database>,
+         copyMember<&B::database>,
+         {},
+         ""},
+        {F::Mqtt,
+         "mqtt",
+         "Mqtt",
+         "",
+         "URL",
          "Publish the station's state and record on the MQTT broker at URL, such as "
          "mqtt://bench@broker/factory, and take a line controller's commands there (the "
-         "password from MQTT_PASSWORD or ?password-file=FILE)"},
-        {F::Metrics, "metrics", "", "", "FILE",
-         "Keep FILE.prom up to date for node_exporter's textfile collector"},
-        {F::NextAfter, "next-after", "NextAfter", "", "SEC",
+         "password from MQTT_PASSWORD or ?password-file=FILE)",
+         [](B& b, const QString& t, const Row& row, QString* why) {
+             if (!t.isEmpty() && !BrokerUrl::parse(t, why)) {
+                 why->prepend(optionName(row.field) + QStringLiteral(": "));
+                 return false;
+             }
+             b.mqtt = t;
+             return true;
+         },
+         formatText<&B::mqtt>,
+         copyMember<&B::mqtt>,
+         {},
+         ""},
+        {F::Metrics,
+         "metrics",
+         "",
+         "",
+         "FILE",
+         "Keep FILE.prom up to date for node_exporter's textfile collector",
+         parseText<&B::metrics>,
+         formatText<&B::metrics>,
+         copyMember<&B::metrics>,
+         {},
+         ""},
+        {F::NextAfter,
+         "next-after",
+         "NextAfter",
+         "",
+         "SEC",
          "A new unit counts after SEC seconds without a sound from the slot, and a unit quiet "
-         "that long mid-upload was taken away"},
-        {F::WarnResends, "warn-resends", "WarnResends", "", "PERCENT",
-         "Warn of a unit sent more than PERCENT of its lines again"},
-        {F::Timeout, "timeout", "Timeout", "t", "SEC", "Give up on a unit silent this long"},
-        {F::MaxResends, "max-resends", "MaxResends", "", "K",
-         "Give up on a line the unit rejected K times in a row"},
-        {F::Settings, "settings", "Settings", "s", "TEXT",
-         "Port settings such as 38400,N,8,1 (default: the loader's saved Properties)"},
-        {F::Handshaking, "handshaking", "Handshaking", "", "N",
-         "0 none, 1 Xon/Xoff, 2 RTS, 3 Xon/RTS (default: the loader's saved Properties)"},
-        {F::AddressRange, "address-range", "AddressRange", "", "LOW-HIGH",
-         "Refuse a file with data outside LOW-HIGH (hexadecimal, inclusive), such as 0-7FFF"},
-        {F::Force, "force", "", "", "", "Send a file that fails its check"},
-        {F::Quiet, "quiet", "", "q", "", "Only the result lines"},
-        {F::Serial, "serial", "Serial", "", "ADDRESS:SIZE[:FORMAT]",
+         "that long mid-upload was taken away",
+         parseDouble<&B::nextAfterSeconds>,
+         formatDouble<&B::nextAfterSeconds>,
+         copyMember<&B::nextAfterSeconds>,
+         {0.1, 3600, "seconds"},
+         "2"},
+        {F::WarnResends,
+         "warn-resends",
+         "WarnResends",
+         "",
+         "PERCENT",
+         "Warn of a unit sent more than PERCENT of its lines again",
+         parseDouble<&B::warnResendsPercent>,
+         formatDouble<&B::warnResendsPercent>,
+         copyMember<&B::warnResendsPercent>,
+         {0, 100, "a percentage"},
+         "10"},
+        {F::Timeout,
+         "timeout",
+         "Timeout",
+         "t",
+         "SEC",
+         "Give up on a unit silent this long",
+         parseInt<&B::timeoutSeconds>,
+         formatInt<&B::timeoutSeconds>,
+         copyMember<&B::timeoutSeconds>,
+         {1, 86400, "whole seconds"},
+         "10"},
+        {F::MaxResends,
+         "max-resends",
+         "MaxResends",
+         "",
+         "K",
+         "Give up on a line the unit rejected K times in a row",
+         parseInt<&B::maxResends>,
+         formatInt<&B::maxResends>,
+         copyMember<&B::maxResends>,
+         {1, MostResends, "a whole number"},
+         "20"},
+        {F::Settings,
+         "settings",
+         "Settings",
+         "s",
+         "TEXT",
+         "Port settings such as 38400,N,8,1 (default: the loader's saved Properties)",
+         [](B& b, const QString& t, const Row&, QString* why) {
+             if (!t.isEmpty() && !CommSettings::parse(t, why))
+                 return false;
+             b.settings = t;
+             return true;
+         },
+         formatText<&B::settings>,
+         copyMember<&B::settings>,
+         {},
+         ""},
+        {F::Handshaking,
+         "handshaking",
+         "Handshaking",
+         "",
+         "N",
+         "0 none, 1 Xon/Xoff, 2 RTS, 3 Xon/RTS (default: the loader's saved Properties)",
+         [](B& b, const QString& t, const Row& row, QString* why) {
+             bool ok = false;
+             const int v = t.toInt(&ok);
+             if (!ok || v < 0 || v > 3) {
+                 *why = QStringLiteral("%1 takes 0, 1, 2 or 3, not \"%2\"")
+                            .arg(optionName(row.field), t.left(20));
+                 return false;
+             }
+             b.handshaking = v;
+             return true;
+         },
+         [](const B& b) { return b.handshaking ? QString::number(*b.handshaking) : QString(); },
+         copyMember<&B::handshaking>,
+         {},
+         ""},
+        {F::AddressRange,
+         "address-range",
+         "AddressRange",
+         "",
+         "LOW-HIGH",
+         "Refuse a file with data outside LOW-HIGH (hexadecimal, inclusive), such as 0-7FFF",
+         [](B& b, const QString& t, const Row& row, QString* why) {
+             const auto range = FirmwareCheck::parseRange(t);
+             if (!range) {
+                 *why = QStringLiteral("%1 takes LOW-HIGH in hexadecimal, such as 0-7FFF")
+                            .arg(optionName(row.field));
+                 return false;
+             }
+             b.addressRange = range;
+             return true;
+         },
+         [](const B& b) { return b.addressRange ? rangeText(*b.addressRange) : QString(); },
+         copyMember<&B::addressRange>,
+         {},
+         ""},
+        {F::Force,
+         "force",
+         "",
+         "",
+         "",
+         "Send a file that fails its check",
+         parseSwitch<&B::force>,
+         formatSwitch<&B::force>,
+         copyMember<&B::force>,
+         {},
+         ""},
+        {F::Quiet,
+         "quiet",
+         "",
+         "q",
+         "",
+         "Only the result lines",
+         parseSwitch<&B::quiet>,
+         formatSwitch<&B::quiet>,
+         copyMember<&B::quiet>,
+         {},
+         ""},
+        {F::Serial,
+         "serial",
+         "Serial",
+         "",
+         "ADDRESS:SIZE[:FORMAT]",
          "Put a serial number of its own into every unit's image at ADDRESS (hexadecimal), SIZE "
-         "bytes, FORMAT le (default), be, bcd or ascii"},
-        {F::SerialStart, "serial-start", "SerialStart", "", "N",
-         "The first serial number, when the state has none higher"},
-        {F::SerialStep, "serial-step", "SerialStep", "", "K",
-         "Between one serial number and the next"},
-        {F::SerialEnd, "serial-end", "SerialEnd", "", "N",
-         "The last serial number; new units stop after it"},
-        {F::SerialState, "serial-state", "SerialState", "", "FILE",
+         "bytes, FORMAT le (default), be, bcd or ascii",
+         [](B& b, const QString& t, const Row&, QString* why) {
+             b.serial = SerialFormat::parse(t, why);
+             return b.serial.has_value();
+         },
+         [](const B& b) { return b.serial ? b.serial->text() : QString(); },
+         copyMember<&B::serial>,
+         {},
+         ""},
+        {F::SerialStart,
+         "serial-start",
+         "SerialStart",
+         "",
+         "N",
+         "The first serial number, when the state has none higher",
+         parseWhole<&B::serialStart, 0>,
+         formatWhole<&B::serialStart>,
+         copyMember<&B::serialStart>,
+         {},
+         "1"},
+        {F::SerialStep,
+         "serial-step",
+         "SerialStep",
+         "",
+         "K",
+         "Between one serial number and the next",
+         parseWhole<&B::serialStep, 1>,
+         formatWhole<&B::serialStep>,
+         copyMember<&B::serialStep>,
+         {},
+         "1"},
+        {F::SerialEnd,
+         "serial-end",
+         "SerialEnd",
+         "",
+         "N",
+         "The last serial number; new units stop after it",
+         [](B& b, const QString& t, const Row& row, QString* why) {
+             quint64 end = 0;
+             bool ok = false;
+             end = t.toULongLong(&ok);
+             if (!ok) {
+                 *why = QStringLiteral("%1 takes a whole number").arg(optionName(row.field));
+                 return false;
+             }
+             b.serialEnd = end;
+             return true;
+         },
+         [](const B& b) { return b.serialEnd ? QString::number(*b.serialEnd) : QString(); },
+         copyMember<&B::serialEnd>,
+         {},
+         ""},
+        {F::SerialState,
+         "serial-state",
+         "SerialState",
+         "",
+         "FILE",
          "Keep the next serial number and unit data line in FILE (default: the record's path "
-         "with .serial added)"},
-        {F::UnitData, "unit-data", "UnitData", "", "FILE",
-         "Put one line of FILE into each unit: up to 4 ADDRESS:HEXBYTES separated by spaces"},
-        {F::SerialSeries, "serial-series", "SerialSeries", "", "NAME",
+         "with .serial added)",
+         parseText<&B::serialState>,
+         formatText<&B::serialState>,
+         copyMember<&B::serialState>,
+         {},
+         ""},
+        {F::UnitData,
+         "unit-data",
+         "UnitData",
+         "",
+         "FILE",
+         "Put one line of FILE into each unit: up to 4 ADDRESS:HEXBYTES separated by spaces",
+         parseText<&B::unitData>,
+         formatText<&B::unitData>,
+         copyMember<&B::unitData>,
+         {},
+         ""},
+        {F::SerialSeries,
+         "serial-series",
+         "SerialSeries",
+         "",
+         "NAME",
          "Take the serial numbers from the factory's series NAME in the --database, a block at a "
-         "time, never one number twice across stations"},
-        {F::SerialBlock, "serial-block", "SerialBlock", "", "K",
-         "Numbers of the series leased at a time"},
-        {F::Scanner, "scanner", "Scanner", "", "PORT",
-         "Read the units' labels from a serial barcode scanner on PORT, one per line"},
-        {F::RequireLabel, "require-label", "RequireLabel", "", "",
-         "A prompting unit waits until its label is scanned"},
-        {F::LabelPattern, "label-pattern", "LabelPattern", "", "REGEX",
-         "Refuse a label that REGEX does not match whole"},
-        {F::Rework, "rework", "Rework", "", "KEEP|NEW|REFUSE",
-         "A label whose unit passed before: keep its number, give a new one, or refuse it"},
+         "time, never one number twice across stations",
+         parseText<&B::serialSeries>,
+         formatText<&B::serialSeries>,
+         copyMember<&B::serialSeries>,
+         {},
+         ""},
+        {F::SerialBlock,
+         "serial-block",
+         "SerialBlock",
+         "",
+         "K",
+         "Numbers of the series leased at a time",
+         parseInt<&B::serialBlock>,
+         formatInt<&B::serialBlock>,
+         copyMember<&B::serialBlock>,
+         {1, 100000, "a whole number"},
+         "20"},
+        {F::Scanner,
+         "scanner",
+         "Scanner",
+         "",
+         "PORT",
+         "Read the units' labels from a serial barcode scanner on PORT, one per line",
+         parseText<&B::scanner>,
+         formatText<&B::scanner>,
+         copyMember<&B::scanner>,
+         {},
+         ""},
+        {F::RequireLabel,
+         "require-label",
+         "RequireLabel",
+         "",
+         "",
+         "A prompting unit waits until its label is scanned",
+         parseSwitch<&B::requireLabel>,
+         formatSwitch<&B::requireLabel>,
+         copyMember<&B::requireLabel>,
+         {},
+         ""},
+        {F::LabelPattern,
+         "label-pattern",
+         "LabelPattern",
+         "",
+         "REGEX",
+         "Refuse a label that REGEX does not match whole",
+         [](B& b, const QString& t, const Row& row, QString* why) {
+             const QRegularExpression pattern(t);
+             if (!pattern.isValid()) {
+                 *why = QStringLiteral("%1 takes a regular expression: %2")
+                            .arg(optionName(row.field), pattern.errorString());
+                 return false;
+             }
+             b.labelPattern = t;
+             return true;
+         },
+         formatText<&B::labelPattern>,
+         copyMember<&B::labelPattern>,
+         {},
+         ""},
+        {F::Rework,
+         "rework",
+         "Rework",
+         "",
+         "KEEP|NEW|REFUSE",
+         "A label whose unit passed before: keep its number, give a new one, or refuse it",
+         [](B& b, const QString& t, const Row& row, QString* why) {
+             const QString v = t.toLower();
+             if (v == QLatin1String("keep"))
+                 b.rework = Rework::Keep;
+             else if (v == QLatin1String("new"))
+                 b.rework = Rework::New;
+             else if (v == QLatin1String("refuse"))
+                 b.rework = Rework::Refuse;
+             else {
+                 *why = QStringLiteral("%1 takes keep, new or refuse").arg(optionName(row.field));
+                 return false;
+             }
+             return true;
+         },
+         [](const B& b) {
+             return b.rework == Rework::Keep  ? QString()
+                    : b.rework == Rework::New ? QStringLiteral("new")
+                                              : QStringLiteral("refuse");
+         },
+         copyMember<&B::rework>,
+         {},
+         "keep"},
     };
     return table;
 }
@@ -177,369 +635,53 @@ QString BenchConfig::optionName(BenchField field)
 
 QString BenchConfig::defaultText(BenchField field)
 {
-    static const BenchConfig d;
-    switch (field) {
-    case BenchField::Name:
-        return QStringLiteral("the host name");
-    case BenchField::NextAfter:
-        return number(d.nextAfterSeconds);
-    case BenchField::WarnResends:
-        return number(d.warnResendsPercent);
-    case BenchField::Timeout:
-        return QString::number(d.timeoutSeconds);
-    case BenchField::MaxResends:
-        return QString::number(d.maxResends);
-    case BenchField::SerialStart:
-        return QString::number(d.serialStart);
-    case BenchField::SerialStep:
-        return QString::number(d.serialStep);
-    case BenchField::SerialBlock:
-        return QString::number(d.serialBlock);
-    case BenchField::Rework:
-        return QStringLiteral("keep");
-    default:
-        return QString();
-    }
+    return QLatin1String(info(field).shown);
 }
 
 bool BenchConfig::set(BenchField field, const QString& given, QString* why)
 {
-    const QString text = given.trimmed();
-    const QString option = optionName(field);
-    bool ok = false;
-    const Limits limits = limitsOf(field);
-    const auto outside = [&] {
-        *why =
-            QStringLiteral("%1 takes %2 from %3 to %4")
-                .arg(option, QLatin1String(limits.what), number(limits.low), number(limits.high));
-        return false;
-    };
-    const auto whole = [&](quint64* into, quint64 least) {
-        const quint64 v = text.toULongLong(&ok);
-        if (!ok || v < least) {
-            *why = least > 0
-                       ? QStringLiteral("%1 takes a whole number from %2").arg(option).arg(least)
-                       : QStringLiteral("%1 takes a whole number").arg(option);
-            return false;
-        }
-        *into = v;
-        return true;
-    };
-    switch (field) {
-    case BenchField::Name:
-        if (text.isEmpty()) {
-            *why = QStringLiteral("%1 takes a name").arg(option);
-            return false;
-        }
-        name = text;
-        return true;
-    case BenchField::File:
-        file = given;
-        return true;
-    case BenchField::Sha256:
-        if (!text.isEmpty() && !FirmwareFile::isDigest(text)) {
-            *why = QStringLiteral("%1 takes 64 hexadecimal digits").arg(option);
-            return false;
-        }
-        sha256 = text.toLower();
-        return true;
-    case BenchField::Ports:
-        ports = commaList(given);
-        return true;
-    case BenchField::SlotNames:
-        slotNames = namesList(given);
-        return true;
-    case BenchField::Record:
-        record = given;
-        return true;
-    case BenchField::Audit:
-        audit = given;
-        return true;
-    case BenchField::Database:
-        database = text;
-        return true;
-    case BenchField::Mqtt: {
-        if (!text.isEmpty() && !BrokerUrl::parse(text, why)) {
-            why->prepend(option + QStringLiteral(": "));
-            return false;
-        }
-        mqtt = text;
-        return true;
-    }
-    case BenchField::Metrics:
-        metrics = given;
-        return true;
-    case BenchField::NextAfter:
-    case BenchField::WarnResends: {
-        const double v = text.toDouble(&ok);
-        if (!ok || v < limits.low || v > limits.high)
-            return outside();
-        (field == BenchField::NextAfter ? nextAfterSeconds : warnResendsPercent) = v;
-        return true;
-    }
-    case BenchField::Timeout:
-    case BenchField::MaxResends:
-    case BenchField::SerialBlock: {
-        const int v = text.toInt(&ok);
-        if (!ok || v < limits.low || v > limits.high)
-            return outside();
-        (field == BenchField::Timeout      ? timeoutSeconds
-         : field == BenchField::MaxResends ? maxResends
-                                           : serialBlock) = v;
-        return true;
-    }
-    case BenchField::Settings:
-        if (!text.isEmpty() && !CommSettings::parse(text, why))
-            return false;
-        settings = text;
-        return true;
-    case BenchField::Handshaking: {
-        const int v = text.toInt(&ok);
-        if (!ok || v < 0 || v > 3) {
-            *why = QStringLiteral("%1 takes 0, 1, 2 or 3, not \"%2\"").arg(option, text.left(20));
-            return false;
-        }
-        handshaking = v;
-        return true;
-    }
-    case BenchField::AddressRange:
-        addressRange = FirmwareCheck::parseRange(text);
-        if (!addressRange) {
-            *why = QStringLiteral("%1 takes LOW-HIGH in hexadecimal, such as 0-7FFF").arg(option);
-            return false;
-        }
-        return true;
-    case BenchField::Force:
-    case BenchField::Quiet:
-    case BenchField::RequireLabel: {
-        const QString v = text.toLower();
-        if (v != QLatin1String("true") && v != QLatin1String("false")) {
-            *why = QStringLiteral("\"%1\" is not true or false").arg(text.left(80));
-            return false;
-        }
-        (field == BenchField::Force   ? force
-         : field == BenchField::Quiet ? quiet
-                                      : requireLabel) = v == QLatin1String("true");
-        return true;
-    }
-    case BenchField::SerialSeries:
-        serialSeries = text;
-        return true;
-    case BenchField::Scanner:
-        scanner = text;
-        return true;
-    case BenchField::LabelPattern: {
-        const QRegularExpression pattern(text);
-        if (!pattern.isValid()) {
-            *why = QStringLiteral("%1 takes a regular expression: %2")
-                       .arg(option, pattern.errorString());
-            return false;
-        }
-        labelPattern = text;
-        return true;
-    }
-    case BenchField::Rework: {
-        const QString v = text.toLower();
-        if (v == QLatin1String("keep"))
-            rework = Rework::Keep;
-        else if (v == QLatin1String("new"))
-            rework = Rework::New;
-        else if (v == QLatin1String("refuse"))
-            rework = Rework::Refuse;
-        else {
-            *why = QStringLiteral("%1 takes keep, new or refuse").arg(option);
-            return false;
-        }
-        return true;
-    }
-    case BenchField::Serial:
-        serial = SerialFormat::parse(text, why);
-        return serial.has_value();
-    case BenchField::SerialStart:
-        return whole(&serialStart, 0);
-    case BenchField::SerialStep:
-        return whole(&serialStep, 1);
-    case BenchField::SerialEnd: {
-        quint64 end = 0;
-        if (!whole(&end, 0))
-            return false;
-        serialEnd = end;
-        return true;
-    }
-    case BenchField::SerialState:
-        serialState = given;
-        return true;
-    case BenchField::UnitData:
-        unitData = given;
-        return true;
-    }
-    return false;
+    // Paths keep their spaces; every other value is trimmed.
+    static const QList<BenchField> untrimmed = {
+        BenchField::File,  BenchField::Ports,   BenchField::SlotNames,   BenchField::Record,
+        BenchField::Audit, BenchField::Metrics, BenchField::SerialState, BenchField::UnitData};
+    const FieldInfo& row = info(field);
+    return row.parse(*this, untrimmed.contains(field) ? given : given.trimmed(), row, why);
 }
 
 QString BenchConfig::text(BenchField field) const
 {
-    if (isDefault(field))
-        return QString();
-    switch (field) {
-    case BenchField::Name:
-        return name;
-    case BenchField::File:
-        return file;
-    case BenchField::Sha256:
-        return sha256;
-    case BenchField::Ports:
-        return ports.join(QStringLiteral(", "));
-    case BenchField::SlotNames:
-        return slotNames.join(QStringLiteral(", "));
-    case BenchField::Record:
-        return record;
-    case BenchField::Audit:
-        return audit;
-    case BenchField::Database:
-        return database;
-    case BenchField::Mqtt:
-        return mqtt;
-    case BenchField::Metrics:
-        return metrics;
-    case BenchField::NextAfter:
-        return number(nextAfterSeconds);
-    case BenchField::WarnResends:
-        return number(warnResendsPercent);
-    case BenchField::Timeout:
-        return QString::number(timeoutSeconds);
-    case BenchField::MaxResends:
-        return QString::number(maxResends);
-    case BenchField::Settings:
-        return settings;
-    case BenchField::Handshaking:
-        return QString::number(*handshaking);
-    case BenchField::AddressRange:
-        return rangeText(*addressRange);
-    case BenchField::Force:
-        return QStringLiteral("true");
-    case BenchField::Quiet:
-        return QStringLiteral("true");
-    case BenchField::Serial:
-        return serial->text();
-    case BenchField::SerialStart:
-        return QString::number(serialStart);
-    case BenchField::SerialStep:
-        return QString::number(serialStep);
-    case BenchField::SerialEnd:
-        return QString::number(*serialEnd);
-    case BenchField::SerialState:
-        return serialState;
-    case BenchField::UnitData:
-        return unitData;
-    case BenchField::SerialSeries:
-        return serialSeries;
-    case BenchField::SerialBlock:
-        return QString::number(serialBlock);
-    case BenchField::Scanner:
-        return scanner;
-    case BenchField::RequireLabel:
-        return QStringLiteral("true");
-    case BenchField::LabelPattern:
-        return labelPattern;
-    case BenchField::Rework:
-        return rework == Rework::New ? QStringLiteral("new") : QStringLiteral("refuse");
-    }
-    return QString();
+    return info(field).format(*this);
 }
 
 bool BenchConfig::isDefault(BenchField field) const
 {
-    static const BenchConfig d;
-    switch (field) {
-    case BenchField::Name:
-        return name == d.name;
-    case BenchField::File:
-        return file.isEmpty();
-    case BenchField::Sha256:
-        return sha256.isEmpty();
-    case BenchField::Ports:
-        return ports.isEmpty();
-    case BenchField::SlotNames:
-        return std::all_of(slotNames.begin(), slotNames.end(),
-                           [](const QString& n) { return n.isEmpty(); });
-    case BenchField::Record:
-        return record.isEmpty();
-    case BenchField::Audit:
-        return audit.isEmpty();
-    case BenchField::Database:
-        return database.isEmpty();
-    case BenchField::Mqtt:
-        return mqtt.isEmpty();
-    case BenchField::Metrics:
-        return metrics.isEmpty();
-    case BenchField::NextAfter:
-        return nextAfterSeconds == d.nextAfterSeconds;
-    case BenchField::WarnResends:
-        return warnResendsPercent == d.warnResendsPercent;
-    case BenchField::Timeout:
-        return timeoutSeconds == d.timeoutSeconds;
-    case BenchField::MaxResends:
-        return maxResends == d.maxResends;
-    case BenchField::Settings:
-        return settings.isEmpty();
-    case BenchField::Handshaking:
-        return !handshaking;
-    case BenchField::AddressRange:
-        return !addressRange;
-    case BenchField::Force:
-        return !force;
-    case BenchField::Quiet:
-        return !quiet;
-    case BenchField::Serial:
-        return !serial;
-    case BenchField::SerialStart:
-        return serialStart == d.serialStart;
-    case BenchField::SerialStep:
-        return serialStep == d.serialStep;
-    case BenchField::SerialEnd:
-        return !serialEnd;
-    case BenchField::SerialState:
-        return serialState.isEmpty();
-    case BenchField::UnitData:
-        return unitData.isEmpty();
-    case BenchField::SerialSeries:
-        return serialSeries.isEmpty();
-    case BenchField::SerialBlock:
-        return serialBlock == d.serialBlock;
-    case BenchField::Scanner:
-        return scanner.isEmpty();
-    case BenchField::RequireLabel:
-        return !requireLabel;
-    case BenchField::LabelPattern:
-        return labelPattern.isEmpty();
-    case BenchField::Rework:
-        return rework == Rework::Keep;
-    }
-    return true;
+    return text(field).isEmpty();
 }
 
 bool BenchConfig::readFile(const QString& path, QString* error, const QList<BenchField>& skip,
                            QHash<BenchField, int>* lines)
 {
     QFile raw(path);
-    if (!raw.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!raw.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("the config %1 cannot be read: %2").arg(path, raw.errorString());
         return false;
     }
-    // The lines, for messages that name them; QSettings for the values, so
-    // that what it writes (quotes, escapes, lists) reads back the same.
-    QSettings values(path, QSettings::IniFormat);
+    const QByteArray bytes = raw.read(LargestConfig + 1);
+    if (bytes.size() > LargestConfig) {
+        *error = QStringLiteral("the config %1 is too large to be a bench's config").arg(path);
+        return false;
+    }
+    return readText(bytes, path, error, skip, lines);
+}
+
+bool BenchConfig::readText(const QByteArray& text, const QString& name, QString* error,
+                           const QList<BenchField>& skip, QHash<BenchField, int>* lines)
+{
     QString current;
-    int line = 0;
-    while (!raw.atEnd()) {
-        const QString text = QString::fromUtf8(raw.readLine()).trimmed();
-        ++line;
-        if (text.isEmpty() || text.startsWith(QLatin1Char(';')) ||
-            text.startsWith(QLatin1Char('#')))
-            continue;
-        const QString at = QStringLiteral("%1:%2").arg(path).arg(line);
-        if (text.startsWith(QLatin1Char('['))) {
-            current = text.mid(1, text.indexOf(QLatin1Char(']')) - 1).trimmed();
+    for (const IniText::Line& line : IniText::parse(text)) {
+        const QString at = QStringLiteral("%1:%2").arg(name).arg(line.number);
+        if (line.kind == IniText::Line::Kind::Section) {
+            current = line.key;
             if (current != group) {
                 *error = QStringLiteral("%1: [%2] is not read: the keys go under [Station]")
                              .arg(at, current);
@@ -547,45 +689,34 @@ bool BenchConfig::readFile(const QString& path, QString* error, const QList<Benc
             }
             continue;
         }
-        const int equals = int(text.indexOf(QLatin1Char('=')));
-        const QString key = text.left(equals).trimmed();
-        if (equals < 0 || current.isEmpty()) {
+        if (line.kind != IniText::Line::Kind::Pair || current.isEmpty()) {
             *error = QStringLiteral("%1: \"%2\" is not key = value under [Station]")
-                         .arg(at, text.left(60));
+                         .arg(at, line.text.left(60));
             return false;
         }
-        const std::optional<BenchField> field = fieldOfKey(key);
+        const std::optional<BenchField> field = fieldOfKey(line.key);
         if (!field) {
             QStringList keys;
             for (const FieldInfo& f : fields())
                 keys << QLatin1String(f.key);
             *error = QStringLiteral("%1: unknown key \"%2\" (the keys are firmware-upload "
                                     "station's long options: %3)")
-                         .arg(at, key, keys.join(QStringLiteral(", ")));
+                         .arg(at, line.key, keys.join(QStringLiteral(", ")));
             return false;
         }
         if (skip.contains(*field))
             continue;
         if (lines)
-            lines->insert(*field, line);
-        const QVariant value = values.value(group + QLatin1Char('/') + key);
-        const QString v = value.typeId() == QMetaType::QStringList
-                              ? value.toStringList().join(QLatin1Char(','))
-                              : value.toString();
+            lines->insert(*field, line.number);
         QString why;
-        if (v.trimmed().isEmpty())
-            why = QStringLiteral("has no value");
-        else if (!set(*field, v, &why))
-            why = QStringLiteral("%1: %2").arg(key, why);
+        if (line.value.trimmed().isEmpty())
+            why = line.key + QStringLiteral(" has no value");
+        else if (!set(*field, line.value, &why))
+            why = QStringLiteral("%1: %2").arg(line.key, why);
         if (!why.isEmpty()) {
-            *error = QStringLiteral("%1: %2").arg(
-                at, why.startsWith(QLatin1String("has ")) ? key + QLatin1Char(' ') + why : why);
+            *error = QStringLiteral("%1: %2").arg(at, why);
             return false;
         }
-    }
-    if (values.status() != QSettings::NoError) {
-        *error = QStringLiteral("%1 is not an INI file QSettings reads").arg(path);
-        return false;
     }
     return true;
 }
@@ -763,19 +894,6 @@ UnitNumbering::Options BenchConfig::numbering() const
 QString BenchConfig::auditPath() const
 {
     return !audit.isEmpty() || record.isEmpty() ? audit : record + QStringLiteral(".audit");
-}
-
-bool BenchConfig::readText(const QByteArray& text, const QString& name, QString* error)
-{
-    QTemporaryFile copy;
-    if (!copy.open() || copy.write(text) != text.size() || !copy.flush()) {
-        *error = QStringLiteral("%1 could not be read: no room for a copy").arg(name);
-        return false;
-    }
-    if (readFile(copy.fileName(), error))
-        return true;
-    error->replace(copy.fileName(), name);
-    return false;
 }
 
 QString BenchConfig::lineSettings() const

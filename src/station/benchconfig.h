@@ -102,6 +102,8 @@ struct BenchConfig {
 
     BenchConfig();
 
+    // A field's row: how it is named, read, written, limited and explained.
+    // Each field is one row; nothing else switches over the fields.
     struct FieldInfo {
         BenchField field;
         const char* key;      // in a config file, and the long option
@@ -109,6 +111,18 @@ struct BenchConfig {
         const char* shortName;
         const char* valueName; // empty: a switch
         const char* help;      // the default is added to it
+        // The value from its text (trimmed unless the field keeps spaces);
+        // false with `why` naming the option.
+        bool (*parse)(BenchConfig& bench, const QString& text, const FieldInfo& row, QString* why);
+        // The value as parse() takes it back; empty at the default.
+        QString (*format)(const BenchConfig& bench);
+        // The value of `from`, as it is.
+        void (*copy)(BenchConfig& to, const BenchConfig& from);
+        struct Limits {
+            double low = 0, high = 0;
+            const char* what = ""; // "whole seconds"
+        } limits;
+        const char* shown; // the default as --help shows it; empty: none
     };
     static const QVector<FieldInfo>& fields();
     static const FieldInfo& info(BenchField field);
@@ -124,6 +138,8 @@ struct BenchConfig {
     // A field as set() takes it back; empty when it is at its default.
     QString text(BenchField field) const;
     bool isDefault(BenchField field) const;
+    // The field as `from` has it.
+    void take(BenchField field, const BenchConfig& from) { info(field).copy(*this, from); }
 
     // A config file's [Station] group over this bench. A bad line is named
     // by its file and line: "bench.conf:4: timeout: --timeout takes ...".
@@ -132,8 +148,11 @@ struct BenchConfig {
     [[nodiscard]] bool readFile(const QString& path, QString* error,
                                 const QList<BenchField>& skip = {},
                                 QHash<BenchField, int>* lines = nullptr);
-    // The same of a file's bytes already read (a signed job), named `name`.
-    [[nodiscard]] bool readText(const QByteArray& text, const QString& name, QString* error);
+    // The same of a file's bytes already read (a signed job), named `name`:
+    // the one reader of a bench's text.
+    [[nodiscard]] bool readText(const QByteArray& text, const QString& name, QString* error,
+                                const QList<BenchField>& skip = {},
+                                QHash<BenchField, int>* lines = nullptr);
     // The bench as such a file, whole; only what differs from the defaults.
     [[nodiscard]] bool writeFile(const QString& path, QString* error) const;
     // The station window's store (its [Station] group): a value it refuses

@@ -17,8 +17,10 @@ QJsonObject ReleasedJob::auditDetails() const
     return details;
 }
 
-ReleasedJob ReleasedJob::load(const QString& path, const QString& allowedSigners)
+ReleasedJob ReleasedJob::load(const QString& path, const StationPolicy::Signers& signers,
+                              const std::function<void()>& afterRead)
 {
+    constexpr qint64 Largest = 4 * 1024 * 1024; // a bench's text, not a disk image
     ReleasedJob job;
     job.path = QFileInfo(path).absoluteFilePath();
     QFile file(path);
@@ -26,17 +28,39 @@ ReleasedJob ReleasedJob::load(const QString& path, const QString& allowedSigners
         job.refusal = QStringLiteral("the job %1 cannot be read: %2").arg(path, file.errorString());
         return job;
     }
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(Largest + 1);
+    file.close();
+    if (bytes.size() > Largest) {
+        job.refusal =
+            QStringLiteral("the job %1 is refused: it is too large to be a bench").arg(path);
+        return job;
+    }
     job.sha256 =
         QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
-    job.signature =
-        SshSignature::verify(bytes, path + QStringLiteral(".sig"), allowedSigners, nameSpace());
+    const QString sigPath = path + QStringLiteral(".sig");
+    QFile sigFile(sigPath);
+    const bool signedFile = sigFile.open(QIODevice::ReadOnly);
+    const QByteArray sig = signedFile ? sigFile.read(Largest) : QByteArray();
+    sigFile.close();
+    if (afterRead)
+        afterRead();
+    if (!signers.problem.isEmpty()) {
+        job.signature.why = signers.problem;
+    } else if (!signedFile) {
+        job.signature.kind = SshSignature::Verdict::Kind::NoSignature;
+        job.signature.why = QStringLiteral("it is not signed: there is no %1").arg(sigPath);
+    } else {
+        job.signature = SshSignature::verify(bytes, sig, signers.bytes, signers.path, nameSpace());
+    }
+    // One parse of the bytes checked. A refused job's bench only tells
+    // where its refusal is audited; nothing of it runs.
+    QString why;
+    const bool parsed = job.bench.readText(bytes, path, &why);
     if (job.signature.kind != SshSignature::Verdict::Kind::Good) {
         job.refusal = QStringLiteral("the job %1 is refused: %2").arg(path, job.signature.why);
         return job;
     }
-    QString why;
-    if (!job.bench.readText(bytes, path, &why)) {
+    if (!parsed) {
         job.refusal = QStringLiteral("the job %1 is refused: %2").arg(path, why);
         return job;
     }
@@ -60,20 +84,4 @@ ReleasedJob ReleasedJob::load(const QString& path, const QString& allowedSigners
                 .arg(path, job.bench.file, *onDisk, job.bench.sha256);
     }
     return job;
-}
-
-QList<BenchField> ReleasedJob::fixedFields(const BenchConfig& job)
-{
-    QList<BenchField> fixed = {BenchField::File, BenchField::Sha256, BenchField::Ports,
-                               BenchField::SlotNames, BenchField::Serial, BenchField::SerialStart,
-                               BenchField::SerialStep, BenchField::SerialEnd,
-                               BenchField::SerialState, BenchField::UnitData, BenchField::Record,
-                               BenchField::Audit, BenchField::SerialSeries, BenchField::SerialBlock,
-                               // a rework's number is the job's to decide
-                               BenchField::Rework};
-    for (const BenchConfig::FieldInfo& f : BenchConfig::fields()) {
-        if (!job.isDefault(f.field) && !fixed.contains(f.field))
-            fixed << f.field;
-    }
-    return fixed;
 }

@@ -3,9 +3,11 @@
 #include "../platform/sshsignature.h"
 #include "../records/jobidentity.h"
 #include "benchconfig.h"
+#include "stationpolicy.h"
 
 #include <QJsonObject>
 #include <QString>
+#include <functional>
 
 // A bench released by an engineer: a bench config (its [Station] group)
 // that pins the firmware's SHA-256, signed with OpenSSH as git signs
@@ -19,9 +21,9 @@ struct ReleasedJob {
         return QStringLiteral("/etc/firmware-station/allowed_signers");
     }
 
-    QString path;   // absolute
-    QString sha256; // of the file as read
-    BenchConfig bench;
+    QString path;      // absolute
+    QString sha256;    // of the file as read
+    BenchConfig bench; // refused: as far as it could be read, for where its refusal is audited
     SshSignature::Verdict signature;
     QString refusal; // why it may not run; empty when it may
 
@@ -30,11 +32,11 @@ struct ReleasedJob {
     // For the audit trail: the job, its signer, and why it was refused.
     QJsonObject auditDetails() const;
 
-    // Reads the job and checks its signature, that it pins the firmware's
-    // SHA-256, and that the firmware on disk has it.
-    static ReleasedJob load(const QString& path, const QString& allowedSigners);
-    // What a job fixes, which the command line may not give beside it: the
-    // file, its digest, the ports, the serial numbers and unit data, the
-    // record, and whatever else the job sets.
-    static QList<BenchField> fixedFields(const BenchConfig& job);
+    // Reads the job and its signature once, checks the signature over
+    // those bytes against `signers` (as the policy gives them), parses the
+    // bench from the same bytes, and checks that it pins the firmware's
+    // SHA-256 and that the firmware on disk has it. `afterRead` is for
+    // tests: what happens to the files once they were read.
+    static ReleasedJob load(const QString& path, const StationPolicy::Signers& signers,
+                            const std::function<void()>& afterRead = {});
 };

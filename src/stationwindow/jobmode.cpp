@@ -59,9 +59,9 @@ bool StationWindow::openJob(const QString& path)
         tell(QStringLiteral("Stop the station (Shift+F5) before opening a job."));
         return false;
     }
-    if (m_job && !m_lock.isLocked())
+    if (m_job.active() && !m_lock.isLocked())
         auditChanges();
-    const ReleasedJob job = ReleasedJob::load(path, m_policy.allowedSigners);
+    const ReleasedJob job = ReleasedJob::load(path, m_policy.signers());
     if (!job.good()) {
         // Kept in the trail the job's own bench names, as far as it could be read.
         QString why;
@@ -76,7 +76,7 @@ bool StationWindow::openJob(const QString& path)
         tell(sentence(job.refusal));
         return false;
     }
-    m_job = job;
+    m_job = JobSession(job);
     m_lock.lockForJob();
     m_station.setOperator(Station::accountName());
     useBench(job.bench);
@@ -89,12 +89,12 @@ bool StationWindow::openJob(const QString& path)
 
 bool StationWindow::closeJob()
 {
-    if (!m_job || m_lock.isLocked() || m_station.running())
+    if (!m_job.active() || m_lock.isLocked() || m_station.running())
         return false;
     auditChanges();
     m_lock.release();
     m_station.setOperator(Station::accountName());
-    m_job.reset();
+    m_job = JobSession();
     // The window's own bench, as its settings kept it.
     useBench(StationSetup::load().bench);
     showMode();
@@ -113,7 +113,7 @@ void StationWindow::chooseJob()
 
 void StationWindow::unlockByDialog()
 {
-    if (!m_job || !m_lock.isLocked())
+    if (!m_job.active() || !m_lock.isLocked())
         return;
     UnlockDialog dialog(m_policy.engineersGroup, m_policy.unlockMinutes, this);
     if (dialog.exec() != QDialog::Accepted)
@@ -123,7 +123,7 @@ void StationWindow::unlockByDialog()
 
 void StationWindow::unlock(const QString& account, const QString& password)
 {
-    if (!m_job || !m_lock.isLocked() || account.isEmpty())
+    if (!m_job.active() || !m_lock.isLocked() || account.isEmpty())
         return;
     notify(tr("Checking %1 ...").arg(account), false);
     Authentication::instance().check(account, password, m_policy.engineersGroup, this,
@@ -147,33 +147,29 @@ void StationWindow::lockNow()
 
 void StationWindow::showMode()
 {
-    const bool locked = m_job && m_lock.isLocked();
+    const bool locked = m_job.active() && m_lock.isLocked();
     for (QAction* a : qAsConst(m_changing)) {
         a->setVisible(!locked);
         a->setEnabled(!locked);
     }
     m_unlockAction->setVisible(locked);
     m_unlockAction->setEnabled(locked);
-    m_lockAction->setVisible(m_job && !locked);
-    m_lockAction->setEnabled(m_job && !locked);
-    m_closeJobAction->setVisible(m_job && !locked);
-    m_closeJobAction->setEnabled(m_job && !locked);
-    m_jobLabel->setVisible(m_job.has_value());
-    if (!m_job)
+    m_lockAction->setVisible(m_job.active() && !locked);
+    m_lockAction->setEnabled(m_job.active() && !locked);
+    m_closeJobAction->setVisible(m_job.active() && !locked);
+    m_closeJobAction->setEnabled(m_job.active() && !locked);
+    m_jobLabel->setVisible(m_job.active());
+    if (!m_job.active())
         return;
     QString text = tr("Released job %1, signed by %2 (%3)")
-                       .arg(QFileInfo(m_job->path).fileName(), m_job->signature.principal,
-                            m_job->signature.fingerprint);
+                       .arg(QFileInfo(m_job.job().path).fileName(), m_job.job().signature.principal,
+                            m_job.job().signature.fingerprint);
     if (locked)
         text += tr(". Locked: an engineer may unlock it (Station > Unlock..., Ctrl+U).");
     else
         text += tr(". Unlocked by %1 until %2: every change goes to the audit trail.")
                     .arg(m_lock.engineer(), m_lock.until().toString(QStringLiteral("HH:mm")));
-    if (bench().text(BenchField::SlotNames) != m_job->bench.text(BenchField::SlotNames) || [&] {
-            BenchConfig released = m_job->bench;
-            released.record = bench().record;
-            return !(released == bench());
-        }())
+    if (!m_job.isReleased(bench()))
         text +=
             tr(" Changed since it was released: its units are no longer recorded as of the job.");
     m_jobLabel->setText(text);

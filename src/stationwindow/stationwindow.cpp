@@ -455,7 +455,7 @@ bool StationWindow::start()
         tell(m_policy.problem[0].toUpper() + m_policy.problem.mid(1) + QLatin1Char('.'));
         return false;
     }
-    if (!m_job && m_policy.releasedJobsOnly) {
+    if (!m_job.active() && m_policy.releasedJobsOnly) {
         tell(QStringLiteral("This computer runs released jobs only (%1): open one "
                             "with File > Open Job... (Ctrl+J).")
                  .arg(m_policy.path));
@@ -489,18 +489,16 @@ bool StationWindow::start()
     }
     BenchConfig b = bench();
     b.force = !check.passed(); // the operator said "Send anyway"
-    if (m_job) {
+    if (m_job.active()) {
         // Checked again before every run: the job, its signer, the firmware.
-        const ReleasedJob again = ReleasedJob::load(m_job->path, m_policy.allowedSigners);
+        const ReleasedJob again = ReleasedJob::load(m_job.job().path, m_policy.signers());
         if (!again.good()) {
             auditNote(QStringLiteral("job-refused"), again.auditDetails());
             tell(again.refusal[0].toUpper() + again.refusal.mid(1) + QLatin1Char('.'));
             return false;
         }
-        BenchConfig released = again.bench;
-        released.record = b.record;
-        released.force = b.force;
-        const bool asReleased = released == b;
+        m_job = JobSession(again);
+        const bool asReleased = m_job.isReleased(b);
         if (!asReleased && m_policy.releasedJobsOnly) {
             tell(QStringLiteral("This bench was changed from the released job %1, and "
                                 "this computer runs released jobs only: open the "
@@ -509,8 +507,7 @@ bool StationWindow::start()
                      .arg(again.path));
             return false;
         }
-        m_job = again;
-        m_station.setJob(asReleased ? again.identity() : JobIdentity());
+        m_station.setJob(m_job.identityFor(b));
         if (asReleased)
             auditNote(QStringLiteral("job-verified"), again.auditDetails());
     } else {
@@ -1011,7 +1008,7 @@ void StationWindow::saveSetup()
     if (m_restoring)
         return;
     // A job's bench is the job's: the window's own settings stay as they were.
-    if (m_job) {
+    if (m_job.active()) {
         auditChanges();
         return;
     }

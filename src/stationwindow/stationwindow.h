@@ -2,7 +2,7 @@
 
 #include "../station/linecontrol.h"
 #include "../station/operatorlock.h"
-#include "../station/releasedjob.h"
+#include "../station/jobsession.h"
 #include "../station/station.h"
 #include "../station/stationpolicy.h"
 #include "stationsetup.h"
@@ -71,7 +71,7 @@ public:
     // Back to the bench kept in the window's settings; only while stopped
     // and not locked.
     bool closeJob();
-    bool inJobMode() const { return m_job.has_value(); }
+    bool inJobMode() const { return m_job.active(); }
     OperatorLock& operatorLock() { return m_lock; }
     // An engineer's unlock, through the system's authentication; the answer
     // comes later.
@@ -162,7 +162,7 @@ private:
     bool m_refreshTick = false; // every other tick refreshes the figures
     int m_columns = 0;
     QVector<SlotTile*> m_placed; // the tiles as the grid last had them
-    std::optional<ReleasedJob> m_job;
+    JobSession m_job; // the released job open, if any
     StationPolicy m_policy;
     OperatorLock m_lock;
     QList<QAction*> m_changing; // what changes the bench

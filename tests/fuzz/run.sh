@@ -11,11 +11,11 @@ build="$root/build-fuzz"
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DBUILD_TESTING=OFF -DLOADER_FUZZ=ON > /dev/null
-cmake --build "$build" -j"$(nproc)" --target fuzz_settings fuzz_conversions fuzz_pinfile fuzz_engine fuzz_filecheck fuzz_imagepatch
+cmake --build "$build" -j"$(nproc)" --target fuzz_settings fuzz_conversions fuzz_pinfile fuzz_engine fuzz_filecheck fuzz_imagepatch fuzz_initext
 
 export ASAN_OPTIONS=halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 status=0
-for target in settings conversions pinfile engine filecheck imagepatch; do
+for target in settings conversions pinfile engine filecheck imagepatch initext; do
     corpus="$build/corpus/$target"
     rm -rf "$corpus" && mkdir -p "$corpus"
     cp "$here/$target"/* "$corpus"/

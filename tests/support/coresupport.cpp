@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -82,6 +83,142 @@ QString writeFile(const QString& name, const QByteArray& contents)
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(contents);
     return path;
+}
+
+namespace {
+
+QString madeFolder(const char* pattern, QFile::Permissions permissions)
+{
+    if (::getuid() != 0)
+        return QString();
+    QByteArray name(pattern);
+    if (!::mkdtemp(name.data()))
+        return QString();
+    const QString folder = QString::fromLocal8Bit(name);
+    QFile::setPermissions(folder, permissions);
+    static QStringList made;
+    made << folder;
+    static const bool once = [] {
+        std::atexit([] {
+            for (const QString& f : qAsConst(made))
+                QDir(f).removeRecursively();
+        });
+        return true;
+    }();
+    (void)once;
+    return folder;
+}
+
+constexpr QFile::Permissions everyoneReads = QFile::ReadOwner | QFile::WriteOwner |
+                                             QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                                             QFile::ReadOther | QFile::ExeOther;
+
+int runQuietly(const QString& program, const QStringList& arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    p.waitForFinished(30000);
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace
+
+QString rootFolder()
+{
+    static const QString folder = madeFolder("/run/loader-test-XXXXXX", everyoneReads);
+    return folder;
+}
+
+QString sharedFolder()
+{
+    static const QString folder = madeFolder("/tmp/loader-shared-XXXXXX", everyoneReads);
+    return folder;
+}
+
+Account::Account(const QString& name, const QStringList& groups) : m_name(name)
+{
+    if (::getuid() != 0) {
+        m_why = QStringLiteral("accounts are made by root: the test must run as root");
+        return;
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("useradd")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty()) {
+        m_why = QStringLiteral("needs useradd, setpriv and unshare");
+        return;
+    }
+    runQuietly(QStringLiteral("userdel"), {QStringLiteral("-r"), name}); // a test killed before
+    for (const QString& g : groups) {
+        if (runQuietly(QStringLiteral("getent"), {QStringLiteral("group"), g}) != 0 &&
+            runQuietly(QStringLiteral("groupadd"), {g}) == 0)
+            m_groupsMade << g;
+    }
+    QStringList arguments = {QStringLiteral("-M"), QStringLiteral("-N"), QStringLiteral("-s"),
+                             QStringLiteral("/bin/sh")};
+    if (!groups.isEmpty())
+        arguments << QStringLiteral("-G") << groups.join(QLatin1Char(','));
+    if (runQuietly(QStringLiteral("useradd"), arguments << name) != 0) {
+        m_why = QStringLiteral("useradd %1 failed").arg(name);
+        return;
+    }
+    const passwd* pw = ::getpwnam(name.toLocal8Bit().constData());
+    if (!pw) {
+        m_why = QStringLiteral("%1 was made but cannot be found").arg(name);
+        return;
+    }
+    m_uid = pw->pw_uid;
+    m_gid = pw->pw_gid;
+    m_home = sharedFolder() + QLatin1Char('/') + name;
+    QDir().mkpath(m_home + QStringLiteral("/.config"));
+    QFile::setPermissions(m_home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_made = take(m_home) && take(m_home + QStringLiteral("/.config"));
+    if (!m_made)
+        m_why = QStringLiteral("%1's folder could not be given to it").arg(name);
+}
+
+Account::~Account()
+{
+    if (m_uid != 0) {
+        runQuietly(QStringLiteral("pkill"),
+                   {QStringLiteral("-KILL"), QStringLiteral("-u"), m_name});
+        runQuietly(QStringLiteral("userdel"), {m_name});
+    }
+    for (const QString& g : qAsConst(m_groupsMade))
+        runQuietly(QStringLiteral("groupdel"), {g});
+}
+
+bool Account::take(const QString& path) const
+{
+    return ::chown(QFile::encodeName(path).constData(), m_uid, m_gid) == 0;
+}
+
+void Account::start(QProcess& process, const QString& program, const QStringList& arguments,
+                    const QString& policyFolder, const QProcessEnvironment& env) const
+{
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("HOME"), m_home);
+    e.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home + QStringLiteral("/.config"));
+    e.insert(QStringLiteral("USER"), m_name);
+    e.insert(QStringLiteral("LOGNAME"), m_name);
+    e.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    for (const QString& key : env.keys())
+        e.insert(key, env.value(key));
+    process.setProcessEnvironment(e);
+    // The policy's place is made, empty, when the machine has none, and
+    // taken away again at the end.
+    static const QString place = QStringLiteral("/etc/firmware-station");
+    if (!policyFolder.isEmpty() && !QFileInfo::exists(place) && QDir().mkpath(place))
+        std::atexit([] { QDir().rmdir(place); });
+    const QString script =
+        QStringLiteral("set -e; if [ -n \"$1\" ]; then mount --bind \"$1\" /etc/firmware-station; "
+                       "fi; shift; exec setpriv --reuid=%1 --regid=%2 --init-groups -- \"$@\"")
+            .arg(m_uid)
+            .arg(m_gid);
+    process.start(QStringLiteral("unshare"),
+                  QStringList{QStringLiteral("--mount"), QStringLiteral("--propagation"),
+                              QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-c"),
+                              script, QStringLiteral("sh"), policyFolder, program} +
+                      arguments);
 }
 
 void resetCoreSeams()

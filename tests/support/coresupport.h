@@ -225,6 +225,45 @@ QByteArray realBinaryBytes(int size);
 QString tempFolder();
 QString writeFile(const QString& name, const QByteArray& contents);
 
+// A folder of root's that no one else may write, nor any folder above it
+// (under /run): where a test's own policy and signers go. Empty unless the
+// test runs as root.
+QString rootFolder();
+// A folder every account may read and only root write (under /tmp): what
+// an engineer left for the operators. Empty unless root.
+QString sharedFolder();
+
+// A throwaway account, made with useradd (and the groups it is given with
+// groupadd when missing) and removed again with all it made. Root only.
+class Account
+{
+public:
+    Account(const QString& name, const QStringList& groups = {});
+    ~Account();
+    bool made() const { return m_made; }
+    QString why() const { return m_why; }
+    QString name() const { return m_name; }
+    uint uid() const { return m_uid; }
+    uint gid() const { return m_gid; }
+    // Its own folder, its HOME (and its XDG_CONFIG_HOME below it).
+    QString home() const { return m_home; }
+    // The path, and what it holds, this account's.
+    bool take(const QString& path) const;
+    // Runs `program` as this account, with the test's environment but its
+    // own HOME (and `env`'s additions), inside a mount namespace of its own
+    // whose /etc/firmware-station is `policyFolder` when one is given: the
+    // system's own policy place, for this process alone.
+    void start(QProcess& process, const QString& program, const QStringList& arguments,
+               const QString& policyFolder = QString(),
+               const QProcessEnvironment& env = QProcessEnvironment()) const;
+
+private:
+    QString m_name, m_home, m_why;
+    QStringList m_groupsMade;
+    uint m_uid = 0, m_gid = 0;
+    bool m_made = false;
+};
+
 } // namespace TestSupport
 
 #define CORE_TEST_MAIN(TestObject)                                                                 \
