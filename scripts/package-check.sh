@@ -40,6 +40,13 @@ test -s /usr/share/doc/tarvel-firmware-loader/examples/bench.conf
 systemd-analyze verify /usr/lib/systemd/system/firmware-station@.service
 id -nG firmware-station | grep -qw dialout
 test -d /etc/firmware-station
+# Who may drive a bench: the bus's policy, polkit's actions and rules, the groups.
+test -s /usr/share/dbus-1/system.d/com.tarvellabs.FirmwareStation1.conf
+test -s /usr/share/polkit-1/actions/com.tarvellabs.firmware-station.policy
+test -s /usr/share/polkit-1/rules.d/50-firmware-station.rules
+getent group firmware-operators > /dev/null
+getent group firmware-engineers > /dev/null
+test -s /usr/share/doc/tarvel-firmware-loader/examples/60-firmware-station.rules
 
 "${sudo[@]}" dpkg -r tarvel-firmware-loader
 trap - EXIT

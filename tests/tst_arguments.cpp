@@ -425,6 +425,17 @@ void ArgumentsTest::benchTextReadsBack()
     BenchConfig read;
     QVERIFY2(read.readFile(path, &why), qPrintable(why));
     QVERIFY(read == b);
+    // Values that need quotes and escapes, as QSettings reads them too.
+    for (const QString& name : {QStringLiteral("a, b; \"c\" \\d"), QStringLiteral(" @lead"),
+                                QStringLiteral("tab\there\x01" "5")}) {
+        BenchConfig named;
+        named.name = name;
+        BenchConfig back;
+        QVERIFY2(back.readText(named.toText(), "named", &why), qPrintable(why));
+        QCOMPARE(back.name, name.trimmed());
+        const QString file = writeFile(QStringLiteral("named-%1.conf").arg(qHash(name)), named.toText());
+        QCOMPARE(QSettings(file, QSettings::IniFormat).value("Station/name").toString(), name);
+    }
 }
 
 // A bench's text is read from memory by the one reader; each row reads as

@@ -3,6 +3,7 @@
 #include "../platform/terminationsignals.h"
 #include "../service/stationmetrics.h"
 #include "../service/systemdnotifier.h"
+#include "../bus/benchservice.h"
 #include "../station/releasedjob.h"
 #include "../station/station.h"
 #include "firmwarelines.h"
@@ -100,11 +101,8 @@ std::optional<Command::Usage> StationCommand::read(const QCommandLineParser& par
                 .arg(m_policy.path);
         return std::nullopt;
     }
-    // A line controller may load a job into a station started without one.
-    if (parser.isSet(m_allowedSigners) && !parser.isSet(m_job) && !parser.isSet(m_config) &&
-        !given.contains(BenchField::Mqtt))
-        return Usage{QStringLiteral("--allowed-signers"),
-                     QStringLiteral("--allowed-signers goes with --job or --mqtt")};
+    // A line controller or an operator on the system bus may load a job
+    // into a station started without one: --allowed-signers goes with any.
     m_signers = parser.value(m_allowedSigners);
     if (const QString refused = m_policy.refuseSigners(m_signers); !refused.isEmpty())
         return Usage{QStringLiteral("--allowed-signers"), refused};
@@ -251,6 +249,8 @@ std::optional<ExitCode> StationCommand::start()
         answerPendingJob(QStringLiteral("the station ended before the job could run"));
         if (m_line)
             m_line->stop();
+        if (m_bus)
+            m_bus->stop(); // after the last replies, on the same connection
         if (m_metrics) {
             QString ignored;
             (void)m_metrics->write(&ignored); // the stopped slots, last
@@ -270,6 +270,7 @@ std::optional<ExitCode> StationCommand::start()
     });
     m_run->start();
     startLineControl();
+    startBus();
     m_systemd->ready();
     return std::nullopt;
 }

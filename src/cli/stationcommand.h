@@ -11,6 +11,7 @@
 #include <memory>
 
 class QThread;
+class BenchService;
 class Station;
 class StationMetrics;
 class StationRun;
@@ -21,7 +22,7 @@ class TerminationSignals;
 // that waits for its adaptor and its units and flashes unit after unit,
 // until Ctrl+C or SIGTERM; its bench from the options, a config file's
 // [Station] group (--config), or both, the options winning.
-class StationCommand : public Command, public LineHost
+class StationCommand : public Command, public BenchHost
 {
     Q_OBJECT
 
@@ -47,9 +48,16 @@ private:
 
     // A line controller's, on the factory's broker (stationcontrol.cpp).
     void startLineControl();
+    // The bench on the system bus, where there is one, by the station's name.
+    void startBus();
     bool startStation(QString* why) override;
     void stopStation() override;
     void loadJob(const QString& path, std::function<void(const QString& error)> done) override;
+    void loadBench(const BenchConfig& bench,
+                   std::function<void(const QString& error)> done) override;
+    // A bench to run once the units under way are done; `job` when it is one.
+    void runNext(const std::optional<ReleasedJob>& job, BenchConfig bench,
+                 const std::function<void(const QString&)>& done);
     // The job checked: the station stops after its units, then runs it.
     void jobChecked(const ReleasedJob& job, const std::function<void(const QString&)>& done);
     // The station has stopped for the job waiting.
@@ -74,9 +82,10 @@ private:
     std::unique_ptr<StationRun> m_run;
     std::unique_ptr<StationMetrics> m_metrics;
     std::unique_ptr<LineControl> m_line;
+    BenchService* m_bus = nullptr;
     // A job a line controller loads, while the station lets its units finish.
     struct WaitingJob {
-        ReleasedJob job;
+        std::optional<ReleasedJob> job; // none: an engineer's bench of no job
         BenchConfig bench;
         std::function<void(const QString&)> done;
     };

@@ -1,5 +1,6 @@
 #include "verbs.h"
 
+#include "benchclient.h"
 #include "checkcommand.h"
 #include "jobcommands.h"
 #include "portverbs.h"
@@ -114,6 +115,24 @@ const QVector<Verb>& all()
         {"audit", "audit verify FILE", "Whether an audit trail's chain holds", make<AuditCommand>},
         {"watch", "watch URL [--station NAME]", "Every station on a broker, as it goes",
          make<WatchCommand>},
+        {"status", "status [BENCH]", "A bench's service, or every one on the system bus",
+         [] { return std::make_unique<BenchClientCommand>(QStringLiteral("status")); }},
+        {"start", "start BENCH", "A bench's paused slots go on",
+         [] { return std::make_unique<BenchClientCommand>(QStringLiteral("start")); }},
+        {"stop", "stop BENCH", "A bench's station ends after its units under way",
+         [] { return std::make_unique<BenchClientCommand>(QStringLiteral("stop")); }},
+        {"pause", "pause BENCH [SLOT]", "A slot flashes no new unit",
+         [] { return std::make_unique<BenchClientCommand>(QStringLiteral("pause")); }},
+        {"resume", "resume BENCH [SLOT]", "A paused slot goes on",
+         [] { return std::make_unique<BenchClientCommand>(QStringLiteral("resume")); }},
+        {"load-job", "load-job BENCH FILE", "A bench runs the released job FILE next",
+         [] { return std::make_unique<BenchClientCommand>(QStringLiteral("load-job")); }},
+        {"set-bench", "set-bench BENCH CONFIG", "An engineer's bench config, run next",
+         [] { return std::make_unique<BenchClientCommand>(QStringLiteral("set-bench")); }},
+        {"load-file", "load-file BENCH FILE", "An engineer's firmware FILE, run next",
+         [] { return std::make_unique<BenchClientCommand>(QStringLiteral("load-file")); }},
+        {"clear-fault", "clear-fault BENCH [SLOT]", "A slot's last result forgotten",
+         [] { return std::make_unique<BenchClientCommand>(QStringLiteral("clear-fault")); }},
         {"help", "help [VERB]", "This list, or what VERB takes", nullptr},
         {"completion", "completion bash", "The bash completion of the verbs", nullptr},
     };

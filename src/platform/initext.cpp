@@ -134,6 +134,46 @@ QString unescape(const QByteArray& s, bool* isList)
     return items.join(QLatin1Char(','));
 }
 
+QByteArray escape(const QString& value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    bool plain = !utf8.isEmpty() && !utf8.startsWith(' ') && !utf8.endsWith(' ') &&
+                 !utf8.startsWith('\t') && !utf8.endsWith('\t') && !utf8.startsWith('@');
+    for (const char c : utf8)
+        plain = plain && c != ',' && c != ';' && c != '"' && c != '\\' && uchar(c) >= 0x20 &&
+                c != 0x7f;
+    if (plain)
+        return utf8;
+    // "@" first would be read as a mark of QSettings' own: doubled, as it doubles it.
+    QByteArray out = utf8.startsWith('@') ? "\"@" : "\"";
+    for (const char c : utf8) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            // The quotes closed and opened again end the hexadecimal digits.
+            if (uchar(c) < 0x20 || c == 0x7f)
+                out += "\\x" + QByteArray::number(uchar(c), 16).rightJustified(2, '0') + "\"\"";
+            else
+                out += c;
+        }
+    }
+    return out + '"';
+}
+
 QVector<Line> parse(const QByteArray& bytes)
 {
     QVector<Line> lines;

@@ -30,4 +30,8 @@ QVector<Line> parse(const QByteArray& bytes);
 // whether unquoted commas made it a list (joined by ',').
 QString unescape(const QByteArray& raw, bool* list = nullptr);
 
+// A value as it is written after "key = ": quoted and escaped where
+// unescape() would otherwise read it otherwise.
+QByteArray escape(const QString& value);
+
 } // namespace IniText

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSettings>
 #include <QSysInfo>
 #include <algorithm>
@@ -721,22 +722,23 @@ bool BenchConfig::readText(const QByteArray& text, const QString& name, QString*
     return true;
 }
 
+QByteArray BenchConfig::toText() const
+{
+    QByteArray out = "[Station]\n";
+    for (const FieldInfo& f : fields()) {
+        if (!isDefault(f.field))
+            out += QByteArray(f.key) + " = " + IniText::escape(text(f.field)) + '\n';
+    }
+    return out;
+}
+
 bool BenchConfig::writeFile(const QString& path, QString* error) const
 {
-    QFile::remove(path);
-    {
-        QSettings out(path, QSettings::IniFormat);
-        out.beginGroup(group);
-        for (const FieldInfo& f : fields()) {
-            if (!isDefault(f.field))
-                out.setValue(QLatin1String(f.key), text(f.field));
-        }
-        out.endGroup();
-        out.sync();
-        if (out.status() == QSettings::NoError)
-            return true;
-    }
-    *error = QStringLiteral("%1 could not be written").arg(path);
+    QSaveFile out(path);
+    const QByteArray text = toText();
+    if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit())
+        return true;
+    *error = QStringLiteral("%1 could not be written: %2").arg(path, out.errorString());
     return false;
 }
 

@@ -155,6 +155,7 @@ struct BenchConfig {
                                 QHash<BenchField, int>* lines = nullptr);
     // The bench as such a file, whole; only what differs from the defaults.
     [[nodiscard]] bool writeFile(const QString& path, QString* error) const;
+    QByteArray toText() const;
     // The station window's store (its [Station] group): a value it refuses
     // leaves the default, as a store edited by hand may hold anything.
     void readStore(QSettings& store);

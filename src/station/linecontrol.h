@@ -11,38 +11,24 @@
 #include <QTimer>
 #include <functional>
 
-class Station;
+#include "benchcommands.h"
 
-// What only the program around a station can do when a line controller
-// asks: start a run, end one, run another released job.
-class LineHost
-{
-public:
-    virtual ~LineHost() = default;
-    // A station that is not running starts; false, with `why`, when it cannot.
-    virtual bool startStation(QString* why) = 0;
-    // Uploads under way finish, then the run ends (as a termination signal
-    // would end it, without cancelling any unit).
-    virtual void stopStation() = 0;
-    // The released job at `path` checked as any job is, then run; `done`
-    // gets an empty string, or why it was refused.
-    virtual void loadJob(const QString& path, std::function<void(const QString& error)> done) = 0;
-};
+class Station;
 
 // A station on the factory's broker (see BrokerLink): its state published
 // as it changes, its record's lines, and a line controller's commands, each
 // a JSON object with an "id" its reply carries:
 //   {"id": "c-17", "command": "pause", "slot": "Bench A1"}
-// status, start, stop, pause and resume (of a "slot", by its port or name;
-// every slot without one), load-job (a released job's "job" path on this
-// host). A command whose id was seen is answered again, not done again.
-// What a command changes, and its outcome, go to the audit trail.
+// any command of BenchCommands' table, with its arguments beside "command".
+// The broker's ACL decides who may command here. A command whose id was
+// seen is answered again, not done again. What a command changes, and its
+// outcome, go to the audit trail.
 class LineControl : public QObject
 {
     Q_OBJECT
 
 public:
-    LineControl(Station& station, LineHost& host, QObject* parent = nullptr);
+    LineControl(Station& station, BenchHost& host, QObject* parent = nullptr);
     ~LineControl() override;
 
     // On `url`, for the station called `name` whose record is `record`.
@@ -68,13 +54,9 @@ private:
     void changed();
     void publishState();
     void answer(const QString& id, QJsonObject reply);
-    void audit(const QString& id, const QJsonObject& command, const QString& outcome,
-               const QString& error);
-    // The slots a command names: every slot, or the one by port or name.
-    QList<int> slotsNamed(const QJsonObject& command, QString* error) const;
 
     Station& m_station;
-    LineHost& m_host;
+    BenchCommands m_commands;
     BrokerLink m_link;
     QString m_stationName;
     QTimer m_soon;                         // coalesces changes into one state

@@ -4,6 +4,7 @@
 #include "../upload/uploadengine.h"
 #include "unitrecord.h"
 
+#include <QJsonObject>
 #include <QMutex>
 #include <QString>
 #include <atomic>
@@ -39,6 +40,11 @@ struct SlotView {
     // something within the last second.
     bool unitStillPrompting() const;
     static QString stateName(SlotState state);
+    static std::optional<SlotState> stateOfKey(QStringView key);
+    // The view as a bench's clients are told it: its times as how long ago
+    // they were, so that another process's clock reads them.
+    QJsonObject toJson() const;
+    static SlotView fromJson(const QJsonObject& o);
     // The state as a fixed key, for dashboards and line controllers: it
     // never changes with the words ("waiting_for_unit").
     static QByteArray stateKey(SlotState state);

@@ -461,6 +461,14 @@ void Station::setPaused(int index, bool paused)
     emit slotChanged(index);
 }
 
+void Station::clearLastResult(int index)
+{
+    if (index < 0 || index >= m_slots.size())
+        return;
+    m_slots[index].board->update([](SlotView& v) { v.last.reset(); });
+    emit slotChanged(index);
+}
+
 std::optional<double> Station::unitsPerHour() const
 {
     const int units = m_passed + m_failed;

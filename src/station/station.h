@@ -100,6 +100,9 @@ public:
     // A paused slot finishes the unit it has and flashes no new one.
     void setPaused(int index, bool paused);
     bool paused(int index) const { return m_slots.value(index).paused; }
+    // Forgets the slot's last result (an engineer has seen to the failure
+    // it shows); its counts stay.
+    void clearLastResult(int index);
     // Lets uploads under way finish, then closes every port.
     void stopAfterUploads();
     // Cancels uploads under way (recorded as interrupted, `why` their

@@ -74,3 +74,43 @@ QByteArray UnitRecord::toJsonLine() const
     }
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
+
+std::optional<UnitRecord> UnitRecord::fromJson(const QJsonObject& o)
+{
+    const std::optional<UnitResult> result = RecordWords::resultOf(o.value("result").toString());
+    if (!result)
+        return std::nullopt;
+    UnitRecord r;
+    r.result = *result;
+    r.id = QUuid::fromString(o.value("id").toString());
+    r.station = o.value("station").toString();
+    r.slot = o.value("slot").toString();
+    r.device = o.value("device").toObject().value("path").toString();
+    r.file = o.value("file").toString();
+    r.sha256 = o.value("sha256").toString();
+    r.bytes = o.value("bytes").toInteger();
+    r.lines = o.value("lines").toInt();
+    r.started = QDateTime::fromString(o.value("started").toString(), Qt::ISODateWithMs);
+    r.ended = QDateTime::fromString(o.value("ended").toString(), Qt::ISODateWithMs);
+    r.seconds = o.value("seconds").toDouble();
+    r.reason = o.value("reason").toString();
+    r.warning = o.value("warning").toString();
+    r.linesSent = o.value("lines_sent").toInt();
+    r.resends = o.value("resends").toInt();
+    r.worstLine = o.value("worst_line").toObject().value("line").toInt();
+    r.worstLineResends = o.value("worst_line").toObject().value("resends").toInt();
+    r.loaderVersion = o.value("loader_version").toString();
+    if (o.value("serial").isObject()) {
+        r.own.hasSerial = true;
+        r.own.serial = quint64(o.value("serial").toObject().value("number").toInteger());
+    }
+    const QJsonObject job = o.value("job").toObject();
+    r.job = {job.value("file").toString(), job.value("sha256").toString(),
+             job.value("signer").toString()};
+    r.operatorName = o.value("operator").toString();
+    r.imageSha256 = o.value("image_sha256").toString();
+    r.label = o.value("label").toString();
+    r.rework = o.value("rework").toBool();
+    r.reworkOf = o.value("rework_of").toString();
+    return r;
+}

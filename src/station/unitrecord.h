@@ -6,6 +6,7 @@
 #include "unitnumbering.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -46,4 +47,7 @@ struct UnitRecord {
 
     double resendPercent() const { return lines > 0 ? 100.0 * resends / lines : 0.0; }
     QByteArray toJsonLine() const; // with its LF
+    // A record line read back, as far as its fields go (a bench's client
+    // shows what the service recorded).
+    static std::optional<UnitRecord> fromJson(const QJsonObject& line);
 };

@@ -86,3 +86,9 @@ void StationWindow::loadJob(const QString& path, std::function<void(const QStrin
     if (opened)
         connectBroker(); // the job's name and record
 }
+
+void StationWindow::loadBench(const BenchConfig&, std::function<void(const QString& error)> done)
+{
+    done(QStringLiteral("the window's bench is changed in the window; a line controller runs "
+                         "released jobs on it (load-job)"));
+}

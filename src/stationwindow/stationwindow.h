@@ -26,7 +26,7 @@ class TranscriptDialog;
 // reflowing with the window; the firmware file and its check above them;
 // Start, Stop and the bench's counts below. It shows and forwards: every
 // rule of the bench is the station core's.
-class StationWindow : public QMainWindow, public LineHost
+class StationWindow : public QMainWindow, public BenchHost
 {
     Q_OBJECT
 
@@ -87,6 +87,8 @@ public:
     bool startStation(QString* why) override;
     void stopStation() override;
     void loadJob(const QString& path, std::function<void(const QString& error)> done) override;
+    void loadBench(const BenchConfig& bench,
+                   std::function<void(const QString& error)> done) override;
 
 signals:
     void ended();

@@ -1,6 +1,6 @@
 // The readers of what a released job is made of, on any bytes: an INI
-// bench and an armored signature. Never a crash, and every line found
-// where the text has one.
+// bench and an armored signature. Never a crash, every line found where
+// the text has one, and any value written reads back as it was.
 #include "platform/initext.h"
 #include "platform/sshsignature.h"
 
@@ -18,5 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         last = line.number;
     }
     (void)SshSignature::signingKey(bytes);
+    // What is written is read back the same.
+    const QString value = QString::fromUtf8(bytes);
+    if (IniText::unescape(IniText::escape(value)) != value)
+        std::abort();
     return 0;
 }

@@ -135,7 +135,7 @@ QString sharedFolder()
     return folder;
 }
 
-Account::Account(const QString& name, const QStringList& groups) : m_name(name)
+Account::Account(const QString& name, const QStringList& groups, bool reuse) : m_name(name)
 {
     if (::getuid() != 0) {
         m_why = QStringLiteral("accounts are made by root: the test must run as root");
@@ -147,17 +147,23 @@ Account::Account(const QString& name, const QStringList& groups) : m_name(name)
         m_why = QStringLiteral("needs useradd, setpriv and unshare");
         return;
     }
-    runQuietly(QStringLiteral("userdel"), {QStringLiteral("-r"), name}); // a test killed before
     for (const QString& g : groups) {
         if (runQuietly(QStringLiteral("getent"), {QStringLiteral("group"), g}) != 0 &&
             runQuietly(QStringLiteral("groupadd"), {g}) == 0)
             m_groupsMade << g;
     }
+    if (reuse && ::getpwnam(name.toLocal8Bit().constData())) {
+        m_kept = true;
+        for (const QString& g : groups)
+            runQuietly(QStringLiteral("usermod"), {QStringLiteral("-aG"), g, name});
+    } else {
+        runQuietly(QStringLiteral("userdel"), {name}); // left by a test killed before
+    }
     QStringList arguments = {QStringLiteral("-M"), QStringLiteral("-N"), QStringLiteral("-s"),
                              QStringLiteral("/bin/sh")};
     if (!groups.isEmpty())
         arguments << QStringLiteral("-G") << groups.join(QLatin1Char(','));
-    if (runQuietly(QStringLiteral("useradd"), arguments << name) != 0) {
+    if (!m_kept && runQuietly(QStringLiteral("useradd"), arguments << name) != 0) {
         m_why = QStringLiteral("useradd %1 failed").arg(name);
         return;
     }
@@ -219,6 +225,125 @@ void Account::start(QProcess& process, const QString& program, const QStringList
                               QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-c"),
                               script, QStringLiteral("sh"), policyFolder, program} +
                       arguments);
+}
+
+SystemBus::~SystemBus()
+{
+    stop();
+}
+
+bool SystemBus::start(QString* why)
+{
+    if (::getuid() != 0) {
+        *why = QStringLiteral("a system bus with polkit is root's to start");
+        return false;
+    }
+    const QString polkitd = QStringLiteral("/usr/lib/polkit-1/polkitd");
+    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty() ||
+        !QFileInfo(polkitd).isExecutable()) {
+        *why = QStringLiteral("needs dbus-daemon and polkitd (scripts/test.sh installs dbus, "
+                              "polkitd)");
+        return false;
+    }
+    m_folder = madeFolder("/tmp/loader-bus-XXXXXX", everyoneReads);
+    const QString source = QStringLiteral(PROJECT_SOURCE_DIR);
+    const QString socket = m_folder + QStringLiteral("/system_bus_socket");
+    QFile config(m_folder + QStringLiteral("/system.conf"));
+    config.open(QIODevice::WriteOnly);
+    config.write(QStringLiteral(
+                     "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+                     "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                     "<busconfig>\n<type>system</type>\n<auth>EXTERNAL</auth>\n"
+                     "<listen>unix:path=%1</listen>\n"
+                     "<policy context=\"default\">\n<allow user=\"*\"/>\n<deny own=\"*\"/>\n"
+                     "<deny send_type=\"method_call\"/>\n<allow send_type=\"signal\"/>\n"
+                     "<allow send_requested_reply=\"true\" send_type=\"method_return\"/>\n"
+                     "<allow send_requested_reply=\"true\" send_type=\"error\"/>\n"
+                     "<allow receive_type=\"method_call\"/>\n<allow receive_type=\"method_return\"/>\n"
+                     "<allow receive_type=\"error\"/>\n<allow receive_type=\"signal\"/>\n"
+                     "<allow send_destination=\"org.freedesktop.DBus\" "
+                     "send_interface=\"org.freedesktop.DBus\"/>\n"
+                     "<allow send_destination=\"org.freedesktop.DBus\" "
+                     "send_interface=\"org.freedesktop.DBus.Introspectable\"/>\n"
+                     "<allow send_destination=\"org.freedesktop.DBus\" "
+                     "send_interface=\"org.freedesktop.DBus.Properties\"/>\n"
+                     "</policy>\n"
+                     "<include>/usr/share/dbus-1/system.d/org.freedesktop.PolicyKit1.conf</include>\n"
+                     "<include>%2/packaging/dbus/com.tarvellabs.FirmwareStation1.conf</include>\n"
+                     "</busconfig>\n")
+                     .arg(socket, source)
+                     .toUtf8());
+    config.close();
+    m_bus.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_bus.start(QStringLiteral("dbus-daemon"),
+                {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
+                 QStringLiteral("--print-address")});
+    if (!m_bus.waitForStarted(5000) ||
+        !waitFor([&] { return m_bus.canReadLine(); }, 10000)) {
+        *why = QStringLiteral("dbus-daemon did not start");
+        return false;
+    }
+    m_address = QString::fromLocal8Bit(m_bus.readLine()).trimmed();
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", m_address.toLocal8Bit().constData(), 1);
+    // polkit's folders, as the package installs them, for polkitd alone.
+    const QString actions = m_folder + QStringLiteral("/actions");
+    const QString rules = m_folder + QStringLiteral("/rules");
+    QDir().mkpath(actions);
+    QDir().mkpath(rules);
+    QFile::copy(source + QStringLiteral("/packaging/polkit/com.tarvellabs.firmware-station.policy"),
+                actions + QStringLiteral("/com.tarvellabs.firmware-station.policy"));
+    QFile::copy(source + QStringLiteral("/packaging/polkit/50-firmware-station.rules"),
+                rules + QStringLiteral("/50-firmware-station.rules"));
+    for (const QString& f : {actions, rules})
+        QFile::setPermissions(f, everyoneReads);
+    m_polkit.setProcessChannelMode(QProcess::MergedChannels);
+    m_polkit.setStandardOutputFile(m_folder + QStringLiteral("/polkitd.log"));
+    m_polkit.start(QStringLiteral("unshare"),
+                   {QStringLiteral("--mount"), QStringLiteral("--propagation"),
+                    QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-c"),
+                    QStringLiteral("set -e; mount --bind \"$1\" /usr/share/polkit-1/actions; "
+                                   "mount --bind \"$2\" /usr/share/polkit-1/rules.d; "
+                                   "mount --bind \"$2\" /etc/polkit-1/rules.d; exec \"$3\" "
+                                   "--no-debug"),
+                    QStringLiteral("sh"), actions, rules, polkitd});
+    // Up once it owns its name on the bus.
+    const bool up = waitFor(
+        [&] {
+            QProcess ask;
+            ask.start(QStringLiteral("dbus-send"),
+                      {QStringLiteral("--system"), QStringLiteral("--print-reply"),
+                       QStringLiteral("--dest=org.freedesktop.DBus"), QStringLiteral("/"),
+                       QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
+                       QStringLiteral("string:org.freedesktop.PolicyKit1")});
+            ask.waitForFinished(3000);
+            return ask.readAllStandardOutput().contains("true");
+        },
+        15000);
+    if (!up) {
+        *why = QStringLiteral("polkitd did not come up: %1").arg(polkitLog());
+        return false;
+    }
+    return true;
+}
+
+void SystemBus::stop()
+{
+    for (QProcess* p : {&m_polkit, &m_bus}) {
+        if (p->state() == QProcess::NotRunning)
+            continue;
+        p->terminate();
+        if (!p->waitForFinished(3000))
+            p->kill();
+        p->waitForFinished(1000);
+    }
+    ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+}
+
+QString SystemBus::polkitLog() const
+{
+    QFile log(m_folder + QStringLiteral("/polkitd.log"));
+    log.open(QIODevice::ReadOnly);
+    return QString::fromLocal8Bit(log.readAll());
 }
 
 void resetCoreSeams()

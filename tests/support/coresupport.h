@@ -235,10 +235,12 @@ QString sharedFolder();
 
 // A throwaway account, made with useradd (and the groups it is given with
 // groupadd when missing) and removed again with all it made. Root only.
+// `reuse`: an account of that name the machine has already is used as it
+// is, and kept (the service's own, firmware-station).
 class Account
 {
 public:
-    Account(const QString& name, const QStringList& groups = {});
+    Account(const QString& name, const QStringList& groups = {}, bool reuse = false);
     ~Account();
     bool made() const { return m_made; }
     QString why() const { return m_why; }
@@ -262,6 +264,31 @@ private:
     QStringList m_groupsMade;
     uint m_uid = 0, m_gid = 0;
     bool m_made = false;
+    bool m_kept = false; // the machine's own: not removed
+};
+
+// A system bus of the test's own: dbus-daemon with a system bus's
+// configuration (deny by default, the project's policy file for the
+// benches, polkit's own), on a socket in a folder of its own, and a real
+// polkitd on it whose actions and rules are the project's (bound over
+// polkit's folders in a mount namespace of its own: the machine's stay as
+// they are). DBUS_SYSTEM_BUS_ADDRESS is set for this process and what it
+// starts. Root only.
+class SystemBus
+{
+public:
+    ~SystemBus();
+    // False, with `why`, when dbus-daemon or polkitd is missing or did not start.
+    bool start(QString* why);
+    void stop();
+    QString address() const { return m_address; }
+    QString polkitLog() const;
+
+private:
+    QProcess m_bus;
+    QProcess m_polkit;
+    QString m_folder;
+    QString m_address;
 };
 
 } // namespace TestSupport
