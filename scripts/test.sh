@@ -15,9 +15,12 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 # takes the forwarded records; promtool, node_exporter and systemd-analyze
 # judge the service's metrics and unit.
 # ssh-keygen makes and checks the released jobs' signatures; Mosquitto is
-# the factory's broker the stations publish on and take commands from.
+# the factory's broker the stations publish on and take commands from; a
+# private system bus (dbus-daemon) with a real polkitd decides who may
+# drive a bench's service.
 packages+=(xvfb xauth xdotool openbox x11-utils srecord clang libclang-rt-14-dev postgresql
-           prometheus prometheus-node-exporter systemd openssh-client mosquitto mosquitto-clients)
+           prometheus prometheus-node-exporter systemd openssh-client mosquitto mosquitto-clients
+           dbus dbus-bin polkitd)
 
 install_missing
 build_all

@@ -21,6 +21,11 @@ struct Options {
                             "PORT"};
     QCommandLineOption record{"record", "Record every unit in FILE (JSON Lines).", "FILE"};
     QCommandLineOption start{"start", "Start the station at once."};
+    QCommandLineOption bench{"bench",
+                             "Attach to the station service of bench NAME on the system bus: "
+                             "the window shows and drives it, polkit deciding what it may do "
+                             "(see firmware-upload status).",
+                             "NAME"};
     QCommandLineOption job{"job",
                            "Run the released job FILE in operator mode: a bench signed by an "
                            "engineer, locked until one unlocks it (see firmware-station(1)).",
@@ -34,7 +39,7 @@ void describe(QCommandLineParser& parser, const Options& o)
         "after unit\nwith the firmware FILE and recording every unit. See firmware-station(1)."));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The firmware file."),
                                  QStringLiteral("[FILE]"));
-    parser.addOptions({o.port, o.record, o.start, o.job});
+    parser.addOptions({o.port, o.record, o.start, o.job, o.bench});
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -71,7 +76,23 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    if (parser.isSet(options.bench) &&
+        (!parser.positionalArguments().isEmpty() || parser.isSet(options.port) ||
+         parser.isSet(options.record) || parser.isSet(options.job))) {
+        std::fputs("firmware-station: a bench's service has its own file, ports, record and job: "
+                   "give none beside --bench\n",
+                   stderr);
+        return 2;
+    }
+
     StationWindow window;
+    if (parser.isSet(options.bench)) {
+        QString why;
+        if (!window.attach(parser.value(options.bench), &why)) {
+            std::fprintf(stderr, "firmware-station: %s\n", qPrintable(why));
+            return 2;
+        }
+    }
     QObject::connect(&window, &StationWindow::ended, &app, [] {
         // From inside a modal box the code around it would go on after its
         // loop ends; the ports are released by now, so end here.

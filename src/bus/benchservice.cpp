@@ -306,6 +306,11 @@ QString BenchService::LoadJob(const QString& job)
     return QString();
 }
 
+void BenchService::Scan(const QString& label)
+{
+    call(QStringLiteral("scan"), {{"label", label}});
+}
+
 void BenchService::SetBench(const QString& bench)
 {
     call(QStringLiteral("set-bench"), {{"bench", bench}});

@@ -60,6 +60,7 @@ public slots:
     void Pause(const QString& slot);
     void Resume(const QString& slot);
     QString LoadJob(const QString& job);
+    void Scan(const QString& label);
     void SetBench(const QString& bench);
     void LoadFile(const QString& file);
     void ClearFault(const QString& slot);

@@ -50,9 +50,14 @@ bool RemoteBench::attach(QString* why)
                                               found.join(QStringLiteral(", ")));
         return false;
     }
-    m_bus.connect(service, BenchBus::objectPath(), QStringLiteral("org.freedesktop.DBus.Properties"),
-                  QStringLiteral("PropertiesChanged"), this,
-                  SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
+    if (!m_bus.connect(service, BenchBus::objectPath(),
+                       QStringLiteral("org.freedesktop.DBus.Properties"),
+                       QStringLiteral("PropertiesChanged"), this,
+                       SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)))) {
+        *why = QStringLiteral("the bench's changes cannot be followed: %1")
+                   .arg(m_bus.lastError().message());
+        return false;
+    }
     connect(m_proxy.get(), &ComTarvellabsFirmwareStation1BenchInterface::UnitRecorded, this,
             [this](int slot, const QString& line) {
                 if (const auto record = UnitRecord::fromJson(objectOf(line)))
@@ -202,6 +207,7 @@ void RemoteBench::command(const QString& name, const QJsonObject& a, const Reply
         {QStringLiteral("pause"), {QStringLiteral("Pause"), QStringLiteral("slot")}},
         {QStringLiteral("resume"), {QStringLiteral("Resume"), QStringLiteral("slot")}},
         {QStringLiteral("load-job"), {QStringLiteral("LoadJob"), QStringLiteral("job")}},
+        {QStringLiteral("scan"), {QStringLiteral("Scan"), QStringLiteral("label")}},
         {QStringLiteral("set-bench"), {QStringLiteral("SetBench"), QStringLiteral("bench")}},
         {QStringLiteral("load-file"), {QStringLiteral("LoadFile"), QStringLiteral("file")}},
         {QStringLiteral("clear-fault"), {QStringLiteral("ClearFault"), QStringLiteral("slot")}},

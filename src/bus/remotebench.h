@@ -48,10 +48,12 @@ public:
     // polkit asked again, for after a change of groups or rules.
     void refreshPermissions();
 
-private:
-    void take(const QVariantMap& changed);
+private slots:
     void onPropertiesChanged(const QString& interface, const QVariantMap& changed,
                              const QStringList& invalidated);
+
+private:
+    void take(const QVariantMap& changed);
 
     QDBusConnection m_bus;
     QString m_station;

@@ -27,6 +27,7 @@ const QVector<BenchCommands::Info>& BenchCommands::table()
         {"pause", A::Operate, "slot", "slots: the ports paused (every slot without one)"},
         {"resume", A::Operate, "slot", "slots: the ports that go on"},
         {"load-job", A::Operate, "job", "job: the released job now run"},
+        {"scan", A::Operate, "label", "a unit's label, as a scanner reads it (a slot's name first picks the slot)"},
         {"set-bench", A::Configure, "bench", "the bench (a config's text) run next, of no job"},
         {"load-file", A::Configure, "file", "the firmware file run next, of no job"},
         {"clear-fault", A::Configure, "slot", "slots: the ports whose last result is forgotten"},
@@ -188,6 +189,12 @@ void BenchCommands::run(const QString& name, const QJsonObject& c, const BenchCa
             ports.append(m_station.view(i).port);
         }
         done({{"slots", ports}});
+    } else if (name == QLatin1String("scan")) {
+        const QString label = c.value("label").toString();
+        if (label.trimmed().isEmpty())
+            return refused(QStringLiteral("scan needs the \"label\""));
+        m_station.scan(label);
+        done();
     } else if (name == QLatin1String("load-job")) {
         const QString path = c.value("job").toString();
         if (path.isEmpty())
@@ -239,7 +246,7 @@ void BenchCommands::audit(const QString& name, const QJsonObject& command,
         details.insert("caller", caller.account);
     if (caller.authenticated)
         details.insert("authenticated", true);
-    for (const char* key : {"slot", "job", "by", "file"}) {
+    for (const char* key : {"slot", "job", "by", "file", "label"}) {
         if (command.contains(QLatin1String(key)))
             details.insert(QLatin1String(key), command.value(QLatin1String(key)));
     }

@@ -1,15 +1,16 @@
 // The station window's operator mode: a released job, locked, and an
 // engineer's unlock for a while, every change audited.
 
-#include "../platform/authentication.h"
+#include "../bus/polkitauthority.h"
 #include "../records/audittrail.h"
 #include "../ui/commondialog.h"
 #include "../ui/messageboxes.h"
 #include "slottile.h"
 #include "stationwindow.h"
-#include "unlockdialog.h"
 
 #include <QAction>
+#include <QDBusConnection>
+#include <unistd.h>
 #include <QFileInfo>
 #include <QLabel>
 #include <QQueue>
@@ -44,7 +45,7 @@ void StationWindow::useBench(const BenchConfig& b)
         addSlot(b.ports[i], b.slotName(i));
     // The names as the bench has them; a tile without one shows a name of its own.
     m_setup.bench.slotNames = b.slotNames;
-    if (!b.file.isEmpty())
+    if (!b.file.isEmpty() && !attached())
         openFirmware(b.file);
     m_setup.bench.file = b.file;
     m_restoring = false;
@@ -55,6 +56,12 @@ void StationWindow::useBench(const BenchConfig& b)
 
 bool StationWindow::openJob(const QString& path)
 {
+    if (attached()) {
+        // The service checks it, and runs it once its units under way are done.
+        m_control->command(QStringLiteral("load-job"), {{"job", QFileInfo(path).absoluteFilePath()}},
+                           [this](const QJsonObject& reply) { answered(reply); });
+        return true;
+    }
     if (m_station.running()) {
         tell(QStringLiteral("Stop the station (Shift+F5) before opening a job."));
         return false;
@@ -111,33 +118,44 @@ void StationWindow::chooseJob()
         openJob(m_files->FileName);
 }
 
-void StationWindow::unlockByDialog()
+void StationWindow::unlock()
 {
     if (!m_job.active() || !m_lock.isLocked())
         return;
-    UnlockDialog dialog(m_policy.engineersGroup, m_policy.unlockMinutes, this);
-    if (dialog.exec() != QDialog::Accepted)
+    // polkit answers root yes to anything: an unlock would prove nothing.
+    if (::geteuid() == 0) {
+        auditNote(QStringLiteral("unlock-refused"),
+                  {{"why", QStringLiteral("the window runs as root")}});
+        MessageBoxes::show(QStringLiteral("The station window runs as root, for whom any unlock "
+                                          "would be granted: run it as the operator's account."));
         return;
-    unlock(dialog.account(), dialog.takePassword());
-}
-
-void StationWindow::unlock(const QString& account, const QString& password)
-{
-    if (!m_job.active() || !m_lock.isLocked() || account.isEmpty())
+    }
+    const QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        auditNote(QStringLiteral("unlock-refused"),
+                  {{"why", QStringLiteral("no system bus: polkit cannot be asked")}});
+        MessageBoxes::show(QStringLiteral("There is no system bus here, so polkit, which decides "
+                                          "who may change a released job's bench, cannot be "
+                                          "asked. Close the job to change the bench."));
         return;
-    notify(tr("Checking %1 ...").arg(account), false);
-    Authentication::instance().check(account, password, m_policy.engineersGroup, this,
-                                     [this, account](const Authentication::Answer& answer) {
-                                         m_notice->clear();
-                                         if (!answer.accepted) {
-                                             auditNote(
-                                                 QStringLiteral("unlock-refused"),
-                                                 {{"engineer", account}, {"why", answer.why}});
-                                             MessageBoxes::show(sentence(answer.why));
-                                             return;
-                                         }
-                                         m_lock.unlock(account);
-                                     });
+    }
+    notify(tr("Asking polkit ..."), false);
+    const QString action = BenchCommands::actionId(BenchAction::Configure);
+    // No password passes through here: the desktop's agent asks for it.
+    PolkitAuthority::check(bus, bus.baseService(), action, true, this,
+                           [this, action](const PolkitAuthority::Answer& answer) {
+                               m_notice->clear();
+                               const QString account = Station::accountName();
+                               if (!answer.authorized) {
+                                   auditNote(QStringLiteral("unlock-refused"),
+                                             {{"engineer", account},
+                                              {"action", action},
+                                              {"why", answer.why}});
+                                   MessageBoxes::show(sentence(answer.why));
+                                   return;
+                               }
+                               m_lock.unlock(account);
+                           });
 }
 
 void StationWindow::lockNow()
@@ -147,17 +165,31 @@ void StationWindow::lockNow()
 
 void StationWindow::showMode()
 {
+    // Attached, what polkit allows this account; the window's own station,
+    // what a released job's lock allows.
+    const auto allowed = [this](BenchAction action) {
+        return m_control->permission(action) != BenchControl::Permission::No;
+    };
     const bool locked = m_job.active() && m_lock.isLocked();
+    const bool changing = attached() ? allowed(BenchAction::Configure) : !locked;
     for (QAction* a : qAsConst(m_changing)) {
-        a->setVisible(!locked);
-        a->setEnabled(!locked);
+        a->setVisible(changing);
+        a->setEnabled(changing);
     }
-    m_unlockAction->setVisible(locked);
-    m_unlockAction->setEnabled(locked);
+    for (QAction* a : qAsConst(m_operating)) {
+        a->setVisible(allowed(BenchAction::Operate));
+        a->setEnabled(allowed(BenchAction::Operate));
+    }
+    m_transcriptAction->setVisible(!attached());
+    m_transcriptAction->setEnabled(!attached());
+    m_unlockAction->setVisible(locked && !attached());
+    m_unlockAction->setEnabled(locked && !attached());
     m_lockAction->setVisible(m_job.active() && !locked);
     m_lockAction->setEnabled(m_job.active() && !locked);
     m_closeJobAction->setVisible(m_job.active() && !locked);
     m_closeJobAction->setEnabled(m_job.active() && !locked);
+    if (attached())
+        return; // the job line is the service's
     m_jobLabel->setVisible(m_job.active());
     if (!m_job.active())
         return;

@@ -88,7 +88,8 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
     m_scan->setPlaceholderText(tr("Scan a unit's label (or a slot's name, then the label)"));
     m_scan->setAccessibleName(tr("Scanned label"));
     connect(m_scan, &QLineEdit::returnPressed, this, [this] {
-        m_station.scan(m_scan->text());
+        m_control->command(QStringLiteral("scan"), {{"label", m_scan->text()}},
+                           [this](const QJsonObject& reply) { answered(reply); });
         m_scan->clear();
     });
     layout->addWidget(m_scan);
@@ -99,13 +100,6 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
     m_refresh.setInterval(250);
     connect(&m_refresh, &QTimer::timeout, this, &StationWindow::refreshDue);
     m_refresh.start();
-    const auto due = [this](int index) {
-        if (SlotTile* t = tileOf(index))
-            m_due.insert(t);
-    };
-    // A change of state shows within a quarter of a second; an upload's
-    // figures go on in the regular refresh below.
-    connect(&m_station, &Station::slotChanged, this, due);
     m_station.setTrafficWanted(true);
     connect(&m_station, &Station::slotTraffic, this, [this](int index, const QString& text) {
         const QString port = m_station.view(index).port;
@@ -123,28 +117,12 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
                              line.constData());
                 std::fflush(stderr);
             });
-    connect(&m_station, &Station::unitRecorded, this, [this](int, const UnitRecord& record) {
-        // Heard from across the room, for a unit that failed.
-        if (m_setup.soundOnFailure && record.result == UnitResult::Fail)
-            QApplication::beep();
-        if (record.own.hasSerial)
-            showFirmware(); // the next number
-        showBench();
-    });
     connect(&m_station, &Station::newUnitsRefused, this, [this](const QString& why) {
         notify(why);
         showBench();
     });
-    connect(&m_station, &Station::stopped, this, &StationWindow::onStopped);
-    connect(&m_station, &Station::noticed, this,
-            [this](const QString& port, const QString& text, bool problem) {
-                int at = -1;
-                for (int i = 0; i < m_tiles.size(); ++i)
-                    at = m_tiles[i]->port() == port ? i : at;
-                notify(at >= 0 ? QStringLiteral("%1: %2").arg(m_tiles[at]->name(), text) : text,
-                       problem);
-            });
-    connect(&m_station, &Station::databaseChanged, this, [this] { showBench(); });
+    useControl(std::make_unique<LocalBench>(m_station, *this));
+
 
     // What the last run left: its slots, its file, its pin and its record.
     m_setup = StationSetup::load();
@@ -195,6 +173,7 @@ StationWindow::~StationWindow()
     // The offline state and the last replies, while the station is still here.
     m_line.reset();
     disconnect(&m_station, nullptr, this, nullptr);
+    m_control.reset();
     // The tiles read their slots until they are gone, and the slots go with
     // the station before the window's children would.
     delete m_transcript;
@@ -250,8 +229,9 @@ void StationWindow::buildMenus()
     QMenu* file = menuBar()->addMenu(tr("&File"));
     m_changing << file->addAction(tr("&Open Firmware..."), QKeySequence::Open, this,
                                   &StationWindow::chooseFirmware);
-    file->addAction(tr("Open &Job..."), QKeySequence(Qt::CTRL | Qt::Key_J), this,
-                    &StationWindow::chooseJob);
+    m_operating << file->addAction(tr("Open &Job..."), QKeySequence(Qt::CTRL | Qt::Key_J), this,
+                                   &StationWindow::chooseJob);
+    file->addAction(tr("&Attach to Bench..."), this, &StationWindow::attachByDialog);
     m_closeJobAction = file->addAction(tr("&Close Job"), this, [this] { closeJob(); });
     m_changing << file->addAction(tr("&Pin SHA-256..."), this, &StationWindow::pinDigest);
     m_changing << file->addAction(tr("&Serial Numbers..."), this,
@@ -273,8 +253,8 @@ void StationWindow::buildMenus()
                                   [this] { moveSlot(currentTile(), -1); });
     m_changing << slot->addAction(tr("Move &Later"), QKeySequence(Qt::CTRL | Qt::Key_Right), this,
                                   [this] { moveSlot(currentTile(), 1); });
-    slot->addAction(tr("&Transcript"), QKeySequence(Qt::CTRL | Qt::Key_T), this,
-                    [this] { openTranscript(currentTile()); });
+    m_transcriptAction = slot->addAction(tr("&Transcript"), QKeySequence(Qt::CTRL | Qt::Key_T),
+                                         this, [this] { openTranscript(currentTile()); });
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     m_fullScreen = view->addAction(tr("&Full Screen"), QKeySequence(Qt::Key_F11), this,
@@ -282,11 +262,13 @@ void StationWindow::buildMenus()
     m_fullScreen->setCheckable(true);
 
     QMenu* bench = menuBar()->addMenu(tr("&Station"));
-    bench->addAction(tr("&Start"), QKeySequence(Qt::Key_F5), this, &StationWindow::start);
-    bench->addAction(tr("S&top"), QKeySequence(Qt::SHIFT | Qt::Key_F5), this, &StationWindow::stop);
+    m_operating << bench->addAction(tr("&Start"), QKeySequence(Qt::Key_F5), this,
+                                    &StationWindow::start);
+    m_operating << bench->addAction(tr("S&top"), QKeySequence(Qt::SHIFT | Qt::Key_F5), this,
+                                    &StationWindow::stop);
     bench->addSeparator();
     m_unlockAction = bench->addAction(tr("&Unlock..."), QKeySequence(Qt::CTRL | Qt::Key_U), this,
-                                      &StationWindow::unlockByDialog);
+                                      [this] { unlock(); });
     m_lockAction = bench->addAction(tr("&Lock"), QKeySequence(Qt::CTRL | Qt::Key_L), this,
                                     &StationWindow::lockNow);
     bench->addSeparator();
@@ -307,6 +289,12 @@ void StationWindow::buildMenus()
 
 bool StationWindow::openFirmware(const QString& path)
 {
+    if (attached()) {
+        m_control->command(QStringLiteral("load-file"),
+                           {{"file", QFileInfo(path).absoluteFilePath()}},
+                           [this](const QJsonObject& reply) { answered(reply); });
+        return true;
+    }
     QString why;
     const auto file = FirmwareFile::read(path, {}, &why);
     if (!file) {
@@ -374,8 +362,9 @@ SlotTile* StationWindow::addSlot(const QString& port, const QString& name)
         b.slotNames << QString();
     b.ports << port;
     b.slotNames << (name.isEmpty() ? suggestedName() : name);
-    m_station.setPorts(b.ports);
-    auto* tile = new SlotTile(m_station.view(int(b.ports.size()) - 1), b.slotNames.last(), m_grid);
+    if (!attached())
+        m_station.setPorts(b.ports);
+    auto* tile = new SlotTile(m_control->view(int(b.ports.size()) - 1), b.slotNames.last(), m_grid);
     connect(tile, &SlotTile::opened, this, &StationWindow::openTranscript);
     m_tiles.append(tile);
     reflow();
@@ -388,7 +377,7 @@ bool StationWindow::removeSlot(SlotTile* tile)
 {
     if (!tile)
         return false;
-    if (m_station.running()) {
+    if (m_control->running() && !attached()) {
         MessageBoxes::show(QStringLiteral("%1 is in use. Stop the station (Shift+F5) before "
                                           "removing a slot.")
                                .arg(tile->name()));
@@ -399,7 +388,8 @@ bool StationWindow::removeSlot(SlotTile* tile)
     b.ports.removeAt(at);
     if (at < b.slotNames.size())
         b.slotNames.removeAt(at);
-    m_station.setPorts(b.ports);
+    if (!attached())
+        m_station.setPorts(b.ports);
     m_tiles.removeAt(at);
     m_due.remove(tile);
     delete tile;
@@ -434,7 +424,8 @@ void StationWindow::moveSlot(SlotTile* tile, int by)
     m_tiles.move(from, to);
     b.ports.move(from, to);
     b.slotNames.move(from, to);
-    m_station.moveSlot(from, to);
+    if (!attached())
+        m_station.moveSlot(from, to);
     reflow();
     saveSetup();
     tile->setFocus();
@@ -449,6 +440,11 @@ BenchConfig StationWindow::bench() const
 
 bool StationWindow::start()
 {
+    if (attached()) {
+        m_control->command(QStringLiteral("start"), {},
+                           [this](const QJsonObject& reply) { answered(reply); });
+        return true;
+    }
     if (m_station.running())
         return true;
     if (!m_policy.problem.isEmpty()) {
@@ -552,6 +548,10 @@ bool StationWindow::start()
 
 void StationWindow::stop()
 {
+    if (attached()) {
+        stopService();
+        return;
+    }
     if (!m_station.running())
         return;
     if (m_station.uploadsUnderWay() > 0) {
@@ -578,7 +578,7 @@ void StationWindow::stop()
 void StationWindow::endWithoutQuestions(const QString& why)
 {
     m_quitting = true;
-    if (m_station.running())
+    if (!attached() && m_station.running())
         m_station.interrupt(why);
     else
         emit ended();
@@ -595,7 +595,8 @@ void StationWindow::onStopped()
 
 void StationWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_quitting || !m_station.running()) {
+    // The bench's service goes on without its window.
+    if (m_quitting || attached() || !m_station.running()) {
         event->accept();
         emit ended();
         return;
@@ -635,7 +636,7 @@ void StationWindow::chooseFirmware()
         MessageBoxes::show(m_files->FileName + QStringLiteral(" not found!"));
         m_files->FileName.clear();
     }
-    if (m_station.running()) {
+    if (m_control->running() && !attached()) {
         MessageBoxes::show(QStringLiteral("Stop the station before opening another firmware "
                                           "file: the units of one run all get the same file."));
         return;
@@ -706,7 +707,7 @@ void StationWindow::chooseDatabase()
                                           "by you alone)."));
     m_setup.bench.database = url ? url->shown() : QString();
     saveSetup();
-    if (m_station.running())
+    if (m_control->running() && !attached())
         MessageBoxes::show(QStringLiteral("The database is used from the next start of the "
                                           "station (Shift+F5, then F5)."),
                            MessageBoxes::Icon::None);
@@ -833,7 +834,7 @@ SlotTile* StationWindow::tileOf(int index) const
 
 void StationWindow::refreshTile(SlotTile* tile)
 {
-    tile->refresh(m_station.view(int(m_tiles.indexOf(tile))));
+    tile->refresh(m_control->view(int(m_tiles.indexOf(tile))));
 }
 
 bool StationWindow::eventFilter(QObject* watched, QEvent* event)
@@ -933,46 +934,32 @@ QString StationWindow::firmwareSummary() const
 
 void StationWindow::showFirmware()
 {
-    if (!m_firmware) {
-        m_file->setText(tr("No firmware file: File > Open Firmware... (Ctrl+O)"));
+    FirmwareSummary f;
+    if (attached()) {
+        f = m_control->firmware();
+    } else if (m_firmware) {
+        const BenchConfig& b = m_setup.bench;
+        std::optional<quint64> next;
+        if (b.serial) {
+            QString why;
+            next = m_station.running() && m_station.numbering().enabled()
+                       ? m_station.numbering().nextSerial()
+                       : qMax(UnitNumbering::readNextSerial(bench().numbering().statePath, &why)
+                                  .value_or(0),
+                              b.serialStart);
+        }
+        f = FirmwareSummary::of(*m_firmware, b, next);
+    }
+    if (f.isEmpty()) {
+        m_file->setText(attached() ? tr("The bench's service has no firmware file open")
+                                   : tr("No firmware file: File > Open Firmware... (Ctrl+O)"));
         m_check->clear();
         m_file->setToolTip(QString());
         return;
     }
-    const FirmwareFile& f = *m_firmware;
-    m_file->setText(QStringLiteral("%1   %2 lines   SHA-256 %3")
-                        .arg(QFileInfo(f.path).fileName())
-                        .arg(f.facts.lines)
-                        .arg(f.sha256.left(12)));
+    m_file->setText(f.title);
     m_file->setToolTip(QStringLiteral("%1\nSHA-256 %2").arg(f.path, f.sha256));
-    QString check;
-    if (f.check.passed()) {
-        check = QStringLiteral("%1, passes its check").arg(f.check.formatName());
-        if (f.check.records())
-            check += QStringLiteral("; data %1").arg(FirmwareCheck::describeRanges(f.check.ranges));
-    } else {
-        check = QStringLiteral("Fails its check: %1").arg(f.check.firstProblemText());
-    }
-    const BenchConfig& b = m_setup.bench;
-    if (!b.sha256.isEmpty()) {
-        check += b.sha256 == f.sha256
-                     ? QStringLiteral(".  Pinned SHA-256 matches.")
-                     : QStringLiteral(".  Pinned SHA-256 %1... does NOT match: the station will "
-                                      "not start.")
-                           .arg(b.sha256.left(12));
-    }
-    if (b.serial) {
-        QString why;
-        const quint64 next =
-            m_station.running() && m_station.numbering().enabled()
-                ? m_station.numbering().nextSerial()
-                : qMax(UnitNumbering::readNextSerial(bench().numbering().statePath, &why)
-                           .value_or(0),
-                       b.serialStart);
-        check +=
-            QStringLiteral(".  Serial numbers at %1, the next %2").arg(b.serial->text()).arg(next);
-    }
-    m_check->setText(check);
+    m_check->setText(f.check);
 }
 
 QString StationWindow::benchSummary() const
@@ -982,24 +969,25 @@ QString StationWindow::benchSummary() const
 
 void StationWindow::showBench()
 {
-    const bool running = m_station.running();
+    const bool running = m_control->running();
     const BenchConfig& b = m_setup.bench;
     m_scan->setVisible(b.requireLabel || !b.labelPattern.isEmpty());
-    m_start->setEnabled(!running);
-    m_stop->setEnabled(running);
+    const bool operate = m_control->permission(BenchAction::Operate) != BenchControl::Permission::No;
+    m_start->setEnabled(operate && (!running || attached()));
+    m_stop->setEnabled(operate && running);
     QString counts =
-        QStringLiteral("%1 passed, %2 failed").arg(m_station.passed()).arg(m_station.failed());
-    const std::optional<double> rate = m_station.unitsPerHour();
+        QStringLiteral("%1 passed, %2 failed").arg(m_control->passed()).arg(m_control->failed());
+    const std::optional<double> rate = m_control->unitsPerHour();
     counts += QStringLiteral(", units per hour: %1")
                   .arg(rate ? QString::number(qRound(*rate)) : QStringLiteral("-"));
     counts += running ? QStringLiteral("  (running)") : QStringLiteral("  (stopped)");
     m_counts->setText(counts);
     m_record->setText(QStringLiteral("Record: %1").arg(recordPath()));
-    const RecordForwarder& forwarder = m_station.forwarder();
     const QString database = m_setup.bench.database;
+    const QString forwarding = m_control->databaseState();
     m_database->setVisible(!database.isEmpty());
-    m_database->setText(forwarder.running() ? forwarder.state()
-                                            : QStringLiteral("database: %1").arg(database));
+    m_database->setText(!forwarding.isEmpty() ? forwarding
+                                              : QStringLiteral("database: %1").arg(database));
     m_database->setToolTip(database);
 }
 
@@ -1007,6 +995,11 @@ void StationWindow::saveSetup()
 {
     if (m_restoring)
         return;
+    // A service's bench is the service's: a change is asked of it.
+    if (attached()) {
+        askBenchChange();
+        return;
+    }
     // A job's bench is the job's: the window's own settings stay as they were.
     if (m_job.active()) {
         auditChanges();

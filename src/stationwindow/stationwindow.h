@@ -1,12 +1,15 @@
 #pragma once
 
+#include "../station/benchcontrol.h"
 #include "../station/linecontrol.h"
+#include "../station/localbench.h"
 #include "../station/operatorlock.h"
 #include "../station/jobsession.h"
 #include "../station/station.h"
 #include "../station/stationpolicy.h"
 #include "stationsetup.h"
 
+#include <QDBusConnection>
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -34,7 +37,15 @@ public:
     explicit StationWindow(QWidget* parent = nullptr);
     ~StationWindow() override;
 
+    // The window's own station (what it runs when attached to no service).
     Station& station() { return m_station; }
+    // What the window shows and drives: its own station, or a service's.
+    BenchControl& control() { return *m_control; }
+    bool attached() const { return m_control && m_control->isService(); }
+    // The bench of the station service `name` on the system bus, in place of
+    // the window's own; false, with why, when there is none.
+    bool attach(const QString& name, QString* why,
+                const QDBusConnection& bus = QDBusConnection::systemBus());
     const QVector<SlotTile*>& tiles() const { return m_tiles; }
 
     // The commands, also for the command line and the tests.
@@ -73,9 +84,9 @@ public:
     bool closeJob();
     bool inJobMode() const { return m_job.active(); }
     OperatorLock& operatorLock() { return m_lock; }
-    // An engineer's unlock, through the system's authentication; the answer
-    // comes later.
-    void unlock(const QString& account, const QString& password);
+    // An engineer's unlock, as polkit decides (the desktop's agent asks for
+    // an engineer's password where its rules say so); the answer comes later.
+    void unlock();
     void lockNow();
 
     // The factory's broker (Records > Broker...): the station's state and
@@ -99,11 +110,18 @@ protected:
 
 private:
     void buildMenus();
+    void useControl(std::unique_ptr<BenchControl> control);
+    void attachByDialog();
+    // The service's bench, tiles and job, as it now has them.
+    void followService();
+    // A command's reply: nothing, or a box saying why it was refused.
+    void answered(const QJsonObject& reply);
+    void askBenchChange();
+    void stopService();
     // What the window offers as it stands: in operator mode, locked, only
     // what leaves the bench as it is.
     void showMode();
     void chooseJob();
-    void unlockByDialog();
     // Every change of the bench an engineer made, in the audit trail.
     void auditChanges();
     void auditNote(const QString& event, QJsonObject details);
@@ -140,6 +158,8 @@ private:
     QString suggestedName() const;
 
     Station m_station;
+    std::unique_ptr<BenchControl> m_control;
+    BenchConfig m_shownBench; // the service's, as its tiles were last made
     StationSetup m_setup;
     std::optional<FirmwareFile> m_firmware;
     QVector<SlotTile*> m_tiles;
@@ -167,7 +187,9 @@ private:
     JobSession m_job; // the released job open, if any
     StationPolicy m_policy;
     OperatorLock m_lock;
-    QList<QAction*> m_changing; // what changes the bench
+    QList<QAction*> m_changing;  // what changes the bench
+    QList<QAction*> m_operating; // what runs it
+    QAction* m_transcriptAction = nullptr;
     QAction* m_unlockAction = nullptr;
     QAction* m_lockAction = nullptr;
     QAction* m_closeJobAction = nullptr;

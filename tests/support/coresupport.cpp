@@ -3,6 +3,7 @@
 #include "serial/portresolver.h"
 
 #include <QDir>
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -344,6 +345,141 @@ QString SystemBus::polkitLog() const
     QFile log(m_folder + QStringLiteral("/polkitd.log"));
     log.open(QIODevice::ReadOnly);
     return QString::fromLocal8Bit(log.readAll());
+}
+
+namespace {
+
+int keygenQuietly(const QStringList& arguments)
+{
+    return runQuietly(QStringLiteral("ssh-keygen"), arguments);
+}
+
+void putReadable(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(text);
+    f.close();
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                    QFile::ReadOther);
+}
+
+} // namespace
+
+ServiceBench::~ServiceBench()
+{
+    if (m_station.state() != QProcess::NotRunning) {
+        m_station.terminate();
+        if (!m_station.waitForFinished(10000))
+            m_station.kill();
+    }
+}
+
+QString ServiceBench::record() const
+{
+    return m_state + QLatin1Char('/') + m_name + QStringLiteral(".jsonl");
+}
+
+QString ServiceBench::log() const
+{
+    QFile f(sharedFolder() + QStringLiteral("/station-") + m_name + QStringLiteral(".log"));
+    f.open(QIODevice::ReadOnly);
+    return QString::fromLocal8Bit(f.readAll());
+}
+
+QDBusConnection ServiceBench::busAs(const Account& account, const QString& name)
+{
+    // The bus takes a connection's account from its socket as it connects.
+    ::setegid(account.gid());
+    ::seteuid(account.uid());
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SystemBus, name);
+    ::seteuid(0);
+    ::setegid(0);
+    return bus;
+}
+
+bool ServiceBench::start(const QString& name, QString* why)
+{
+    m_name = name;
+    if (::getuid() != 0) {
+        *why = QStringLiteral("needs root: a system bus, polkitd and accounts of the test's own");
+        return false;
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("ssh-keygen")).isEmpty()) {
+        *why = QStringLiteral("needs ssh-keygen (openssh-client)");
+        return false;
+    }
+    m_service = std::make_unique<Account>(QStringLiteral("firmware-station"), QStringList(), true);
+    m_operator = std::make_unique<Account>(QStringLiteral("tst-fw-op"),
+                                           QStringList{QStringLiteral("firmware-operators")});
+    m_engineer = std::make_unique<Account>(QStringLiteral("tst-fw-eng"),
+                                           QStringList{QStringLiteral("firmware-engineers")});
+    m_outsider = std::make_unique<Account>(QStringLiteral("tst-fw-out"));
+    for (const Account* a : {m_service.get(), m_operator.get(), m_engineer.get(), m_outsider.get()}) {
+        if (!a->made()) {
+            *why = a->why();
+            return false;
+        }
+    }
+    // The bus reads its policy's accounts as it starts: after they are made.
+    if (!m_bus.start(why))
+        return false;
+    // What the engineers left: the firmware, a released job, their signers.
+    const QString shared = sharedFolder();
+    m_firmware = shared + QStringLiteral("/%1.s19").arg(name);
+    if (!makeSrecordFile(realBinaryBytes(16 * 40), m_firmware)) {
+        *why = QStringLiteral("no firmware could be made");
+        return false;
+    }
+    QFile::setPermissions(m_firmware, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    const QString key = tempFolder() + QStringLiteral("/engineer-key");
+    QFile::remove(key);
+    QFile::remove(key + QStringLiteral(".pub"));
+    keygenQuietly({"-q", "-t", "ed25519", "-N", "", "-C", "eng", "-f", key});
+    QFile pub(key + QStringLiteral(".pub"));
+    pub.open(QIODevice::ReadOnly);
+    const QList<QByteArray> parts = pub.readAll().split(' ');
+    const QString signers = shared + QStringLiteral("/allowed_signers");
+    putReadable(signers, "eng@example " + parts.value(0) + ' ' + parts.value(1) + '\n');
+    // The bench's adaptor and its state, the service's alone.
+    m_device = m_unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "2500"});
+    if (m_device.isEmpty() || !m_service->take(m_device)) {
+        *why = QStringLiteral("the simulated unit did not start");
+        return false;
+    }
+    QFile::setPermissions(m_device, QFile::ReadOwner | QFile::WriteOwner);
+    m_state = shared + QStringLiteral("/state-") + name;
+    QDir().mkpath(m_state);
+    m_service->take(m_state);
+    QFile fw(m_firmware);
+    fw.open(QIODevice::ReadOnly);
+    m_job = shared + QStringLiteral("/%1-job.conf").arg(name);
+    putReadable(m_job, QStringLiteral("[Station]\nname = %1\nfile = %2\nsha256 = %3\nports = %4\n"
+                                      "record = %5\n")
+                           .arg(name, m_firmware,
+                                QString::fromLatin1(QCryptographicHash::hash(
+                                                        fw.readAll(), QCryptographicHash::Sha256)
+                                                        .toHex()),
+                                m_device, record())
+                           .toUtf8());
+    QFile::remove(m_job + QStringLiteral(".sig"));
+    keygenQuietly({"-Y", "sign", "-f", key, "-n", "firmware-job", m_job});
+    QFile::setPermissions(m_job + QStringLiteral(".sig"), QFile::ReadOwner | QFile::ReadOther);
+
+    m_station.setProcessChannelMode(QProcess::MergedChannels);
+    m_station.setStandardOutputFile(shared + QStringLiteral("/station-") + name +
+                                    QStringLiteral(".log"));
+    m_service->start(m_station, QStringLiteral(FIRMWARE_UPLOAD_PATH),
+                     {"station", m_firmware, "-p", m_device, "--station-name", name, "--record",
+                      record(), "--allowed-signers", signers, "-q"});
+    if (!m_station.waitForStarted()) {
+        *why = QStringLiteral("firmware-upload station did not start");
+        return false;
+    }
+    const bool up = waitFor([&] { return log().contains("on the system bus as"); }, 20000);
+    if (!up)
+        *why = QStringLiteral("the station service did not come onto the bus: %1").arg(log());
+    return up;
 }
 
 void resetCoreSeams()

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <QVector>
 #include <functional>
+#include <memory>
 
 namespace TestSupport {
 
@@ -289,6 +291,42 @@ private:
     QProcess m_polkit;
     QString m_folder;
     QString m_address;
+};
+
+// A production bench as its station service runs it: a system bus with
+// polkitd (SystemBus), the service as its own account (firmware-station)
+// on a simulated unit whose adaptor is that account's alone, its record in
+// a state folder only it writes, and accounts for an operator
+// (firmware-operators), an engineer (firmware-engineers) and an outsider.
+// The engineers' released job and their signers beside. Root only.
+class ServiceBench
+{
+public:
+    ~ServiceBench();
+    // False, with why, when something it needs is missing here.
+    bool start(const QString& name, QString* why);
+    QString name() const { return m_name; }
+    Account& service() { return *m_service; }
+    Account& operatorAccount() { return *m_operator; }
+    Account& engineer() { return *m_engineer; }
+    Account& outsider() { return *m_outsider; }
+    QString device() const { return m_device; }
+    QString firmware() const { return m_firmware; }
+    QString job() const { return m_job; } // released, signed by eng@example
+    QString record() const;
+    QProcess& station() { return m_station; }
+    QString log() const;
+    // A connection to the system bus that is `account`'s, as the bus and
+    // polkit know it (made while this process is that account), for a window
+    // of this process to attach with.
+    static QDBusConnection busAs(const Account& account, const QString& name);
+
+private:
+    SystemBus m_bus;
+    std::unique_ptr<Account> m_service, m_operator, m_engineer, m_outsider;
+    QProcess m_station;
+    VirtualUnit m_unit;
+    QString m_name, m_device, m_state, m_firmware, m_job;
 };
 
 } // namespace TestSupport
