@@ -6,15 +6,23 @@
 //   bench_station [--quick] [--only slots,idle,summary,soak]
 
 #include "benchsupport.h"
+#include "bus/benchservice.h"
 #include "coresupport.h"
+#include "station/station.h"
+#include "stationwindow/slottile.h"
+#include "stationwindow/stationwindow.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QMutex>
 #include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -248,11 +256,214 @@ void soak(int target, bool window)
     row("difference", last - first, "MiB", "<= 2", last - first <= 2);
 }
 
+// A host that lets a bench's service be looked at and nothing more.
+class LookOnly : public BenchHost
+{
+public:
+    bool startStation(QString* why) override
+    {
+        *why = QStringLiteral("a benchmark");
+        return false;
+    }
+    void stopStation() override {}
+    void loadJob(const QString&, std::function<void(const QString&)> done) override
+    {
+        done(QStringLiteral("a benchmark"));
+    }
+    void loadBench(const BenchConfig&, std::function<void(const QString&)> done) override
+    {
+        done(QStringLiteral("a benchmark"));
+    }
+};
+
+// From a slot's change in its service to the attached window's tile: the
+// service's station and the window in this process, every message between
+// them through the system bus's daemon, as between two processes.
+void attachedLatency(const QString& file, int count)
+{
+    std::vector<std::unique_ptr<Unit>> units;
+    BenchConfig bench;
+    bench.name = QStringLiteral("bench-latency");
+    bench.file = file;
+    bench.nextAfterSeconds = 0.6;
+    bench.record = workFolder() + QStringLiteral("/latency%1.jsonl").arg(count);
+    for (int i = 0; i < count; ++i) {
+        units.push_back(std::make_unique<Unit>(
+            QStringList{"--prompt-interval", "100", "--next-unit-after", "900"}, false));
+        bench.ports << units.back()->device();
+    }
+    // The service in a thread of its own, as it would be a process of its own.
+    QVector<SlotState> was(count, SlotState::Stopped);
+    QVector<QList<QPair<SlotState, qint64>>> changes(count);
+    QMutex guard;
+    QElapsedTimer clock;
+    clock.start();
+    std::atomic<int> ready{0}; // 1 on the bus, -1 refused
+    std::atomic<bool> finish{false};
+    QString why;
+    QThread* serviceThread = QThread::create([&] {
+        const auto firmware = FirmwareFile::read(file, {}, &why);
+        Station station;
+        LookOnly host;
+        BenchService service(station, host);
+        if (!firmware || station.configure(bench, *firmware) || !service.start(bench.name, &why)) {
+            ready = -1;
+            return;
+        }
+        // When each slot's state changed in the service.
+        QObject::connect(&station, &Station::slotChanged, &station, [&](int i) {
+            const SlotState now = station.view(i).state;
+            QMutexLocker lock(&guard);
+            if (now != was[i]) {
+                was[i] = now;
+                changes[i].append({now, clock.nsecsElapsed()});
+            }
+        });
+        station.start();
+        ready = 1;
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (finish && station.running())
+                station.interrupt(QStringLiteral("the benchmark is over"));
+            else if (finish)
+                loop.quit();
+        });
+        poll.start(50);
+        loop.exec();
+        service.stop();
+    });
+    serviceThread->start();
+    waitUntil([&] { return ready != 0; }, 20000);
+    if (ready != 1) {
+        std::printf("  (the service did not start: %s)\n", qPrintable(why));
+        serviceThread->wait();
+        delete serviceThread;
+        return;
+    }
+    StationWindow window;
+    window.show();
+    if (!window.attach(bench.name, &why,
+                       QDBusConnection::connectToBus(QDBusConnection::SystemBus, "window"))) {
+        std::printf("  (the window did not attach: %s)\n", qPrintable(why));
+        finish = true;
+        serviceThread->wait();
+        delete serviceThread;
+        return;
+    }
+    std::vector<double> latencies;
+    QVector<SlotState> shown(count, SlotState::Stopped);
+    QTimer look;
+    look.setInterval(1);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        for (int i = 0; i < count && i < window.tiles().size(); ++i) {
+            const SlotState s = window.tiles()[i]->slot().state;
+            if (s == shown[i])
+                continue;
+            shown[i] = s;
+            // The service's latest change into this state.
+            QMutexLocker lock(&guard);
+            for (int k = int(changes[i].size()) - 1; k >= 0; --k) {
+                if (changes[i][k].first == s) {
+                    latencies.push_back((clock.nsecsElapsed() - changes[i][k].second) / 1e6);
+                    changes[i].removeAt(k);
+                    break;
+                }
+            }
+        }
+    });
+    look.start();
+    TestSupport::waitFor([&] { return latencies.size() >= size_t(count) * 8; }, 40000);
+    look.stop();
+    finish = true;
+    serviceThread->wait();
+    delete serviceThread;
+    if (latencies.empty()) {
+        std::printf("  (no change reached the window)\n");
+        return;
+    }
+    std::sort(latencies.begin(), latencies.end());
+    const double median = latencies[latencies.size() / 2];
+    const double p99 = latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
+    std::printf("  (%zu changes of state seen on the tiles)\n", latencies.size());
+    row(qPrintable(QStringLiteral("%1 slots: service to tile, median").arg(count)), median, "ms",
+        "<= 250", median <= 250);
+    row(qPrintable(QStringLiteral("%1 slots: service to tile, 99th percentile").arg(count)), p99,
+        "ms", "<= 500", p99 <= 500);
+}
+
+// The service and a window attached to it, against the window's own station,
+// over the same units: CPU while every slot flashes.
+void attachedCpu(const QString& file, int count)
+{
+    const int lines = lineCount(file);
+    const auto once = [&](bool attached) {
+        std::vector<std::unique_ptr<Unit>> units;
+        QStringList ports;
+        for (int i = 0; i < count; ++i) {
+            units.push_back(std::make_unique<Unit>(QStringList{"--prompt-interval", "100"}, false));
+            ports << "-p" << units.back()->device();
+        }
+        QProcess service, window;
+        for (QProcess* p : {&service, &window}) {
+            p->setProcessEnvironment(environment());
+            p->setStandardOutputFile(QProcess::nullDevice());
+            p->setStandardErrorFile(workFolder() + "/attached.log", QIODevice::Append);
+        }
+        if (attached) {
+            service.start(QStringLiteral(FIRMWARE_UPLOAD_PATH),
+                          QStringList{"station", file, "-q", "--next-after", "600",
+                                      "--station-name", "bench-cpu"} + ports);
+            waitUntil([&] { return run(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"status", "bench-cpu"})
+                                       .contains("bench-cpu: running"); },
+                      20000);
+            window.start(QStringLiteral(STATION_PATH), {"--bench", "bench-cpu"});
+        } else {
+            window.start(QStringLiteral(STATION_PATH), QStringList{file, "--start"} + ports);
+        }
+        window.waitForStarted();
+        waitUntil([&] { return units.front()->received() >= 1; }, 20000);
+        QElapsedTimer wall;
+        wall.start();
+        const auto cpu = [&] {
+            return cpuSeconds(window.processId()) + (attached ? cpuSeconds(service.processId()) : 0);
+        };
+        const double start = cpu();
+        waitUntil(
+            [&] {
+                return std::all_of(units.begin(), units.end(),
+                                   [&](const auto& u) { return u->received() >= lines; });
+            },
+            lines * 100);
+        const double percent = 100.0 * (cpu() - start) / (wall.elapsed() / 1000.0);
+        for (QProcess* p : {&window, &service}) {
+            p->terminate();
+            if (!p->waitForFinished(10000))
+                p->kill();
+        }
+        std::printf("  (%s, %d slots: CPU %.2f%%)\n",
+                    attached ? "service + attached window" : "the window's own station", count,
+                    percent);
+        return percent;
+    };
+    std::vector<double> ratios;
+    for (int round = 0; round < 3; ++round) {
+        const double own = once(false);
+        ratios.push_back(once(true) / own);
+    }
+    std::sort(ratios.begin(), ratios.end());
+    row(qPrintable(QStringLiteral("%1 slots: CPU of service + attached window, ratio (median of 3)")
+                       .arg(count)),
+        ratios[1], "", "<= 1.5", ratios[1] <= 1.5);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QCommandLineParser parser;
     parser.setApplicationDescription("Speed, CPU and memory of the production station.");
@@ -263,9 +474,10 @@ int main(int argc, char* argv[])
     parser.addOption({"lines", "The lines of the file the slots part sends.", "N", "600"});
     parser.addOption({"only",
                       "Run only these parts: slots, serial, database, ledger, broker, idle, "
-                      "summary, window, soak, windowsoak.",
+                      "summary, window, attached, soak, windowsoak.",
                       "PARTS",
-                      "slots,serial,database,ledger,broker,idle,summary,window,soak,windowsoak"});
+                      "slots,serial,database,ledger,broker,idle,summary,window,attached,soak,"
+                      "windowsoak"});
     parser.process(app);
     const bool quick = parser.isSet("quick");
     const QStringList parts = parser.value("only").split(',');
@@ -497,6 +709,23 @@ int main(int argc, char* argv[])
                     median(speed) >= 0.95);
                 row("window CPU, ratio (median of 3)", median(cpu), "", "<= 1.5",
                     median(cpu) <= 1.5);
+            }
+        }
+    }
+    if (parts.contains("attached")) {
+        TestSupport::SystemBus bus;
+        QString why;
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || !bus.start(&why)) {
+            std::printf("\nA window attached to a bench's service: %s\n",
+                        qEnvironmentVariableIsEmpty("DISPLAY") ? "no X server; run bench/run.sh"
+                                                               : qPrintable(why));
+        } else {
+            const QString attachedFile = srecordFile("attached.s19", parser.value("lines").toInt(),
+                                                     QStringLiteral(FIRMWARE_UPLOAD_PATH));
+            for (const int count : {16, 64}) {
+                std::printf("\nA window attached to a bench's service, %d slots\n", count);
+                attachedLatency(attachedFile, count);
+                attachedCpu(attachedFile, count);
             }
         }
     }

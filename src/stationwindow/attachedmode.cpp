@@ -28,10 +28,16 @@ void StationWindow::useControl(std::unique_ptr<BenchControl> control)
 {
     m_control = std::move(control);
     BenchControl* c = m_control.get();
-    // A change of state shows within a quarter of a second; an upload's
-    // figures go on in the regular refresh.
+    // A change of state shows as it comes; an upload's figures go on in the
+    // regular refresh.
     connect(c, &BenchControl::slotChanged, this, [this](int index) {
-        if (SlotTile* t = tileOf(index))
+        SlotTile* t = tileOf(index);
+        if (!t)
+            return;
+        // A new state at once (a few a second at most); other changes with the next refresh.
+        if (t->slot().state != m_control->view(index).state)
+            refreshTile(t);
+        else
             m_due.insert(t);
     });
     connect(c, &BenchControl::unitRecorded, this, [this](int, const UnitRecord& record) {
