@@ -4,7 +4,15 @@
 # on a private X server with openbox; and beside it the same at half size,
 # as an operator a step or two away sees it.
 #   scripts/station-screenshot.sh [OUTPUT]     (needs a build: scripts/run.sh)
+#   scripts/station-screenshot.sh --attached [OUTPUT]: the same bench run by
+#     its service (firmware-upload station) on a private system bus, the
+#     window attached to it with --bench
 set -euo pipefail
+attached=
+if [ "${1:-}" = "--attached" ]; then
+    attached=1
+    shift
+fi
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 out=$(realpath -m "${1:-$root/docs/station.png}")
@@ -69,11 +77,42 @@ sleep 1
 openbox &
 pids+=($!)
 sleep 1
-"$build/src/firmware-station" --start &
-pids+=($!)
+if [ -n "$attached" ]; then
+    command -v dbus-daemon >/dev/null || { echo "dbus-daemon is missing (apt-get install dbus)" >&2; exit 1; }
+    cat >"$work/bus.conf" <<BUS
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>system</type><auth>EXTERNAL</auth><listen>unix:path=$work/bus</listen>
+<policy context="default"><allow user="*"/><deny own="*"/><deny send_type="method_call"/>
+<allow send_type="signal"/><allow send_requested_reply="true" send_type="method_return"/>
+<allow send_requested_reply="true" send_type="error"/><allow receive_type="method_call"/>
+<allow receive_type="method_return"/><allow receive_type="error"/><allow receive_type="signal"/>
+<allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
+<allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Properties"/>
+</policy><include>$root/packaging/dbus/com.tarvellabs.FirmwareStation1.conf</include></busconfig>
+BUS
+    dbus-daemon --config-file="$work/bus.conf" --nofork &
+    pids+=($!)
+    export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/bus
+    while [ ! -S "$work/bus" ]; do sleep 0.1; done
+    "$build/src/firmware-upload" station --station-name bench-7 --next-after 9 \
+        --record "$work/units.jsonl" --serial 0x0400:4:le --serial-start 1000 \
+        -p "$work/by-id/usb-FTDI_FT232R_USB_UART_A10K3XQ2-if00-port0" --slot-name "Bench A1" \
+        -p "$work/by-id/usb-FTDI_FT232R_USB_UART_A10K3XQ7-if00-port0" --slot-name "Bench A2" \
+        -p "$missing" --slot-name "Bench B1" \
+        -p "$work/by-id/usb-FTDI_FT232R_USB_UART_A10K4B11-if00-port0" --slot-name "Bench B2" \
+        -q "$firmware" 2>"$work/service.log" &
+    pids+=($!)
+    until "$build/src/firmware-upload" status bench-7 >/dev/null 2>&1; do sleep 0.2; done
+    "$build/src/firmware-station" --bench bench-7 &
+    pids+=($!)
+else
+    "$build/src/firmware-station" --start &
+    pids+=($!)
+fi
 xdotool search --sync --name "Tarvel Labs Firmware Station" >/dev/null
 sleep 1
-xdotool search --onlyvisible --name "^Tarvel Labs Firmware Station$" windowmove --sync %@ 0 0 windowsize --sync %@ 1280 775
+xdotool search --onlyvisible --name "Tarvel Labs Firmware Station$" windowmove --sync %@ 0 0 windowsize --sync %@ 1280 775
 # The silent unit has said nothing for a few seconds (it is failed after
 # NextAfter); the slow one is still going; the other has passed.
 sleep 7

@@ -179,6 +179,14 @@ void RemoteBench::refreshPermissions()
     for (BenchAction action : {BenchAction::Observe, BenchAction::Operate, BenchAction::Configure}) {
         PolkitAuthority::check(m_bus, m_bus.baseService(), BenchCommands::actionId(action), false,
                                this, [this, action](const PolkitAuthority::Answer& a) {
+                                   // No polkit, no one may: said once, on the first action asked.
+                                   if (!a.authorized && !a.challenge &&
+                                       a.why.startsWith(QLatin1String("polkit could not")) &&
+                                       action == BenchAction::Observe)
+                                       emit noticed(QString(),
+                                                    QStringLiteral("%1: nothing is offered")
+                                                        .arg(a.why),
+                                                    true);
                                    const Permission p = a.authorized  ? Permission::Yes
                                                         : a.challenge ? Permission::Challenge
                                                                       : Permission::No;

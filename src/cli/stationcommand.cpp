@@ -268,9 +268,11 @@ std::optional<ExitCode> StationCommand::start()
         m_systemd->stopping();
         m_run->interrupt(signal);
     });
+    // Before the first unit: a bus that does not answer holds up its start,
+    // not a record.
+    startBus();
     m_run->start();
     startLineControl();
-    startBus();
     m_systemd->ready();
     return std::nullopt;
 }
