@@ -523,6 +523,16 @@ int main(int argc, char* argv[])
                 many.cpuPercent / count, "%", "<= 0.27", many.cpuPercent / count <= 0.27);
             row(qPrintable(QStringLiteral("%1 slots: resident memory").arg(count)),
                 many.residentMiB, "MiB", "-", true);
+            if (count > 64)
+                continue;
+            // The same on Qt's own dispatcher, the yardstick of the slots' own loop.
+            qputenv("FIRMWARE_STATION_DISPATCHER", "qt");
+            const SlotsRun qt = slotsRun(slotsFile, count, false);
+            qunsetenv("FIRMWARE_STATION_DISPATCHER");
+            row(qPrintable(QStringLiteral("%1 slots on Qt's dispatcher: ratio to one slot").arg(count)),
+                qt.slowest / one.slowest, "", "yardstick", true);
+            row(qPrintable(QStringLiteral("%1 slots on Qt's dispatcher: CPU per slot").arg(count)),
+                qt.cpuPercent / count, "%", "yardstick", true);
         }
     }
     if (parts.contains("serial")) {

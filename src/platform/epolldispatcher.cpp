@@ -8,6 +8,7 @@
 #ifdef Q_OS_LINUX
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdint>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -36,22 +37,51 @@ EpollDispatcher::EpollDispatcher(QObject* parent) : QAbstractEventDispatcher(par
 {
 #ifdef Q_OS_LINUX
     m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
+    if (m_epoll < 0) {
+        complain(QStringLiteral("epoll_create1"));
+        return;
+    }
+    m_wakeOnly = ::epoll_create1(EPOLL_CLOEXEC);
+    if (m_wakeOnly < 0) {
+        complain(QStringLiteral("epoll_create1"));
+        return;
+    }
     m_wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_wake < 0) {
+        complain(QStringLiteral("eventfd"));
+        return;
+    }
     epoll_event e{};
     e.events = EPOLLIN;
     e.data.fd = m_wake;
-    if (m_epoll >= 0 && m_wake >= 0)
-        ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake, &e);
+    if (::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake, &e) != 0 ||
+        ::epoll_ctl(m_wakeOnly, EPOLL_CTL_ADD, m_wake, &e) != 0) {
+        complain(QStringLiteral("epoll_ctl"));
+        ::close(m_wake);
+        m_wake = -1;
+    }
 #endif
+}
+
+void EpollDispatcher::complain(const QString& what)
+{
+#ifdef Q_OS_LINUX
+    const QString said = QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(strerror(errno)));
+#else
+    const QString said = what;
+#endif
+    if (m_error.isEmpty())
+        m_error = said;
+    qWarning("the slots' event loop: %s", qPrintable(said));
 }
 
 EpollDispatcher::~EpollDispatcher()
 {
 #ifdef Q_OS_LINUX
-    if (m_wake >= 0)
-        ::close(m_wake);
-    if (m_epoll >= 0)
-        ::close(m_epoll);
+    for (int fd : {m_wake, m_wakeOnly, m_epoll}) {
+        if (fd >= 0)
+            ::close(fd);
+    }
 #endif
 }
 
@@ -74,17 +104,22 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
     m_interrupted.store(false);
     emit awake();
     QCoreApplication::sendPostedEvents();
-    if (m_interrupted.load())
+    if (m_interrupted.load() || !isValid())
         return false;
-    const bool wait = flags.testFlag(QEventLoop::WaitForMoreEvents);
-    // The nearest timer, to the nanosecond; none: as long as it takes.
+    const bool sockets = !flags.testFlag(QEventLoop::ExcludeSocketNotifiers);
+    const bool timers = !flags.testFlag(QEventLoop::X11ExcludeTimers);
+    // A descriptor epoll cannot watch is always ready: no waiting past it.
+    const bool alwaysReady = sockets && !m_unwatchable.isEmpty();
+    const bool wait = flags.testFlag(QEventLoop::WaitForMoreEvents) && !alwaysReady;
+    // The nearest timer, to the nanosecond; none (or timers left out): as
+    // long as it takes, until a wake-up.
     timespec timeout{};
     timespec* until = &timeout;
     if (wait) {
         const auto next =
             std::min_element(m_timers.begin(), m_timers.end(),
                              [](const Timer& a, const Timer& b) { return a.due < b.due; });
-        if (next == m_timers.end()) {
+        if (next == m_timers.end() || !timers) {
             until = nullptr;
         } else {
             const qint64 left = std::max<qint64>(0, next->due - nowNs());
@@ -93,22 +128,38 @@ bool EpollDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
         }
         emit aboutToBlock();
     }
+    // Notifiers left out: only a wake-up ends the wait, or a ready
+    // descriptor would end every one at once.
+    const int set = sockets ? m_epoll : m_wakeOnly;
     epoll_event events[MostReady];
-    int ready = ::epoll_pwait2(m_epoll, events, MostReady, until, nullptr);
+    int ready = ::epoll_pwait2(set, events, MostReady, until, nullptr);
     if (ready < 0 && errno == ENOSYS) {
         // A kernel before 5.11: milliseconds, rounded up, never early.
         const int ms = !until ? -1
                               : int(std::min<qint64>(INT_MAX, (qint64(timeout.tv_sec) * 1000000000 +
                                                                 timeout.tv_nsec + 999999) /
                                                                    1000000));
-        ready = ::epoll_wait(m_epoll, events, MostReady, ms);
+        ready = ::epoll_wait(set, events, MostReady, ms);
     }
+    if (ready < 0 && errno != EINTR)
+        complain(QStringLiteral("epoll_wait"));
     int handled = 0;
-    if (ready > 0 && !flags.testFlag(QEventLoop::ExcludeSocketNotifiers))
+    if (ready > 0)
         handled += activateSockets(events, ready);
-    else if (ready > 0)
-        handled += activateSockets(nullptr, 0); // the wake-up is still taken
-    if (!flags.testFlag(QEventLoop::X11ExcludeTimers))
+    if (alwaysReady) {
+        for (const int fd : m_unwatchable.keys()) {
+            // Looked up for each: a handler may take notifiers away.
+            for (QSocketNotifier* Watch::*which : {&Watch::read, &Watch::write}) {
+                const auto watch = m_watches.constFind(fd);
+                if (watch == m_watches.constEnd() || !(watch.value().*which))
+                    continue;
+                QEvent event(QEvent::SockAct);
+                QCoreApplication::sendEvent(watch.value().*which, &event);
+                ++handled;
+            }
+        }
+    }
+    if (timers)
         handled += activateTimers();
     return handled > 0;
 #else
@@ -140,11 +191,13 @@ int EpollDispatcher::activateSockets(const void* list, int ready)
             QCoreApplication::sendEvent(it.value().*which, &event);
             ++handled;
         };
-        if (got & (EPOLLIN | EPOLLHUP | EPOLLERR))
+        // A hang-up or an error is news to every notifier of the descriptor.
+        const uint32_t gone = EPOLLHUP | EPOLLERR;
+        if (got & (EPOLLIN | EPOLLRDHUP | gone))
             activate(&Watch::read);
-        if (got & (EPOLLOUT | EPOLLERR))
+        if (got & (EPOLLOUT | gone))
             activate(&Watch::write);
-        if (got & EPOLLPRI)
+        if (got & (EPOLLPRI | gone))
             activate(&Watch::exception);
     }
 #else
@@ -166,17 +219,26 @@ int EpollDispatcher::activateTimers()
     }
     std::sort(due.begin(), due.end());
     int handled = 0;
+    const auto find = [this](int id) {
+        return std::find_if(m_timers.begin(), m_timers.end(),
+                            [id](const Timer& t) { return t.id == id; });
+    };
     for (const auto& [when, id] : due) {
-        const auto it = std::find_if(m_timers.begin(), m_timers.end(),
-                                     [id = id](const Timer& t) { return t.id == id; });
-        if (it == m_timers.end() || it->due > now)
+        const auto it = find(id);
+        // Not again from a loop nested in its own handler.
+        if (it == m_timers.end() || it->due > now || it->delivering)
             continue;
         const qint64 step = it->interval * 1000000;
         it->due = it->due + step > now ? it->due + step : now + step;
+        it->delivering = true;
         QObject* object = it->object;
         QTimerEvent event(id);
         QCoreApplication::sendEvent(object, &event);
         ++handled;
+        // The handler may have killed it, or killed it and started another by its id.
+        const auto after = find(id);
+        if (after != m_timers.end())
+            after->delivering = false;
     }
     return handled;
 }
@@ -198,12 +260,24 @@ void EpollDispatcher::watch(int fd)
     }
     if (!known || e.events == 0) {
         m_watches.remove(fd);
+        m_unwatchable.remove(fd);
         // A descriptor closed before its notifier went is gone from epoll already.
         (void)::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
         return;
     }
-    if (::epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &e) != 0 && errno == ENOENT)
-        (void)::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &e);
+    if (m_unwatchable.contains(fd))
+        return;
+    int rc = ::epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &e);
+    if (rc != 0 && errno == ENOENT)
+        rc = ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &e);
+    if (rc == 0)
+        return;
+    // A plain file, say: epoll will not have it, poll() calls it ready.
+    if (errno == EPERM) {
+        m_unwatchable.insert(fd, true);
+        return;
+    }
+    complain(QStringLiteral("epoll_ctl of descriptor %1").arg(fd));
 #else
     Q_UNUSED(fd);
 #endif
@@ -288,7 +362,8 @@ void EpollDispatcher::wakeUp()
 {
 #ifdef Q_OS_LINUX
     const uint64_t one = 1;
-    (void)::write(m_wake, &one, sizeof one);
+    if (m_wake >= 0)
+        (void)::write(m_wake, &one, sizeof one);
 #endif
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QHash>
+#include <QString>
 #include <atomic>
 #include <vector>
 
@@ -16,7 +17,12 @@ class QSocketNotifier;
 // is ready, and a timer fires when it is due, to the nanosecond.
 //
 // Timers of every type are kept precisely; posted events, socket notifiers
-// and quitting behave as in Qt's own loop.
+// (a hang-up or an error wakes every notifier of the descriptor), the
+// flags that leave out notifiers or timers, and quitting behave as in Qt's
+// own loop. A timer whose event is being delivered is not sent again from
+// a loop nested in its handler. What the system refuses (no epoll, a
+// descriptor it cannot watch) is said once; a descriptor epoll cannot watch
+// counts as always ready, as poll() has it.
 class EpollDispatcher : public QAbstractEventDispatcher
 {
     Q_OBJECT
@@ -27,6 +33,10 @@ public:
 
     // Whether this system has what it needs; otherwise use Qt's own.
     static bool available();
+    // Made whole (its epoll instance and its wake-up); when not, use Qt's
+    // own dispatcher in its place (error() says why).
+    bool isValid() const { return m_epoll >= 0 && m_wake >= 0; }
+    QString error() const { return m_error; }
 
     bool processEvents(QEventLoop::ProcessEventsFlags flags) override;
     void registerSocketNotifier(QSocketNotifier* notifier) override;
@@ -52,13 +62,19 @@ private:
         Qt::TimerType type;
         QObject* object;
         qint64 due; // ns on the monotonic clock
+        bool delivering = false; // its event is being sent
     };
     void watch(int fd);
     int activateTimers();
     int activateSockets(const void* events, int ready);
 
+    void complain(const QString& what);
+
     int m_epoll = -1;
-    int m_wake = -1; // an eventfd that others write to wake the loop
+    int m_wakeOnly = -1; // an epoll of the wake-up alone, for a loop that leaves notifiers out
+    int m_wake = -1;     // an eventfd that others write to wake the loop
+    QString m_error;
+    QHash<int, bool> m_unwatchable; // descriptors epoll refused: always ready
     QHash<int, Watch> m_watches;
     std::vector<Timer> m_timers;
     std::atomic<bool> m_interrupted{false};

@@ -9,9 +9,16 @@ SlotThreads::SlotThreads(int count)
     for (int i = 0; i < count; ++i) {
         auto* thread = new QThread;
         thread->setObjectName(QStringLiteral("slots %1").arg(i + 1));
-        // A loop that serves many ports, and paces each to the nanosecond.
-        if (EpollDispatcher::available())
-            thread->setEventDispatcher(new EpollDispatcher);
+        // A loop that serves many ports, and paces each to the nanosecond;
+        // FIRMWARE_STATION_DISPATCHER=qt runs Qt's own, to compare them.
+        if (qEnvironmentVariable("FIRMWARE_STATION_DISPATCHER") != QLatin1String("qt") &&
+            EpollDispatcher::available()) {
+            auto* dispatcher = new EpollDispatcher;
+            if (dispatcher->isValid())
+                thread->setEventDispatcher(dispatcher);
+            else
+                delete dispatcher; // said once; Qt's own loop serves instead
+        }
         auto* home = new QObject;
         home->moveToThread(thread);
         QObject::connect(thread, &QThread::finished, home, &QObject::deleteLater);
