@@ -300,13 +300,9 @@ void BrokerLink::start(const BrokerUrl& url, const QString& station, const QStri
                        const QByteArray& offline)
 {
     stop();
-    m_thread = new QThread;
-    m_thread->setObjectName(QStringLiteral("broker link"));
     m_worker = new BrokerWorker(url, station, recordPath, offline);
-    m_worker->moveToThread(m_thread);
-    connect(m_thread, &QThread::started, m_worker, &BrokerWorker::begin);
-    connect(m_worker, &BrokerWorker::finished, m_thread, &QThread::quit);
-    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    // Its goodbye said, the worker ends its thread.
+    connect(m_worker, &BrokerWorker::finished, m_worker, [] { QThread::currentThread()->quit(); });
     connect(m_worker, &BrokerWorker::command, this, &BrokerLink::command);
     connect(m_worker, &BrokerWorker::stateChanged, this,
             [this](Health health, const QString& text) {
@@ -316,21 +312,18 @@ void BrokerLink::start(const BrokerUrl& url, const QString& station, const QStri
             });
     m_health = Health::Starting;
     m_state.clear();
-    m_thread->start();
+    BrokerWorker* w = m_worker;
+    m_thread.start(w, [w] { w->begin(); });
 }
 
 void BrokerLink::stop()
 {
-    if (!m_thread)
+    if (!m_thread.running())
         return;
     disconnect(m_worker, nullptr, this, nullptr);
-    QMetaObject::invokeMethod(m_worker, &BrokerWorker::finish, Qt::QueuedConnection);
     // The goodbye is bounded; a thread held beyond it is let go.
-    if (m_thread->wait(GoodbyeMs + 1500))
-        delete m_thread;
-    else
-        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
-    m_thread = nullptr;
+    BrokerWorker* w = m_worker;
+    m_thread.stop(GoodbyeMs + 1500, [w] { w->finish(); });
     m_worker = nullptr;
 }
 

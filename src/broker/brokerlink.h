@@ -6,7 +6,8 @@
 #include <QObject>
 #include <QString>
 
-class QThread;
+#include "../platform/workerthread.h"
+
 class BrokerWorker;
 
 // A station on the factory's broker, beside its record and its database:
@@ -33,7 +34,7 @@ public:
     // The offline state published, what is queued sent, for at most two
     // seconds; then disconnected.
     void stop();
-    bool running() const { return m_thread != nullptr; }
+    bool running() const { return m_thread.running(); }
 
     // The latest state; published retained, at most four times a second.
     void setState(const QByteArray& json);
@@ -57,7 +58,7 @@ signals:
     void stateChanged(BrokerLink::Health health, const QString& text);
 
 private:
-    QThread* m_thread = nullptr;
+    WorkerThread m_thread{QStringLiteral("broker link")};
     BrokerWorker* m_worker = nullptr;
     QString m_state;
     Health m_health = Health::Starting;

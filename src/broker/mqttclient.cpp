@@ -1,5 +1,7 @@
 #include "mqttclient.h"
 
+#include "../platform/backoff.h"
+
 #include <QMetaObject>
 #include <algorithm>
 #include <atomic>
@@ -39,6 +41,7 @@ struct MqttNetwork {
     MqttClient* client = nullptr; // under mutex; null once let go
     std::atomic<bool> connected{false};
     QString refused; // the network's thread only: the broker's refusal of the last attempt
+    QString clientId; // seeds the jitter of its retries
 
     ~MqttNetwork()
     {
@@ -73,7 +76,7 @@ struct MqttNetwork {
 
 void MqttNetwork::run(std::shared_ptr<MqttNetwork> n)
 {
-    int delayMs = 1000;
+    Backoff backoff(1000, 60000, n->clientId);
     while (!n->stopRequested()) {
         // Blocking, on this thread only: a name to resolve, a broker to reach.
         int rc = mosquitto_connect(n->mosq, n->host.constData(), n->port, KeepAliveSeconds);
@@ -90,7 +93,7 @@ void MqttNetwork::run(std::shared_ptr<MqttNetwork> n)
             }
             rc = mosquitto_loop(n->mosq, 500, 1);
             if (n->connected)
-                delayMs = 1000;
+                backoff.reset();
         }
         n->connected = false;
         if (n->stopRequested())
@@ -100,10 +103,8 @@ void MqttNetwork::run(std::shared_ptr<MqttNetwork> n)
                                                    : MqttClient::errorText(rc);
         n->refused.clear();
         n->tell([why](MqttClient* c) { emit c->connectionChanged(false, why); });
-        // Jitter keeps benches that lost one broker from coming back at once.
-        if (!n->pause(delayMs - delayMs / 10 + int(std::rand() % (delayMs / 5 + 1))))
+        if (!n->pause(backoff.next()))
             break;
-        delayMs = std::min(delayMs * 2, 60000);
     }
     std::lock_guard<std::mutex> lock(n->mutex);
     n->finished = true;
@@ -171,6 +172,7 @@ bool MqttClient::start(QString* error)
     n->host = m_url.host.toUtf8();
     n->port = m_url.port;
     n->subscriptions = m_subscriptions;
+    n->clientId = m_clientId;
     n->client = this;
     n->mosq = mosquitto_new(m_clientId.toUtf8().constData(), true, n.get());
     if (!n->mosq) {

@@ -1,6 +1,7 @@
 #include "recordforwarder.h"
 
 #include "../platform/atomicfile.h"
+#include "../platform/backoff.h"
 #include "recorddatabase.h"
 #include "recordfile.h"
 
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRandomGenerator>
 #include <QThread>
 #include <QTimer>
 #include <QVector>
@@ -37,7 +37,8 @@ class ForwarderWorker : public QObject
 
 public:
     ForwarderWorker(const QString& record, const DatabaseUrl& url, RecordDatabase::Table table)
-        : m_record(record), m_url(url), m_table(table)
+        : m_record(record), m_url(url), m_table(table),
+          m_backoff(FirstRetryMs, LastRetryMs, record)
     {
     }
 
@@ -95,7 +96,7 @@ private:
             failed(error);
             return;
         }
-        m_delayMs = FirstRetryMs;
+        m_backoff.reset();
         m_busy = false;
         if (batch.lines == 0) {
             m_pending = 0;
@@ -117,10 +118,7 @@ private:
         say(QStringLiteral("database: %1 (%2)")
                 .arg(plural(m_pending, "record waiting", "records waiting"), why),
             RecordForwarder::Health::Failing, why);
-        // Some jitter, so benches that lost one server do not all come back at once.
-        const int jitter = int(QRandomGenerator::global()->bounded(m_delayMs / 5 + 1));
-        m_retry->start(m_delayMs - m_delayMs / 10 + jitter);
-        m_delayMs = qMin(m_delayMs * 2, LastRetryMs);
+        m_retry->start(m_backoff.next());
     }
     void say(const QString& text, RecordForwarder::Health health, const QString& kind)
     {
@@ -134,7 +132,7 @@ private:
     RecordDatabase::Table m_table;
     std::unique_ptr<RecordDatabase> m_db;
     QTimer* m_retry = nullptr;
-    int m_delayMs = FirstRetryMs;
+    Backoff m_backoff;
     qint64 m_pending = 0;
     bool m_busy = false;
     QString m_kind; // what the state was last about
@@ -151,36 +149,24 @@ void RecordForwarder::start(const QString& recordPath, const DatabaseUrl& url,
                             RecordDatabase::Table table)
 {
     stop();
-    m_thread = new QThread;
-    m_thread->setObjectName(QStringLiteral("record forwarder"));
     m_worker = new ForwarderWorker(recordPath, url, table);
-    m_worker->moveToThread(m_thread);
-    connect(m_thread, &QThread::started, m_worker, &ForwarderWorker::begin);
-    // The connection is closed, and the worker deleted, in its own thread
-    // as that thread ends.
-    connect(m_thread, &QThread::finished, m_worker, &ForwarderWorker::finish, Qt::DirectConnection);
-    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     connect(this, &RecordForwarder::wake, m_worker, &ForwarderWorker::more);
     connect(m_worker, &ForwarderWorker::stateChanged, this, &RecordForwarder::onState);
     m_pending = waiting(recordPath);
     m_upToDate = false;
     m_health = Health::Starting;
-    m_thread->start();
+    ForwarderWorker* w = m_worker;
+    m_thread.start(w, [w] { w->begin(); }, [w] { w->finish(); });
 }
 
 void RecordForwarder::stop()
 {
-    if (!m_thread)
+    if (!m_thread.running())
         return;
     disconnect(m_worker, nullptr, this, nullptr);
-    m_thread->quit();
     // A statement on a server gone silent may hold the thread until its
     // timeouts; the program does not wait that long to end.
-    if (m_thread->wait(3000))
-        delete m_thread;
-    else
-        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
-    m_thread = nullptr;
+    m_thread.stop(3000);
     m_worker = nullptr;
 }
 

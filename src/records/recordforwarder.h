@@ -7,7 +7,8 @@
 #include <QString>
 #include <memory>
 
-class QThread;
+#include "../platform/workerthread.h"
+
 class ForwarderWorker;
 
 // The record's lines, forwarded to the factory's database after they are on
@@ -36,7 +37,7 @@ public:
                RecordDatabase::Table table = RecordDatabase::Table::Units);
     // Lets the work under way end, for at most a few seconds.
     void stop();
-    bool running() const { return m_thread != nullptr; }
+    bool running() const { return m_thread.running(); }
 
     // A line was appended to the record: it goes on its way.
     void recordWritten();
@@ -84,7 +85,7 @@ signals:
 private:
     void onState(RecordForwarder::Health health, const QString& text, qint64 pending, bool changed);
 
-    QThread* m_thread = nullptr;
+    WorkerThread m_thread{QStringLiteral("record forwarder")};
     ForwarderWorker* m_worker = nullptr;
     QString m_state;
     qint64 m_pending = 0;

@@ -1,8 +1,8 @@
 #include "serialledger.h"
 
+#include "../platform/backoff.h"
 #include "recorddatabase.h"
 
-#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -35,7 +35,8 @@ class LedgerWorker : public QObject
 public:
     LedgerWorker(const DatabaseUrl& url, const SerialLedger::Series& series, const QString& station,
                  const QVector<SerialLedger::Block>& held, const QHash<quint64, QString>& recorded)
-        : m_url(url), m_series(series), m_station(station), m_held(held), m_recorded(recorded)
+        : m_url(url), m_series(series), m_station(station), m_held(held), m_recorded(recorded),
+          m_backoff(FirstRetryMs, LastRetryMs, station)
     {
     }
 
@@ -96,7 +97,7 @@ private:
             return;
         if ((!m_settled && !settle()) || !sendFates() || (m_want > 0 && !lease()))
             return;
-        m_delayMs = FirstRetryMs;
+        m_backoff.reset();
         say(QStringLiteral("serial numbers: up to date"));
     }
     bool exec(QSqlQuery& q, const QVariantList& values)
@@ -223,9 +224,7 @@ private:
     void failed(const QString& why)
     {
         say(QStringLiteral("serial numbers: the database is not reached (%1)").arg(why.trimmed()));
-        const int jitter = int(QRandomGenerator::global()->bounded(m_delayMs / 5 + 1));
-        m_retry->start(m_delayMs - m_delayMs / 10 + jitter);
-        m_delayMs = qMin(m_delayMs * 2, LastRetryMs);
+        m_retry->start(m_backoff.next());
     }
     void say(const QString& text)
     {
@@ -238,13 +237,13 @@ private:
     QString m_station;
     std::unique_ptr<RecordDatabase> m_db;
     QTimer* m_retry = nullptr;
-    int m_delayMs = FirstRetryMs;
     int m_want = 0;
     QVector<Fate> m_fates;
     QVector<SerialLedger::Block> m_held;
     QHash<quint64, QString> m_recorded;
     bool m_settled = false;
     QString m_said;
+    Backoff m_backoff;
 };
 
 SerialLedger::SerialLedger(QObject* parent) : QObject(parent) {}
@@ -258,13 +257,7 @@ void SerialLedger::start(const DatabaseUrl& url, const Series& series, const QSt
                          const QVector<Block>& held, const QHash<quint64, QString>& recorded)
 {
     stop();
-    m_thread = new QThread;
-    m_thread->setObjectName(QStringLiteral("serial ledger"));
     m_worker = new LedgerWorker(url, series, station, held, recorded);
-    m_worker->moveToThread(m_thread);
-    connect(m_thread, &QThread::started, m_worker, &LedgerWorker::begin);
-    connect(m_thread, &QThread::finished, m_worker, &LedgerWorker::finish, Qt::DirectConnection);
-    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     connect(this, &SerialLedger::wantBlock, m_worker, &LedgerWorker::want);
     connect(this, &SerialLedger::fate, m_worker, &LedgerWorker::addFate);
     connect(m_worker, &LedgerWorker::leased, this, [this](quint64 first, quint64 last, quint64 step) {
@@ -279,29 +272,24 @@ void SerialLedger::start(const DatabaseUrl& url, const Series& series, const QSt
         m_state = text;
         emit stateChanged(text);
     });
-    m_thread->start();
+    LedgerWorker* w = m_worker;
+    m_thread.start(w, [w] { w->begin(); }, [w] { w->finish(); });
 }
 
 void SerialLedger::stop()
 {
-    if (!m_thread)
+    if (!m_thread.running())
         return;
     disconnect(m_worker, nullptr, this, nullptr);
     // After the fates already on their way: the loop ends behind them.
-    QMetaObject::invokeMethod(
-        m_worker, [] { QThread::currentThread()->quit(); }, Qt::QueuedConnection);
-    if (m_thread->wait(5000))
-        delete m_thread;
-    else
-        connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
-    m_thread = nullptr;
+    m_thread.stop(5000);
     m_worker = nullptr;
     m_leasing = false;
 }
 
 void SerialLedger::lease(int count)
 {
-    if (m_leasing || !m_thread)
+    if (m_leasing || !m_thread.running())
         return;
     m_leasing = true;
     emit wantBlock(count);

@@ -8,7 +8,8 @@
 #include <QString>
 #include <optional>
 
-class QThread;
+#include "../platform/workerthread.h"
+
 class LedgerWorker;
 
 // Serial numbers shared by every station of a factory: a series in its
@@ -49,7 +50,7 @@ public:
                const QVector<Block>& held, const QHash<quint64, QString>& recorded);
     // Fates still waiting go if the server is there, for a few seconds.
     void stop();
-    bool running() const { return m_thread != nullptr; }
+    bool running() const { return m_thread.running(); }
 
     // A block of `count` numbers; blockLeased() once the server gave one.
     void lease(int count);
@@ -72,7 +73,7 @@ signals:
     void fate(quint64 first, quint64 last, quint64 step, const QString& state, const QString& unitId);
 
 private:
-    QThread* m_thread = nullptr;
+    WorkerThread m_thread{QStringLiteral("serial ledger")};
     LedgerWorker* m_worker = nullptr;
     bool m_leasing = false;
     QString m_state;
