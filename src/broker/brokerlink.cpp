@@ -1,9 +1,11 @@
 #include "brokerlink.h"
 
 #include "../platform/atomicfile.h"
+#include "../platform/backoff.h"
 #include "../records/recordfile.h"
 #include "mqttclient.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSet>
 #include <QSysInfo>
@@ -19,6 +21,15 @@ constexpr int StateEveryMs = 250;
 constexpr int CursorEveryMs = 500;
 constexpr int GoodbyeMs = 2000;
 
+// A message the broker has not acknowledged within this counts as a dead
+// connection (FIRMWARE_STATION_BROKER_DEADLINE seconds, for a test).
+int deadlineMs()
+{
+    bool ok = false;
+    const int s = qEnvironmentVariableIntValue("FIRMWARE_STATION_BROKER_DEADLINE", &ok);
+    return ok && s > 0 ? s * 1000 : 30000;
+}
+
 } // namespace
 
 // The link's thread: the client, the record's reading and the cursor.
@@ -29,7 +40,8 @@ class BrokerWorker : public QObject
 public:
     BrokerWorker(const BrokerUrl& url, const QString& station, const QString& record,
                  const QByteArray& offline)
-        : m_url(url), m_station(station), m_record(record), m_offline(offline)
+        : m_url(url), m_station(station), m_record(record), m_offline(offline),
+          m_backoff(1000, 60000, station)
     {
     }
 
@@ -46,6 +58,14 @@ public:
         m_goodbye = new QTimer(this);
         m_goodbye->setSingleShot(true);
         connect(m_goodbye, &QTimer::timeout, this, &BrokerWorker::end);
+        // Refused lines go again after a while; a broker that acknowledges
+        // nothing is a dead one.
+        m_again = new QTimer(this);
+        m_again->setSingleShot(true);
+        connect(m_again, &QTimer::timeout, this, &BrokerWorker::pump);
+        m_deadline = new QTimer(this);
+        m_deadline->setInterval(qMin(5000, deadlineMs() / 3));
+        connect(m_deadline, &QTimer::timeout, this, &BrokerWorker::checkDeadline);
         m_cursor = m_sentUpTo = RecordFile::readCursor(BrokerLink::cursorPath(m_record));
         m_written = m_cursor;
         // One client id per station and host: a second station by the same
@@ -58,6 +78,7 @@ public:
         m_client->setSubscriptions({m_url.topic(m_station, QStringLiteral("command"))});
         connect(m_client, &MqttClient::connectionChanged, this, &BrokerWorker::onConnection);
         connect(m_client, &MqttClient::published, this, &BrokerWorker::onPublished);
+        m_clock.start();
         connect(m_client, &MqttClient::received, this,
                 [this](const QString&, const QByteArray& payload) { emit command(payload); });
         QString error;
@@ -125,6 +146,8 @@ private:
         m_lines.clear();
         m_sentUpTo = m_cursor;
         m_awaited.clear();
+        m_stateMid = -1;
+        m_deadline->stop();
         if (!up) {
             m_connected = false;
             if (m_finishing) {
@@ -141,8 +164,10 @@ private:
             return;
         }
         m_connected = true;
+        m_refused.clear();
         say(BrokerLink::Health::Connected,
             QStringLiteral("broker: connected to %1").arg(m_url.shown()));
+        m_deadline->start();
         m_published.clear();
         if (!m_finishing)
             publishState();
@@ -150,13 +175,20 @@ private:
         pump();
     }
 
+    // One state on its way at a time: a slow broker gets the newest once it
+    // took the last, never a queue of them.
     void publishState()
     {
-        if (!m_connected || m_finishing || m_latest.isEmpty() || m_latest == m_published)
+        if (!m_connected || m_finishing || m_latest.isEmpty() || m_latest == m_published ||
+            m_stateMid >= 0)
             return;
-        if (m_client->publish(m_url.topic(m_station, QStringLiteral("state")), m_latest, 1, true) >=
-            0)
-            m_published = m_latest;
+        const int mid =
+            m_client->publish(m_url.topic(m_station, QStringLiteral("state")), m_latest, 1, true);
+        if (mid < 0)
+            return;
+        m_stateMid = mid;
+        m_stateSentAt = m_clock.elapsed();
+        m_published = m_latest;
     }
 
     void sendReplies()
@@ -175,7 +207,7 @@ private:
     // The record's next whole lines, as many as may be unacknowledged.
     void pump()
     {
-        if (!m_connected || m_lines.size() >= InFlightLines)
+        if (!m_connected || m_lines.size() >= InFlightLines || m_again->isActive())
             return;
         QFile f(m_record);
         if (!f.open(QIODevice::ReadOnly))
@@ -200,23 +232,75 @@ private:
                 if (mid < 0)
                     break;
             }
-            m_lines.push_back({mid, end, mid == -2});
+            m_lines.push_back({mid, end, mid == -2, m_clock.elapsed()});
             m_sentUpTo = end;
         }
         advance();
     }
 
-    void onPublished(int mid)
+    void onPublished(int mid, int, const QString& refusal)
     {
+        if (mid == m_stateMid) {
+            m_stateMid = -1;
+            if (!refusal.isEmpty()) {
+                refused(QStringLiteral("state"), refusal);
+                m_published.clear(); // the broker has it not: sent again at the next change
+            }
+            else
+                publishState(); // the newest, if it changed meanwhile
+        }
         for (Line& l : m_lines) {
-            if (l.mid == mid)
-                l.taken = true;
+            if (l.mid != mid)
+                continue;
+            if (!refusal.isEmpty()) {
+                // Kept: it and what follows go again once the broker takes them.
+                refused(QStringLiteral("units"), refusal);
+                m_lines.clear();
+                m_sentUpTo = m_cursor;
+                m_again->start(m_backoff.next());
+                m_awaited.remove(mid);
+                return;
+            }
+            l.taken = true;
+            if (!m_refused.isEmpty()) {
+                m_refused.clear();
+                m_backoff.reset();
+                say(BrokerLink::Health::Connected,
+                    QStringLiteral("broker: connected to %1").arg(m_url.shown()));
+            }
         }
         m_awaited.remove(mid);
         advance();
         pump();
         if (m_finishing && m_awaited.isEmpty() && m_lines.empty())
             end();
+    }
+
+    void refused(const QString& what, const QString& why)
+    {
+        m_refused = why;
+        say(BrokerLink::Health::Failing,
+            QStringLiteral("broker: the broker refuses %1's %2: %3%4")
+                .arg(m_station, what, why,
+                     what == QLatin1String("units")
+                         ? QStringLiteral("; the record's lines wait and go again")
+                         : QString()));
+    }
+
+    // The oldest message the broker has not answered, against the deadline.
+    void checkDeadline()
+    {
+        const qint64 now = m_clock.elapsed();
+        qint64 oldest = m_stateMid >= 0 ? m_stateSentAt : now;
+        for (const Line& l : m_lines) {
+            if (!l.taken)
+                oldest = qMin(oldest, l.sentAt);
+        }
+        if (now - oldest < deadlineMs())
+            return;
+        m_deadline->stop();
+        m_client->reconnect(QStringLiteral("the broker acknowledged nothing for %1 s")
+                                .arg(deadlineMs() / 1000));
     }
 
     void advance()
@@ -266,6 +350,7 @@ private:
         int mid;
         qint64 end; // the offset after it
         bool taken;
+        qint64 sentAt; // on m_clock
     };
 
     BrokerUrl m_url;
@@ -276,6 +361,13 @@ private:
     QTimer* m_state = nullptr;
     QTimer* m_cursorTimer = nullptr;
     QTimer* m_goodbye = nullptr;
+    QTimer* m_again = nullptr;    // refused lines go again
+    QTimer* m_deadline = nullptr; // acknowledgements looked for
+    QElapsedTimer m_clock;
+    Backoff m_backoff;
+    QString m_refused; // the broker's refusal of the last line, until it takes one
+    int m_stateMid = -1;
+    qint64 m_stateSentAt = 0;
     bool m_connected = false;
     bool m_finishing = false;
     QByteArray m_latest;

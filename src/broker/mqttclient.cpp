@@ -13,6 +13,7 @@
 #include <mosquitto.h>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -41,6 +42,7 @@ struct MqttNetwork {
     MqttClient* client = nullptr; // under mutex; null once let go
     std::atomic<bool> connected{false};
     QString refused; // the network's thread only: the broker's refusal of the last attempt
+    QString dropped; // under mutex: why the client dropped the connection
     QString clientId; // seeds the jitter of its retries
 
     ~MqttNetwork()
@@ -69,9 +71,12 @@ struct MqttNetwork {
     }
 
     static void run(std::shared_ptr<MqttNetwork> self);
-    static void onConnect(mosquitto* mosq, void* self, int code);
-    static void onPublish(mosquitto*, void* self, int messageId);
-    static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
+    static void onConnect(mosquitto* mosq, void* self, int code, int flags,
+                          const mosquitto_property*);
+    static void onPublish(mosquitto*, void* self, int messageId, int reason,
+                          const mosquitto_property*);
+    static void onMessage(mosquitto*, void* self, const mosquitto_message* message,
+                          const mosquitto_property*);
 };
 
 void MqttNetwork::run(std::shared_ptr<MqttNetwork> n)
@@ -79,7 +84,8 @@ void MqttNetwork::run(std::shared_ptr<MqttNetwork> n)
     Backoff backoff(1000, 60000, n->clientId);
     while (!n->stopRequested()) {
         // Blocking, on this thread only: a name to resolve, a broker to reach.
-        int rc = mosquitto_connect(n->mosq, n->host.constData(), n->port, KeepAliveSeconds);
+        int rc = mosquitto_connect_bind_v5(n->mosq, n->host.constData(), n->port, KeepAliveSeconds,
+                                           nullptr, nullptr);
         // The socket is open: the broker's answer, then its traffic, comes
         // through the loop until the connection goes.
         while (rc == MOSQ_ERR_SUCCESS) {
@@ -98,9 +104,20 @@ void MqttNetwork::run(std::shared_ptr<MqttNetwork> n)
         n->connected = false;
         if (n->stopRequested())
             break;
-        const QString why = !n->refused.isEmpty()  ? n->refused
-                            : rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
-                                                   : MqttClient::errorText(rc);
+        QString dropped;
+        {
+            std::lock_guard<std::mutex> lock(n->mutex);
+            dropped = std::exchange(n->dropped, QString());
+        }
+        // The broker's words, the client's, or the system's; never "Unknown error."
+        const QString why =
+            !dropped.isEmpty()             ? dropped
+            : !n->refused.isEmpty()        ? n->refused
+            : rc == MOSQ_ERR_KEEPALIVE     ? QStringLiteral("the broker did not answer within %1 s")
+                                                 .arg(KeepAliveSeconds * 3 / 2)
+            : rc == MOSQ_ERR_ERRNO && errno ? QString::fromLocal8Bit(std::strerror(errno))
+            : rc == MOSQ_ERR_ERRNO          ? QStringLiteral("the connection was closed")
+                                            : MqttClient::errorText(rc);
         n->refused.clear();
         n->tell([why](MqttClient* c) { emit c->connectionChanged(false, why); });
         if (!n->pause(backoff.next()))
@@ -111,29 +128,35 @@ void MqttNetwork::run(std::shared_ptr<MqttNetwork> n)
     n->wake.notify_all();
 }
 
-void MqttNetwork::onConnect(mosquitto* mosq, void* self, int code)
+void MqttNetwork::onConnect(mosquitto* mosq, void* self, int code, int, const mosquitto_property*)
 {
     auto* n = static_cast<MqttNetwork*>(self);
     n->connected = code == 0;
     if (code == 0) {
         for (const QString& topic : n->subscriptions)
-            mosquitto_subscribe(mosq, nullptr, topic.toUtf8().constData(), 1);
+            mosquitto_subscribe_v5(mosq, nullptr, topic.toUtf8().constData(), 1, 0, nullptr);
         n->tell([](MqttClient* c) { emit c->connectionChanged(true, QString()); });
         return;
     }
     // Refused (a password, an ACL): the loop ends, and run() says why and
     // tries again after its delay.
-    n->refused = QString::fromUtf8(mosquitto_connack_string(code));
+    n->refused = QString::fromUtf8(mosquitto_reason_string(code));
     mosquitto_disconnect(mosq);
 }
 
-void MqttNetwork::onPublish(mosquitto*, void* self, int messageId)
+void MqttNetwork::onPublish(mosquitto*, void* self, int messageId, int reason,
+                            const mosquitto_property*)
 {
-    static_cast<MqttNetwork*>(self)->tell(
-        [messageId](MqttClient* c) { emit c->published(messageId); });
+    // A reason of 128 or more is a refusal: an ACL, a quota, a topic too long.
+    static_cast<MqttNetwork*>(self)->tell([messageId, reason](MqttClient* c) {
+        emit c->published(messageId, reason,
+                          reason >= 128 ? QString::fromUtf8(mosquitto_reason_string(reason))
+                                        : QString());
+    });
 }
 
-void MqttNetwork::onMessage(mosquitto*, void* self, const mosquitto_message* message)
+void MqttNetwork::onMessage(mosquitto*, void* self, const mosquitto_message* message,
+                            const mosquitto_property*)
 {
     const QString topic = QString::fromUtf8(message->topic);
     const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
@@ -184,8 +207,11 @@ bool MqttClient::start(QString* error)
         *error = QStringLiteral("%1: %2").arg(what, errorText(rc));
         return false;
     };
-    // Published from other threads than the network's.
+    // Published from other threads than the network's; MQTT v5, whose
+    // acknowledgements say whether the broker took a message.
     int rc = mosquitto_threaded_set(n->mosq, true);
+    if (rc == MOSQ_ERR_SUCCESS)
+        rc = mosquitto_int_option(n->mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     if (rc == MOSQ_ERR_SUCCESS && !m_url.user.isEmpty())
         rc =
             mosquitto_username_pw_set(n->mosq, m_url.user.toUtf8().constData(),
@@ -198,12 +224,13 @@ bool MqttClient::start(QString* error)
              m_url.caFile.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr)))
         return fail(rc, QStringLiteral("TLS with the broker"));
     if (!m_will.topic.isEmpty() &&
-        (rc = mosquitto_will_set(n->mosq, m_will.topic.toUtf8().constData(),
-                                 int(m_will.payload.size()), m_will.payload.constData(), 1, true)))
+        (rc = mosquitto_will_set_v5(n->mosq, m_will.topic.toUtf8().constData(),
+                                    int(m_will.payload.size()), m_will.payload.constData(), 1, true,
+                                    nullptr)))
         return fail(rc, QStringLiteral("the last will"));
-    mosquitto_connect_callback_set(n->mosq, &MqttNetwork::onConnect);
-    mosquitto_publish_callback_set(n->mosq, &MqttNetwork::onPublish);
-    mosquitto_message_callback_set(n->mosq, &MqttNetwork::onMessage);
+    mosquitto_connect_v5_callback_set(n->mosq, &MqttNetwork::onConnect);
+    mosquitto_publish_v5_callback_set(n->mosq, &MqttNetwork::onPublish);
+    mosquitto_message_v5_callback_set(n->mosq, &MqttNetwork::onMessage);
     std::thread(&MqttNetwork::run, n).detach();
     m_network = n;
     return true;
@@ -231,12 +258,24 @@ int MqttClient::publish(const QString& topic, const QByteArray& payload, int qos
         return -1;
     }
     int id = 0;
-    const int rc = mosquitto_publish(m_network->mosq, &id, topic.toUtf8().constData(),
-                                     int(payload.size()), payload.constData(), qos, retain);
+    const int rc = mosquitto_publish_v5(m_network->mosq, &id, topic.toUtf8().constData(),
+                                        int(payload.size()), payload.constData(), qos, retain,
+                                        nullptr);
     if (rc != MOSQ_ERR_SUCCESS) {
         if (error)
             *error = errorText(rc);
         return -1;
     }
     return id;
+}
+
+void MqttClient::reconnect(const QString& why)
+{
+    if (!m_network)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_network->mutex);
+        m_network->dropped = why;
+    }
+    mosquitto_disconnect_v5(m_network->mosq, 0, nullptr);
 }

@@ -10,7 +10,8 @@
 
 struct MqttNetwork;
 
-// One connection to an MQTT broker through libmosquitto. A thread of its
+// One connection to an MQTT broker through libmosquitto, in MQTT v5: a
+// broker's acknowledgement says whether it took a message. A thread of its
 // own does the network: connecting, and after any failure (a broker down,
 // a name not resolved, a password refused) connecting again after 1 s,
 // doubling to 60 s; what it hears comes to this object's thread as
@@ -40,6 +41,9 @@ public:
     [[nodiscard]] bool start(QString* error);
     // What is queued goes, the connection is closed and the thread ends.
     void stop();
+    // The connection dropped and made again, as after a loss; `why` is
+    // what connectionChanged() says of it.
+    void reconnect(const QString& why);
 
     bool connected() const;
     // Queued for the network's thread; the message id, or -1 when it was
@@ -52,8 +56,9 @@ public:
 signals:
     // `why`: the broker's or the system's words for a lost or refused connection.
     void connectionChanged(bool connected, const QString& why);
-    // The broker has a QoS 1 message (PUBACK).
-    void published(int messageId);
+    // The broker answered a QoS 1 message (PUBACK): took it, or refused it
+    // (`refusal`, in the broker's words, for a reason of 128 or more).
+    void published(int messageId, int reason, const QString& refusal);
     void received(const QString& topic, const QByteArray& payload);
 
 private:

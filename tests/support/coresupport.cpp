@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <arpa/inet.h>
+#include <csignal>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -1039,13 +1040,7 @@ bool MosquittoBroker::prepare(QString* why)
         first = false;
     }
     QFile::setPermissions(passwords, QFile::ReadOwner | QFile::WriteOwner);
-    QFile acl(m_folder + QStringLiteral("/acl"));
-    acl.open(QIODevice::WriteOnly);
-    acl.write("user bench\ntopic readwrite factory/#\n"
-              "user controller\ntopic readwrite factory/#\n"
-              "user watcher\ntopic read factory/#\n");
-    acl.close();
-    QFile::setPermissions(acl.fileName(), QFile::ReadOwner | QFile::WriteOwner);
+    setAcl(usualAcl());
     const int fd = loopbackSocket(false, &m_port);
     if (fd < 0) {
         *why = QStringLiteral("no free port");
@@ -1069,6 +1064,30 @@ bool MosquittoBroker::prepare(QString* why)
                    .arg(passwords, m_folder, QString::fromLocal8Bit(me ? me->pw_name : "root"))
                    .toUtf8());
     return true;
+}
+
+QByteArray MosquittoBroker::usualAcl()
+{
+    return "user bench\ntopic readwrite factory/#\n"
+           "user controller\ntopic readwrite factory/#\n"
+           "user watcher\ntopic read factory/#\n";
+}
+
+void MosquittoBroker::setAcl(const QByteArray& text)
+{
+    QFile acl(m_folder + QStringLiteral("/acl"));
+    acl.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    acl.write(text);
+    acl.close();
+    QFile::setPermissions(acl.fileName(), QFile::ReadOwner | QFile::WriteOwner);
+    if (m_broker.state() != QProcess::NotRunning)
+        ::kill(pid_t(m_broker.processId()), SIGHUP);
+}
+
+void MosquittoBroker::freeze(bool frozen)
+{
+    if (m_broker.state() != QProcess::NotRunning)
+        ::kill(pid_t(m_broker.processId()), frozen ? SIGSTOP : SIGCONT);
 }
 
 bool MosquittoBroker::start()

@@ -179,6 +179,11 @@ public:
     bool prepare(QString* why);
     bool start(); // on the same port each time
     bool stop();
+    // The ACL in place of the usual one, read again by the running broker (SIGHUP).
+    void setAcl(const QByteArray& acl);
+    static QByteArray usualAcl();
+    // The broker's process held (SIGSTOP) or let go again: a broker frozen.
+    void freeze(bool frozen);
     int port() const { return m_port; }
     static QString password(const QString& user) { return user + QStringLiteral("-secret"); }
     // mqtt://user@127.0.0.1:port/prefix
