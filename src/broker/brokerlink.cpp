@@ -2,6 +2,7 @@
 
 #include "../platform/atomicfile.h"
 #include "../platform/backoff.h"
+#include "../records/recordcursor.h"
 #include "../records/recordfile.h"
 #include "mqttclient.h"
 
@@ -66,7 +67,7 @@ public:
         m_deadline = new QTimer(this);
         m_deadline->setInterval(qMin(5000, deadlineMs() / 3));
         connect(m_deadline, &QTimer::timeout, this, &BrokerWorker::checkDeadline);
-        m_cursor = m_sentUpTo = RecordFile::readCursor(BrokerLink::cursorPath(m_record));
+        m_cursor = m_sentUpTo = RecordCursor::read(BrokerLink::cursorPath(m_record));
         m_written = m_cursor;
         // One client id per station and host: a second station by the same
         // name elsewhere takes the connection over, and says so.
@@ -204,36 +205,53 @@ private:
         }
     }
 
-    // The record's next whole lines, as many as may be unacknowledged.
+    // The record's next whole lines, as many as may be unacknowledged, from
+    // the file the cursor is in: a retired one to its end, then the next.
     void pump()
     {
         if (!m_connected || m_lines.size() >= InFlightLines || m_again->isActive())
             return;
-        QFile f(m_record);
-        if (!f.open(QIODevice::ReadOnly))
-            return;
-        // A record put in the old one's place starts again from its beginning.
-        if (m_cursor > f.size()) {
-            m_cursor = m_sentUpTo = 0;
-            m_lines.clear();
-        }
-        if (!f.seek(m_sentUpTo))
-            return;
-        while (m_lines.size() < InFlightLines) {
-            const QByteArray line = f.readLine(1 << 20);
-            if (!line.endsWith('\n'))
-                break; // still being written
-            const qint64 end = m_sentUpTo + line.size();
-            const QByteArray text = line.trimmed();
-            int mid = -2; // nothing to send: counts as taken
-            if (!text.isEmpty()) {
-                mid = m_client->publish(m_url.topic(m_station, QStringLiteral("units")), text, 1,
-                                        false);
-                if (mid < 0)
-                    break;
+        for (int files = 0; files < 100 && m_lines.size() < InFlightLines; ++files) {
+            QString error;
+            const std::unique_ptr<RecordSource::Place> place =
+                RecordSource::open(m_record, m_sentUpTo, &error);
+            if (!place)
+                return;
+            if (!place->notice.isEmpty() && place->notice != m_noticed) {
+                m_noticed = place->notice;
+                say(BrokerLink::Health::Failing, QStringLiteral("broker: %1").arg(place->notice));
             }
-            m_lines.push_back({mid, end, mid == -2, m_clock.elapsed()});
-            m_sentUpTo = end;
+            if (place->cursor != m_sentUpTo && place->cursor.offset == 0 && !place->retired) {
+                // Read from its first line: what was in flight of the other is no more.
+                m_lines.clear();
+                m_cursor = place->cursor;
+            }
+            RecordCursor at = place->cursor;
+            bool read = false;
+            while (m_lines.size() < InFlightLines) {
+                const QByteArray line = place->file->readLine(1 << 20);
+                if (!line.endsWith('\n'))
+                    break; // still being written, or the end
+                read = true;
+                at.offset += line.size();
+                const QByteArray text = line.trimmed();
+                int mid = -2; // nothing to send: counts as taken
+                if (!text.isEmpty()) {
+                    mid = m_client->publish(m_url.topic(m_station, QStringLiteral("units")), text,
+                                            1, false);
+                    if (mid < 0)
+                        break;
+                    at.lastId = RecordSource::idOf(text);
+                }
+                m_lines.push_back({mid, at, mid == -2, m_clock.elapsed()});
+            }
+            m_sentUpTo = at;
+            if (read || !place->retired)
+                break;
+            // The retired file is done with: the next one, from its first line.
+            const RecordCursor next = RecordSource::next(m_record, at);
+            m_lines.push_back({-2, next, true, m_clock.elapsed()});
+            m_sentUpTo = next;
         }
         advance();
     }
@@ -306,7 +324,7 @@ private:
     void advance()
     {
         while (!m_lines.empty() && m_lines.front().taken) {
-            m_cursor = m_lines.front().end;
+            m_cursor = m_lines.front().after;
             m_lines.pop_front();
         }
         if (m_cursor != m_written && !m_cursorTimer->isActive())
@@ -320,23 +338,13 @@ private:
         QString error;
         // Not flushed to the disk: a cursor lost to a power cut sends lines
         // again, which at least once allows.
-        if (AtomicFile::write(BrokerLink::cursorPath(m_record), QByteArray::number(m_cursor) + '\n',
-                              false, &error))
+        if (m_cursor.write(BrokerLink::cursorPath(m_record), false, &error))
             m_written = m_cursor;
         else
             say(BrokerLink::Health::Failing, QStringLiteral("broker: %1").arg(error));
     }
 
-    qint64 linesWaiting() const
-    {
-        QFile f(m_record);
-        if (!f.open(QIODevice::ReadOnly) || !f.seek(qMin(m_cursor, f.size())))
-            return 0;
-        qint64 lines = 0;
-        while (!f.atEnd())
-            lines += f.read(1 << 20).count('\n');
-        return lines;
-    }
+    qint64 linesWaiting() const { return RecordSource::waiting(m_record, m_cursor); }
 
     void say(BrokerLink::Health health, const QString& text)
     {
@@ -348,7 +356,7 @@ private:
 
     struct Line {
         int mid;
-        qint64 end; // the offset after it
+        RecordCursor after; // the cursor once it is taken
         bool taken;
         qint64 sentAt; // on m_clock
     };
@@ -375,9 +383,10 @@ private:
     std::deque<QByteArray> m_replies;
     std::deque<Line> m_lines; // sent, in the record's order
     QSet<int> m_awaited;      // what the goodbye waits for
-    qint64 m_cursor = 0;      // after the last line the broker took, in order
-    qint64 m_sentUpTo = 0;
-    qint64 m_written = 0; // the cursor on the disk
+    RecordCursor m_cursor; // after the last line the broker took, in order
+    RecordCursor m_sentUpTo;
+    RecordCursor m_written; // the cursor on the disk
+    QString m_noticed;
     QString m_said;
 };
 

@@ -40,6 +40,7 @@ BenchService::BenchService(Station& station, BenchHost& host, QObject* parent)
     connect(&m_station, &Station::newUnitsRefused, this, &BenchService::changed);
     connect(&m_station, &Station::stopped, this, &BenchService::changed);
     connect(&m_station, &Station::databaseChanged, this, &BenchService::changed);
+    connect(&m_station, &Station::problemsChanged, this, &BenchService::changed);
     connect(&m_station, &Station::unitRecorded, this, [this](int slot, const UnitRecord& r) {
         changed();
         if (registered())
@@ -167,6 +168,14 @@ QString BenchService::slotsText() const
         list.append(slot);
     }
     return compact(list);
+}
+
+QString BenchService::problems() const
+{
+    QJsonObject o;
+    for (auto it = m_station.problems().begin(); it != m_station.problems().end(); ++it)
+        o.insert(it.key(), it.value());
+    return compact(o);
 }
 
 QVariantMap BenchService::properties() const

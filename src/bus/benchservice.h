@@ -30,6 +30,7 @@ class BenchService : public QObject, protected QDBusContext
     Q_PROPERTY(QString NewUnitsStopped READ newUnitsStopped)
     Q_PROPERTY(QString Database READ database)
     Q_PROPERTY(QString SlotStates READ slotsText)
+    Q_PROPERTY(QString Problems READ problems)
 
 public:
     BenchService(Station& station, BenchHost& host, QObject* parent = nullptr);
@@ -53,6 +54,7 @@ public:
     QString newUnitsStopped() const;
     QString database() const;
     QString slotsText() const;
+    QString problems() const;
 
 public slots:
     void Start();

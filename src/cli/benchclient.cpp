@@ -170,7 +170,7 @@ std::optional<ExitCode> BenchClientCommand::status()
     const QVariantMap& p = m_remote->properties();
     if (m_asJson) {
         QJsonObject o = QJsonObject::fromVariantMap(p);
-        for (const char* key : {"Job", "Firmware"})
+        for (const char* key : {"Job", "Firmware", "Problems"})
             o.insert(QLatin1String(key), QJsonDocument::fromJson(p.value(QLatin1String(key)).toString().toUtf8()).object());
         o.insert("SlotStates",
                  QJsonDocument::fromJson(p.value("SlotStates").toString().toUtf8()).array());
@@ -191,6 +191,10 @@ std::optional<ExitCode> BenchClientCommand::status()
         out(QStringLiteral("  %1").arg(f.title));
     if (!m_remote->newUnitsStopped().isEmpty())
         out(QStringLiteral("  %1").arg(m_remote->newUnitsStopped()));
+    const QJsonObject problems =
+        QJsonDocument::fromJson(p.value("Problems").toString().toUtf8()).object();
+    for (auto it = problems.begin(); it != problems.end(); ++it)
+        out(QStringLiteral("  problem: %1").arg(it.value().toString()));
     const BenchConfig bench = m_remote->bench();
     for (int i = 0; i < m_remote->slotCount(); ++i) {
         const SlotView v = m_remote->view(i);

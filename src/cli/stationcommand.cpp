@@ -11,6 +11,8 @@
 #include "stationrun.h"
 
 #include <QThread>
+#include <csignal>
+#include <unistd.h>
 
 StationCommand::StationCommand()
     : Command(QStringLiteral("station")), m_options({BenchOptions::line(),
@@ -264,6 +266,14 @@ std::optional<ExitCode> StationCommand::start()
     });
     m_signals = new TerminationSignals(this);
     connect(m_signals, &TerminationSignals::received, m_run.get(), [this](int signal) {
+        // A service's SIGHUP (systemctl reload, logrotate) rotates the record;
+        // on a terminal it is a hang-up, and ends the station.
+        if (signal == SIGHUP && !::isatty(STDERR_FILENO)) {
+            QString why;
+            if (!m_station->reopenRecord(&why))
+                ProgressLines::complain(why);
+            return;
+        }
         m_ending = true;
         m_systemd->stopping();
         m_run->interrupt(signal);

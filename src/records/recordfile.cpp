@@ -1,6 +1,7 @@
 #include "recordfile.h"
 
 #include "../platform/atomicfile.h"
+#include "recordcursor.h"
 
 #include <QFile>
 #include <cerrno>
@@ -45,14 +46,65 @@ bool RecordFile::open(const QString& path, QString* error)
         close();
         return false;
     }
+    struct stat st {
+    };
+    m_size = ::fstat(m_fd, &st) == 0 ? qint64(st.st_size) : 0;
     return true;
 }
 
-bool RecordFile::appendLine(const QByteArray& line, QString* error)
+bool RecordFile::reopen(QString* notice, QString* error)
+{
+    if (m_fd < 0)
+        return true;
+    // Its readers finish it from the descriptor; new lines go to the path.
+    RecordSource::retire(m_path, m_fd);
+    m_fd = -1;
+    const QString path = m_path;
+    if (!open(path, error))
+        return false;
+    *notice = QStringLiteral("the %1 %2 was opened anew; what was written before it goes on to "
+                             "the database and the broker from the file it was")
+                  .arg(m_noun, path);
+    return true;
+}
+
+QString RecordFile::followPath()
+{
+    struct stat mine {
+    }, there {
+    };
+    if (::fstat(m_fd, &mine) != 0)
+        return QString();
+    const bool gone = ::stat(QFile::encodeName(m_path).constData(), &there) != 0;
+    if (gone || there.st_dev != mine.st_dev || there.st_ino != mine.st_ino) {
+        QString notice, error;
+        if (!reopen(&notice, &error))
+            return error;
+        return QStringLiteral("the %1 %2 was %3 behind the station's back: the station goes on in "
+                              "a file at its path, and its readers finish the one it was")
+            .arg(m_noun, m_path, gone ? QStringLiteral("moved away") : QStringLiteral("replaced"));
+    }
+    if (qint64(mine.st_size) < m_size) {
+        m_size = qint64(mine.st_size);
+        return QStringLiteral("the %1 %2 was cut shorter behind the station's back").arg(m_noun, m_path);
+    }
+    return QString();
+}
+
+bool RecordFile::appendLine(const QByteArray& line, QString* error, QString* notice)
 {
     if (m_fd < 0) {
         *error = QStringLiteral("the %1 %2 is not open").arg(m_noun, m_path);
         return false;
+    }
+    if (m_followsPath) {
+        const QString noticed = followPath();
+        if (notice)
+            *notice = noticed;
+        if (m_fd < 0) {
+            *error = noticed;
+            return false;
+        }
     }
     struct stat before {
     };
@@ -68,8 +120,10 @@ bool RecordFile::appendLine(const QByteArray& line, QString* error)
         why = n < 0 ? systemError() : QStringLiteral("the disk is full");
     else if (::fsync(m_fd) != 0)
         why = systemError();
-    if (why.isEmpty())
+    if (why.isEmpty()) {
+        m_size = qint64(before.st_size) + n;
         return true;
+    }
     // Whole lines only: what part of the line went out is taken back.
     if (::ftruncate(m_fd, before.st_size) == 0)
         (void)::fsync(m_fd);
@@ -118,14 +172,4 @@ QByteArray RecordFile::lastLine() const
             return tail.mid(start + 1, end - start - 1);
     }
     return QByteArray();
-}
-
-qint64 RecordFile::readCursor(const QString& cursorPath)
-{
-    QFile f(cursorPath);
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    bool ok = false;
-    const qint64 at = f.readAll().trimmed().toLongLong(&ok);
-    return ok && at > 0 ? at : 0;
 }

@@ -3,6 +3,7 @@
 #include "../platform/atomicfile.h"
 #include "../platform/backoff.h"
 #include "recorddatabase.h"
+#include "recordcursor.h"
 #include "recordfile.h"
 
 #include <QElapsedTimer>
@@ -78,6 +79,7 @@ public:
 signals:
     void stateChanged(RecordForwarder::Health health, const QString& text, qint64 pending,
                       bool changed);
+    void noticed(const QString& text);
 
 private:
     void pass()
@@ -91,7 +93,10 @@ private:
             return;
         }
         RecordForwarder::Batch batch;
-        if (!RecordForwarder::forwardBatch(m_record, *m_db, m_table, &batch, &error)) {
+        const bool sent = RecordForwarder::forwardBatch(m_record, *m_db, m_table, &batch, &error);
+        if (!batch.notice.isEmpty() && batch.notice != m_noticed)
+            emit noticed(m_noticed = batch.notice);
+        if (!sent) {
             m_db->close(); // the driver does not reconnect by itself
             failed(error);
             return;
@@ -136,6 +141,7 @@ private:
     qint64 m_pending = 0;
     bool m_busy = false;
     QString m_kind; // what the state was last about
+    QString m_noticed;
 };
 
 RecordForwarder::RecordForwarder(QObject* parent) : QObject(parent) {}
@@ -152,6 +158,7 @@ void RecordForwarder::start(const QString& recordPath, const DatabaseUrl& url,
     m_worker = new ForwarderWorker(recordPath, url, table);
     connect(this, &RecordForwarder::wake, m_worker, &ForwarderWorker::more);
     connect(m_worker, &ForwarderWorker::stateChanged, this, &RecordForwarder::onState);
+    connect(m_worker, &ForwarderWorker::noticed, this, &RecordForwarder::noticed);
     m_pending = waiting(recordPath);
     m_upToDate = false;
     m_health = Health::Starting;
@@ -189,48 +196,44 @@ void RecordForwarder::onState(Health health, const QString& text, qint64 pending
 
 qint64 RecordForwarder::waiting(const QString& record)
 {
-    QFile f(record);
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    qint64 cursor = RecordFile::readCursor(RecordForwarder::cursorPath(record));
-    if (cursor > f.size())
-        cursor = 0;
-    f.seek(cursor);
-    qint64 lines = 0;
-    while (!f.atEnd())
-        lines += f.read(1 << 20).count('\n');
-    return lines;
+    return RecordSource::waiting(record, RecordCursor::read(cursorPath(record)));
 }
 
 bool RecordForwarder::forwardBatch(const QString& record, RecordDatabase& database,
                                    RecordDatabase::Table table, Batch* batch, QString* error)
 {
     *batch = Batch();
-    QFile f(record);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("the record %1 cannot be read: %2").arg(record, f.errorString());
-        return false;
-    }
-    qint64 cursor = RecordFile::readCursor(RecordForwarder::cursorPath(record));
-    // A record put in the old one's place starts again from its beginning.
-    if (cursor > f.size())
-        cursor = 0;
-    f.seek(cursor);
+    RecordCursor cursor = RecordCursor::read(cursorPath(record));
     QVector<QByteArray> lines;
-    qint64 end = cursor;
-    // Whole lines only: one without its LF is still being written.
-    while (lines.size() < BatchLines) {
-        const QByteArray line = f.readLine(1 << 20);
-        if (!line.endsWith('\n'))
+    // Whole lines only, from the file the cursor is in: a retired one (the
+    // record before it was moved) to its end, then the next.
+    for (int files = 0; files < 100; ++files) {
+        const std::unique_ptr<RecordSource::Place> place =
+            RecordSource::open(record, cursor, error);
+        if (!place)
+            return false;
+        if (!place->notice.isEmpty())
+            batch->notice = place->notice;
+        cursor = place->cursor;
+        while (lines.size() < BatchLines) {
+            const QByteArray line = place->file->readLine(1 << 20);
+            if (!line.endsWith('\n'))
+                break; // still being written, or the end
+            cursor.offset += line.size();
+            const QByteArray text = line.trimmed();
+            if (!text.isEmpty()) {
+                lines.append(text);
+                cursor.lastId = RecordSource::idOf(text);
+            }
+            ++batch->lines;
+        }
+        if (batch->lines > 0 || !place->retired)
             break;
-        end += line.size();
-        const QByteArray text = line.trimmed();
-        if (!text.isEmpty())
-            lines.append(text);
-        ++batch->lines;
+        cursor = RecordSource::next(record, cursor);
+        batch->moved = true;
     }
     if (batch->lines == 0)
-        return true;
+        return !batch->moved || cursor.write(cursorPath(record), true, error);
     RecordDatabase::Sent sent;
     if (!lines.isEmpty() && !database.send(lines, table, &sent, error))
         return false;
@@ -254,7 +257,7 @@ bool RecordForwarder::forwardBatch(const QString& record, RecordDatabase& databa
             return false;
         }
     }
-    return AtomicFile::write(cursorPath(record), QByteArray::number(end) + '\n', true, error);
+    return cursor.write(cursorPath(record), true, error);
 }
 
 #include "recordforwarder.moc"

@@ -16,7 +16,10 @@ class ForwarderWorker;
 // for). Lines not yet acknowledged are sent in batches, each in one
 // transaction, each line kept once by its id; then a cursor
 // (<record>.forwarded: the byte offset of the first line not yet in) moves
-// on, written whole, flushed and renamed. A kill between the commit and the
+// on, written whole, flushed and renamed: it names its file and the last
+// line's id, so that a record moved, replaced or cut shorter is noticed
+// and read from its first line, and a record the station rotated is
+// finished from the file it was. A kill between the commit and the
 // cursor sends those lines again, and the table still has one row each.
 // A line the server refuses goes to <record>.rejected with the server's
 // message and holds up nothing after it.
@@ -66,6 +69,8 @@ public:
         int inserted = 0;   // new rows
         int duplicates = 0; // there already
         int refused = 0;    // written to <record>.rejected
+        bool moved = false; // past a retired file's end, to the next
+        QString notice;     // the record moved, replaced or cut behind the station's back
     };
     // Sends the next lines after the cursor and moves it: false when the
     // connection failed (nothing moved). `lines` 0 means up to date. For the
@@ -79,6 +84,8 @@ public:
 signals:
     // Said once per change of state, with the count at that moment.
     void stateChanged(RecordForwarder::Health health, const QString& text);
+    // The record is not as its cursor left it: said once.
+    void noticed(const QString& text);
     // Asks the worker for more, across the threads.
     void wake();
 

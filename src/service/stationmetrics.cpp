@@ -132,6 +132,10 @@ QByteArray StationMetrics::text() const
         out += prefix + "database_pending_records{" + station + "} " +
                QByteArray::number(m_station.forwarder().pending()) + '\n';
     }
+    describe(out, "problem", "gauge",
+             "1 for each thing that asks for attention, by its source (broker, serials).");
+    for (auto it = m_station.problems().begin(); it != m_station.problems().end(); ++it)
+        out += prefix + "problem{" + station + ",source=" + label(it.key()) + "} 1\n";
     if (m_station.numbering().options().serial) {
         describe(out, "serial_next", "gauge", "The serial number the next unit gets.");
         out += prefix + "serial_next{" + station + "} " +

@@ -107,6 +107,12 @@ QJsonObject BenchCommands::stationState(const QString& name) const
             {"failed", m_station.failed()},
             {"units_per_hour", rate ? QJsonValue(qRound(*rate * 10) / 10.0) : QJsonValue()},
             {"new_units_stopped", m_station.newUnitsStopped()},
+            {"problems", [this] {
+                 QJsonObject o;
+                 for (auto it = m_station.problems().begin(); it != m_station.problems().end(); ++it)
+                     o.insert(it.key(), it.value());
+                 return o;
+             }()},
             {"loader_version", QStringLiteral(LOADER_VERSION)},
             {"slots", slotList}};
 }

@@ -28,6 +28,11 @@ LineControl::LineControl(Station& station, BenchHost& host, QObject* parent)
     connect(&m_progress, &QTimer::timeout, this, &LineControl::publishState);
     connect(&m_link, &BrokerLink::command, this, &LineControl::command);
     connect(&m_link, &BrokerLink::stateChanged, this, &LineControl::stateChanged);
+    connect(&m_link, &BrokerLink::stateChanged, this,
+            [this](BrokerLink::Health health, const QString& text) {
+                m_station.setProblem(QStringLiteral("broker"),
+                                     health == BrokerLink::Health::Failing ? text : QString());
+            });
     connect(&m_station, &Station::slotChanged, this, &LineControl::changed);
     connect(&m_station, &Station::newUnitsRefused, this, &LineControl::changed);
     connect(&m_station, &Station::stopped, this, &LineControl::changed);
@@ -51,6 +56,7 @@ void LineControl::start(const BrokerUrl& url, const QString& name, const QString
 
 void LineControl::stop()
 {
+    m_station.setProblem(QStringLiteral("broker"), QString());
     m_soon.stop();
     m_progress.stop();
     m_link.stop();

@@ -21,6 +21,9 @@ QString Station::accountName()
 Station::Station(QObject* parent) : QObject(parent)
 {
     connect(&m_forwarder, &RecordForwarder::stateChanged, this, &Station::databaseChanged);
+    connect(&m_forwarder, &RecordForwarder::noticed, this,
+            [this](const QString& text) { emit noticed(QString(), text, true); });
+    m_record.setFollowsPath(true);
     // The slots' traffic, gathered a few times a second rather than woken
     // for line by line.
     m_traffic.setInterval(200);
@@ -461,6 +464,31 @@ void Station::setPaused(int index, bool paused)
     emit slotChanged(index);
 }
 
+bool Station::reopenRecord(QString* error)
+{
+    if (!m_record.isOpen())
+        return true;
+    QString notice;
+    if (!m_record.reopen(&notice, error)) {
+        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(*error), Stop::RecordFailed);
+        return false;
+    }
+    emit noticed(QString(), notice, false);
+    auditQuietly(QStringLiteral("record-reopened"), {{"record", m_record.path()}});
+    return true;
+}
+
+void Station::setProblem(const QString& source, const QString& text)
+{
+    if (m_problems.value(source) == text)
+        return;
+    if (text.isEmpty())
+        m_problems.remove(source);
+    else
+        m_problems.insert(source, text);
+    emit problemsChanged();
+}
+
 void Station::clearLastResult(int index)
 {
     if (index < 0 || index >= m_slots.size())
@@ -602,9 +630,14 @@ void Station::onUnitFinished(int index, const UnitRecord& record)
         ++m_passed;
     else if (record.result == UnitResult::Fail)
         ++m_failed;
-    QString error;
+    QString error, notice;
     const QByteArray line = record.toJsonLine();
-    if (m_record.isOpen() && !m_record.appendLine(line, &error)) {
+    const bool written = !m_record.isOpen() || m_record.appendLine(line, &error, &notice);
+    if (!notice.isEmpty()) {
+        emit noticed(QString(), notice, true);
+        auditQuietly(QStringLiteral("record-moved"), {{"why", notice}});
+    }
+    if (!written) {
         emit recordWriteFailed(error, line);
         refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error), Stop::RecordFailed);
     } else if (m_forwarder.running()) {

@@ -13,6 +13,7 @@
 
 #include <QElapsedTimer>
 #include <QFileSystemWatcher>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -73,6 +74,9 @@ public:
     const BenchConfig& bench() const { return m_bench; }
     const FirmwareFile& firmwareFile() const { return m_firmware; }
     QString recordPath() const { return m_record.path(); }
+    // A rotation (SIGHUP): the record's path opened anew, the file it was
+    // finished by its readers. Between units' lines, never in one.
+    [[nodiscard]] bool reopenRecord(QString* error);
 
     // The released job the next run is of (none for a bench that is not
     // one); every record of its units names it.
@@ -91,6 +95,12 @@ public:
     const RecordForwarder& forwarder() const { return m_forwarder; }
     const UnitNumbering& numbering() const { return m_numbering; }
     const SerialLedger& ledger() const { return m_ledger; }
+
+    // What asks for attention, by where it comes from ("broker",
+    // "serials"): shown on the status line, by status, in the metrics and
+    // on the bus until it is gone. An empty text takes it away.
+    void setProblem(const QString& source, const QString& text);
+    const QMap<QString, QString>& problems() const { return m_problems; }
 
     // A label scanned (by the scanner, or typed into the window's scan field).
     void scan(const QString& text) { m_labels.scan(text); }
@@ -142,6 +152,7 @@ signals:
     // Something for the hosts to say: a label scanned or refused (`port`,
     // when it concerns a slot), the scanner's or the serial ledger's state.
     void noticed(const QString& port, const QString& text, bool problem);
+    void problemsChanged();
 
 private:
     struct Member {
@@ -198,4 +209,5 @@ private:
     int m_passed = 0;
     int m_failed = 0;
     QElapsedTimer m_since;
+    QMap<QString, QString> m_problems;
 };

@@ -1135,6 +1135,20 @@ QStringList MosquittoBroker::clientOptions(const QString& user) const
             QStringLiteral("-P"), password(user)};
 }
 
+bool MosquittoBroker::publishEach(const QString& user, const QString& topic,
+                                  const QList<QByteArray>& payloads) const
+{
+    QProcess p;
+    p.start(QStringLiteral("mosquitto_pub"),
+            clientOptions(user) + QStringList{QStringLiteral("-q"), QStringLiteral("1"),
+                                              QStringLiteral("-t"), topic, QStringLiteral("-l")});
+    p.waitForStarted();
+    for (const QByteArray& payload : payloads)
+        p.write(payload + '\n');
+    p.closeWriteChannel();
+    return p.waitForFinished(10000) && p.exitCode() == 0;
+}
+
 bool MosquittoBroker::publish(const QString& user, const QString& topic,
                               const QByteArray& payload) const
 {

@@ -192,6 +192,9 @@ public:
     QStringList clientOptions(const QString& user) const;
     // Publishes one message as `user` with mosquitto_pub; true once sent.
     bool publish(const QString& user, const QString& topic, const QByteArray& payload) const;
+    // The messages one after another from one client, each on a line of its own.
+    bool publishEach(const QString& user, const QString& topic,
+                     const QList<QByteArray>& payloads) const;
     QString log() const;
 
 private:
