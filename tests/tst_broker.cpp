@@ -249,7 +249,7 @@ void BrokerTest::brokerGoneAndBack()
             return got.contains(ids);
         },
         30000));
-    ::kill(pid_t(station.processId()), SIGTERM);
+    signalProcess(station, SIGTERM);
     QVERIFY(station.waitForFinished(10000));
 }
 
@@ -368,10 +368,10 @@ void BrokerTest::supervisorsWatch()
         },
         20000));
     QVERIFY2(seen.contains("  Bench A  ["), seen.constData());
-    ::kill(pid_t(watch.processId()), SIGTERM);
+    signalProcess(watch, SIGTERM);
     QVERIFY(watch.waitForFinished(5000));
     QCOMPARE(watch.exitCode(), 0);
-    ::kill(pid_t(station.processId()), SIGTERM);
+    signalProcess(station, SIGTERM);
     QVERIFY(station.waitForFinished(10000));
 }
 
@@ -394,7 +394,7 @@ void BrokerTest::aRefusedPasswordIsSaid()
         },
         10000));
     QVERIFY(!said.contains("wrong"));
-    ::kill(pid_t(station.processId()), SIGTERM);
+    signalProcess(station, SIGTERM);
     QVERIFY(station.waitForFinished(10000));
 }
 
@@ -443,7 +443,7 @@ void BrokerTest::refusedLinesWaitForTheAcl()
     qInfo("ACL mended: every line in %.1f s, %d missed, %d doubled", mended.elapsed() / 1000.0,
           missed, doubled);
     QCOMPARE(doubled, 0);
-    ::kill(pid_t(station.processId()), SIGTERM);
+    signalProcess(station, SIGTERM);
     QVERIFY(station.waitForFinished(10000));
 }
 
@@ -482,7 +482,7 @@ void BrokerTest::frozenBrokerIsADeadConnection()
     qInfo("broker frozen: %d lines, every one %.1f s after it answered again, %d doubled",
           int(records(record("bench-9")).size()), back.elapsed() / 1000.0, doubled);
     QCOMPARE(missed, 0);
-    ::kill(pid_t(station.processId()), SIGTERM);
+    signalProcess(station, SIGTERM);
     QVERIFY(station.waitForFinished(10000));
 }
 

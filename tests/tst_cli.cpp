@@ -311,7 +311,7 @@ void CliTest::interruptReleasesThePort()
     const QString device = unit.start(1, {});
     const Run run = upload({path, "-p", "1", "-q"}, [&](QProcess& p) {
         QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 10; }, 10000));
-        ::kill(pid_t(p.processId()), SIGINT);
+        signalProcess(p, SIGINT);
     });
     QCOMPARE(run.exitCode, 130);
     QVERIFY2(run.errors.contains("interrupted at line"), qPrintable(run.errors));
@@ -380,7 +380,7 @@ void CliTest::stationUntilCtrlC()
             QVERIFY(QFile::link(device, link));
             QVERIFY(waitFor([&] { return QFile(record).size() > 0; }, 10000));
             pump(500);
-            ::kill(pid_t(p.processId()), SIGINT);
+            signalProcess(p, SIGINT);
         });
     QCOMPARE(run.exitCode, 130);
     QVERIFY2(run.errors.contains(link + ": waiting for the adaptor: " + link + " does not exist"),
@@ -414,7 +414,7 @@ void CliTest::thirtyTwoSlotsUntilSigterm()
     }
     const Run run = upload(arguments, [&](QProcess& p) {
         QVERIFY(waitFor([&] { return records(record).size() >= 64; }, 40000));
-        ::kill(pid_t(p.processId()), SIGTERM);
+        signalProcess(p, SIGTERM);
     });
     QVERIFY2(run.exitCode == 143 || run.exitCode == 1, qPrintable(run.errors.right(2000)));
     pump(200); // the units write what they received every 50 ms
@@ -478,7 +478,7 @@ void CliTest::repeatTakesUnitAfterUnit()
                 20000));
             // Long enough for a second unit, were it taken.
             pump(units == 1 ? 2500 : 300);
-            ::kill(pid_t(p.processId()), SIGINT);
+            signalProcess(p, SIGINT);
         });
     QCOMPARE(run.exitCode, 130);
     QVector<QByteArray> expected;
@@ -595,7 +595,7 @@ void CliTest::serialNumberBurnedByAKill()
         const QString device = unit.start(0, {"--prompt-interval", "50"});
         const Run killed = upload(station + QStringList{"-p", device}, [&](QProcess& p) {
             QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 20; }, 10000));
-            ::kill(pid_t(p.processId()), SIGKILL);
+            signalProcess(p, SIGKILL);
         });
         QCOMPARE(killed.exitCode, -1);
         QCOMPARE(records(record).size(), 0);
@@ -604,7 +604,7 @@ void CliTest::serialNumberBurnedByAKill()
     const QString device = unit.start(0, {"--prompt-interval", "50"});
     const Run again = upload(station + QStringList{"-p", device}, [&](QProcess& p) {
         QVERIFY(waitFor([&] { return QFile(record).size() > 0; }, 20000));
-        ::kill(pid_t(p.processId()), SIGTERM);
+        signalProcess(p, SIGTERM);
     });
     QCOMPARE(again.exitCode, 143);
     const QVector<QJsonObject> got = records(record);

@@ -101,6 +101,10 @@ private slots:
     void threeStationsOneDatabase();
     void threeStationsOneSeries();
     void aStationOnItsBlock();
+    void heldNumbersOfAnotherAreRefused_data();
+    void heldNumbersOfAnotherAreRefused();
+    void refusedFatesHoldUpNoLease();
+    void aHeldSeriesRowIsSaid();
 };
 
 // Down when the station starts: the lines wait, and go once it is up.
@@ -120,7 +124,7 @@ void DatabaseTest::serverDownThenUp()
     appendUnits(record, 2);
     forwarder.recordWritten();
     forwarder.recordWritten();
-    QVERIFY(server().start());
+    QVERIFY(server().running() || server().start());
     QVERIFY(waitFor([&] { return forwarder.upToDate(); }, 15000));
     QCOMPARE(said.last(), QStringLiteral("database: up to date"));
     QVERIFY(oneRowEach("postgres", {record}));
@@ -148,7 +152,7 @@ void DatabaseTest::serverGoneMidRunAndBack()
         pump(200);
     }
     QVERIFY(waitFor([&] { return forwarder.state().contains("records waiting"); }, 5000));
-    QVERIFY(server().start());
+    QVERIFY(server().running() || server().start());
     QVERIFY(waitFor([&] { return forwarder.upToDate(); }, 15000));
     QVERIFY(oneRowEach("gone", {record}));
     QCOMPARE(idsInTable("gone").size(), 6);
@@ -243,7 +247,7 @@ void DatabaseTest::threeStationsOneDatabase()
         },
         30000));
     for (QProcess& p : stations) {
-        ::kill(pid_t(p.processId()), SIGTERM);
+        signalProcess(p, SIGTERM);
         QVERIFY(p.waitForFinished(10000));
         QVERIFY2(p.exitCode() == 143, p.readAllStandardError().constData());
     }
@@ -319,14 +323,14 @@ void DatabaseTest::threeStationsOneSeries()
     // The server away for a while: the stations go on from their blocks.
     QVERIFY(server().stop());
     pump(2500);
-    QVERIFY(server().start());
-    ::kill(pid_t(stations[0].processId()), SIGKILL);
+    QVERIFY(server().running() || server().start());
+    signalProcess(stations[0], SIGKILL);
     stations[0].waitForFinished(5000);
     const int before = total();
     stations[0].start(FIRMWARE_UPLOAD_PATH, arguments(0));
     QVERIFY(waitFor([&] { return total() >= before + 12; }, 30000));
     for (QProcess& p : stations) {
-        ::kill(pid_t(p.processId()), SIGTERM);
+        signalProcess(p, SIGTERM);
         QVERIFY(p.waitForFinished(15000));
     }
 
@@ -413,9 +417,9 @@ void DatabaseTest::aStationOnItsBlock()
         30000));
     const int offline = records(record).size() - before;
     QVERIFY2(offline >= 1, "no unit went on from the block held");
-    QVERIFY(server().start());
+    QVERIFY(server().running() || server().start());
     QVERIFY(waitFor([&] { return records(record).size() >= before + offline + 3; }, 30000));
-    ::kill(pid_t(station.processId()), SIGTERM);
+    signalProcess(station, SIGTERM);
     QVERIFY(station.waitForFinished(15000));
     said += QString::fromLocal8Bit(station.readAll());
     QCOMPARE(said.count("waiting for serial numbers from the database"), 1);
@@ -423,6 +427,171 @@ void DatabaseTest::aStationOnItsBlock()
     for (const QJsonObject& o : records(record))
         numbers << o["serial"]["number"].toInteger();
     QCOMPARE(QSet<qint64>(numbers.begin(), numbers.end()).size(), numbers.size());
+}
+
+namespace {
+
+// A station on the series `series` of `url`, its numbers from blocks of 4.
+void startOnSeries(QProcess& station, const QString& firmware, const QString& device,
+                   const QString& record, const QString& url, const QString& series,
+                   const QString& machine = QString())
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!machine.isEmpty())
+        env.insert("FIRMWARE_STATION_MACHINE_ID", machine);
+    station.setProcessEnvironment(env);
+    station.setProcessChannelMode(QProcess::MergedChannels);
+    station.start(FIRMWARE_UPLOAD_PATH,
+                  {"station", firmware, "-q", "-p", device, "--next-after", "0.2", "--record",
+                   record, "--serial", "0x20:4", "--serial-series", series, "--serial-block", "4",
+                   "--database", url, "--station-name", "bench-c"});
+}
+
+} // namespace
+
+void DatabaseTest::heldNumbersOfAnotherAreRefused_data()
+{
+    QTest::addColumn<QString>("story");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("the state copied to another computer") << "copied" << "leased to another computer";
+    QTest::newRow("a backup of the state restored") << "restored" << "does not give this station";
+}
+
+// A state file that holds numbers the database gives to another (another
+// computer, or an earlier run of its own since used) is refused: no number
+// of it goes into a unit, none twice.
+void DatabaseTest::heldNumbersOfAnotherAreRefused()
+{
+    QVERIFY(server().running() || server().start());
+    QFETCH(QString, story);
+    QFETCH(QString, said);
+    const QString url = server().url("held_" + story);
+    const QString firmware = tempFolder() + "/held.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 10), firmware));
+    const QString first = tempFolder() + "/held-a-" + story + ".jsonl";
+    const QString second = tempFolder() + "/held-b-" + story + ".jsonl";
+    for (const QString& r : {first, second}) {
+        QFile::remove(r);
+        QFile::remove(r + ".serial");
+    }
+    VirtualUnit unit;
+    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "250"});
+    QProcess a;
+    startOnSeries(a, firmware, device, first, url, story);
+    QVERIFY(waitFor([&] { return records(first).size() >= 1; }, 30000));
+    // What it holds now, as a copy or a backup keeps it.
+    QFile state(first + ".serial");
+    QVERIFY(state.open(QIODevice::ReadOnly));
+    const QByteArray copy = state.readAll();
+    QVERIFY2(copy.contains("block=") && copy.contains("machine=") && copy.contains("holder="),
+             copy.constData());
+    if (story == "restored")
+        QVERIFY2(waitFor([&] { return records(first).size() >= 6; }, 30000),
+                 a.peek(1 << 16).constData()); // past that block
+    QCOMPARE(a.state(), QProcess::Running);
+    signalProcess(a, SIGTERM);
+    QVERIFY(a.waitForFinished(15000));
+    QFile restored(story == "copied" ? second + ".serial" : first + ".serial");
+    QVERIFY(restored.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    restored.write(copy);
+    restored.close();
+    QProcess b;
+    const QString record = story == "copied" ? second : first;
+    const int before = int(records(record).size());
+    startOnSeries(b, firmware, device, record, url, story,
+                  story == "copied" ? QStringLiteral("another-computer") : QString());
+    QVERIFY(b.waitForStarted());
+    QString out;
+    QVERIFY2(waitFor(
+                 [&] {
+                     out += QString::fromLocal8Bit(b.readAll());
+                     return out.contains(said);
+                 },
+                 20000),
+             qPrintable(out));
+    if (story == "copied") {
+        QVERIFY(b.state() == QProcess::NotRunning || b.waitForFinished(10000));
+        QCOMPARE(b.exitCode(), 2); // refused at its start
+    } else {
+        // New units are stopped: it ends once it has none under way.
+        QVERIFY(b.state() == QProcess::NotRunning || b.waitForFinished(15000));
+    }
+    QCOMPARE(int(records(record).size()), before); // no unit flashed from what it held
+    const QStringList twice = server().query(
+        "held_" + story, "SELECT number FROM serials GROUP BY series, number HAVING count(*) > 1");
+    QVERIFY(twice.isEmpty());
+}
+
+// A fate the server refuses (here a rule of the factory's own) is tried a
+// few times and set aside, said; leases go on, and so do the units.
+void DatabaseTest::refusedFatesHoldUpNoLease()
+{
+    QVERIFY(server().running() || server().start());
+    const QString url = server().url("fates");
+    const QString firmware = tempFolder() + "/fates.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 10), firmware));
+    const QString record = tempFolder() + "/fates.jsonl";
+    QFile::remove(record);
+    QFile::remove(record + ".serial");
+    VirtualUnit unit;
+    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "250"});
+    QProcess station;
+    startOnSeries(station, firmware, device, record, url, "fates");
+    QVERIFY2(waitFor([&] { return records(record).size() >= 1; }, 30000),
+             station.peek(1 << 16).constData());
+    server().query("fates", "CREATE FUNCTION no_use() RETURNS trigger AS $$ BEGIN RAISE EXCEPTION "
+                            "'uses are counted elsewhere'; END $$ LANGUAGE plpgsql");
+    server().query("fates", "CREATE TRIGGER no_use BEFORE UPDATE ON serials FOR EACH ROW WHEN "
+                            "(NEW.state = 'used') EXECUTE FUNCTION no_use()");
+    QString out;
+    const int units = int(records(record).size());
+    QVERIFY2(waitFor(
+                 [&] {
+                     out += QString::fromLocal8Bit(station.readAll());
+                     return out.contains("set aside") && records(record).size() >= units + 9;
+                 },
+                 60000),
+             qPrintable(out));
+    QVERIFY(out.contains("uses are counted elsewhere"));
+    // Blocks went on being leased past the refusals.
+    QVERIFY(server().query("fates", "SELECT count(*) FROM serials").value(0).toInt() >= units + 9);
+    signalProcess(station, SIGTERM);
+    QVERIFY(station.waitForFinished(15000));
+}
+
+// A lease that waits on a row another session holds is said after a second.
+void DatabaseTest::aHeldSeriesRowIsSaid()
+{
+    QVERIFY(server().running() || server().start());
+    const QString url = server().url("heldrow");
+    const QString firmware = tempFolder() + "/heldrow.s19";
+    QVERIFY(makeSrecordFile(realBinaryBytes(16 * 10), firmware));
+    const QString record = tempFolder() + "/heldrow.jsonl";
+    QFile::remove(record);
+    QFile::remove(record + ".serial");
+    VirtualUnit unit;
+    const QString device = unit.start(0, {"--prompt-interval", "50", "--next-unit-after", "250"});
+    QProcess station;
+    startOnSeries(station, firmware, device, record, url, "heldrow");
+    QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 30000));
+    QProcess holder;
+    holder.start(QStringLiteral("sh"),
+                 {"-c", QStringLiteral("printf 'BEGIN; SELECT 1 FROM serial_series FOR UPDATE; "
+                                       "SELECT pg_sleep(6); COMMIT;' | psql '%1' -q > /dev/null")
+                            .arg(url)});
+    QString out;
+    QVERIFY2(waitFor(
+                 [&] {
+                     out += QString::fromLocal8Bit(station.readAll());
+                     return out.contains("the lease is not answered");
+                 },
+                 20000),
+             qPrintable(out));
+    QVERIFY(holder.waitForFinished(20000));
+    const int after = int(records(record).size());
+    QVERIFY(waitFor([&] { return records(record).size() >= after + 2; }, 20000));
+    signalProcess(station, SIGTERM);
+    QVERIFY(station.waitForFinished(15000));
 }
 
 CORE_TEST_MAIN(DatabaseTest)

@@ -183,7 +183,7 @@ void JobsTest::jobsRunOrAreRefused()
             if (story != "good")
                 return;
             QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 20000));
-            ::kill(pid_t(p.processId()), SIGTERM);
+            signalProcess(p, SIGTERM);
         });
     QVERIFY2(run.errors.contains(said), qPrintable(run.errors));
     QCOMPARE(run.exitCode, exitCode);
@@ -410,7 +410,7 @@ void JobsTest::operatorCannotRouteAround()
     QVERIFY(p.waitForStarted());
     if (story == "released") {
         QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 30000));
-        ::kill(pid_t(p.processId()), SIGTERM);
+        signalProcess(p, SIGTERM);
     }
     QVERIFY(p.waitForFinished(60000));
     const QString errors = QString::fromLocal8Bit(p.readAllStandardError());
@@ -612,7 +612,7 @@ void JobsTest::imageDigestIsWhatTheUnitGot()
                   << "4242";
     const Run run = upload(arguments, [&](QProcess& p) {
         QVERIFY(waitFor([&] { return records(record).size() >= 1; }, 20000));
-        ::kill(pid_t(p.processId()), SIGTERM);
+        signalProcess(p, SIGTERM);
     });
     QCOMPARE(run.exitCode, 143);
     pump(200); // the unit writes what it received every 50 ms

@@ -71,7 +71,7 @@ void ReliabilityTest::windowEndsCleanly()
     QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 5; }, 30000));
 
     if (signal)
-        ::kill(pid_t(loader.processId()), signal);
+        signalProcess(loader, signal);
     else
         x.stop();
     QVERIFY(loader.waitForFinished(2000));
@@ -100,7 +100,7 @@ void ReliabilityTest::stationEndsCleanly()
     station.start(QStringLiteral(STATION_PATH),
                   {"--start", "-p", device, "--record", record, firmware});
     QVERIFY(waitFor([&] { return unit.receivedLines().size() >= 10; }, 15000));
-    ::kill(pid_t(station.processId()), SIGTERM);
+    signalProcess(station, SIGTERM);
     QVERIFY(station.waitForFinished(2000));
     QCOMPARE(station.exitStatus(), QProcess::NormalExit);
     QCOMPARE(station.exitCode(), 0);

@@ -111,12 +111,12 @@ void RotationTest::recordChangedUnderTheStation()
     } else {
         QVERIFY(QFile::rename(record, record + ".1"));
         if (fault == "rotated")
-            ::kill(pid_t(station.processId()), SIGHUP);
+            signalProcess(station, SIGHUP);
     }
     // Units go on into the record at its path.
     QVERIFY(waitFor([&] { return records(record).size() >= (fault == "replaced" ? 13 : 3); }, 30000));
     pump(500);
-    ::kill(pid_t(station.processId()), SIGTERM);
+    signalProcess(station, SIGTERM);
     QVERIFY(station.waitForFinished(15000));
     take(record);
     take(record + ".1");

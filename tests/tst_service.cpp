@@ -163,16 +163,16 @@ void ServiceTest::benchFromItsConfigFileAlone()
     QVERIFY(waitFor([&] { return records(record).size() >= 2; }, 20000));
 
     // A loop that does not run sends no pings; one that runs again does.
-    ::kill(pid_t(station.processId()), SIGSTOP);
+    signalProcess(station, SIGSTOP);
     pump(300);
     notify.take();
     pump(1200);
     const QStringList whileStopped = notify.take();
-    ::kill(pid_t(station.processId()), SIGCONT);
+    signalProcess(station, SIGCONT);
     QVERIFY2(!whileStopped.contains("WATCHDOG=1"), qPrintable(whileStopped.join(' ')));
     QVERIFY(waitFor([&] { return notify.take().contains("WATCHDOG=1"); }, 2000));
 
-    ::kill(pid_t(station.processId()), SIGTERM);
+    signalProcess(station, SIGTERM);
     QVERIFY(station.waitForFinished(10000));
     QCOMPARE(station.exitCode(), 143);
     QVERIFY(notify.take().contains("STOPPING=1"));

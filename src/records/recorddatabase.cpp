@@ -62,6 +62,9 @@ const char* const schema[] = {
     " leased timestamptz NOT NULL DEFAULT now(),"
     " changed timestamptz NOT NULL DEFAULT now(),"
     " PRIMARY KEY (series, number))",
+    // Which computer, and which of its state files, a number is leased to.
+    "ALTER TABLE serials ADD COLUMN IF NOT EXISTS machine varchar(64)",
+    "ALTER TABLE serials ADD COLUMN IF NOT EXISTS holder uuid",
     "INSERT INTO loader_schema (version) SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM loader_schema)",
 };
 

@@ -9,7 +9,9 @@
 #include <QThread>
 #include <QTimer>
 #include <QVariant>
+#include <QSet>
 #include <QVector>
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -18,10 +20,13 @@ constexpr int FirstRetryMs = 1000;
 constexpr int LastRetryMs = 30000;
 std::atomic<int> connections{0};
 
+constexpr int FateTries = 3; // a fate the server refuses this often is set aside
+
 struct Fate {
     quint64 first, last, step;
     QString state;
     QString unitId;
+    int tries = 0;
 };
 
 } // namespace
@@ -33,10 +38,11 @@ class LedgerWorker : public QObject
     Q_OBJECT
 
 public:
-    LedgerWorker(const DatabaseUrl& url, const SerialLedger::Series& series, const QString& station,
-                 const QVector<SerialLedger::Block>& held, const QHash<quint64, QString>& recorded)
-        : m_url(url), m_series(series), m_station(station), m_held(held), m_recorded(recorded),
-          m_backoff(FirstRetryMs, LastRetryMs, station)
+    LedgerWorker(const DatabaseUrl& url, const SerialLedger::Series& series,
+                 const SerialLedger::Holder& who, const QVector<SerialLedger::Block>& held,
+                 const QHash<quint64, QString>& recorded)
+        : m_url(url), m_series(series), m_station(who.station), m_who(who), m_held(held),
+          m_recorded(recorded), m_backoff(FirstRetryMs, LastRetryMs, who.station)
     {
     }
 
@@ -57,7 +63,7 @@ public:
     void addFate(quint64 first, quint64 last, quint64 step, const QString& state,
                  const QString& unitId)
     {
-        m_fates.append({first, last, step, state, unitId});
+        m_fates.append({first, last, step, state, unitId, 0});
         later();
     }
     void finish()
@@ -74,6 +80,8 @@ signals:
     void leased(quint64 first, quint64 last, quint64 step);
     void ended(const QString& why);
     void said(const QString& text);
+    void heldRefused(const QString& why);
+    void setAside(const QString& why);
 
 private:
     void later()
@@ -150,9 +158,11 @@ private:
         if (!exec(q, {qint64(end + step), m_series.name}))
             return fail(q.lastError());
         q.prepare(QStringLiteral(
-            "INSERT INTO serials (series, number, station, state) SELECT ?, n, ?, 'leased' FROM "
-            "generate_series(CAST(? AS bigint), CAST(? AS bigint), CAST(? AS bigint)) AS n"));
-        if (!exec(q, {m_series.name, m_station, qint64(next), qint64(end), qint64(step)}))
+            "INSERT INTO serials (series, number, station, state, machine, holder) SELECT ?, n, ?, "
+            "'leased', ?, CAST(? AS uuid) FROM generate_series(CAST(? AS bigint), CAST(? AS "
+            "bigint), CAST(? AS bigint)) AS n"));
+        if (!exec(q, {m_series.name, m_station, m_who.machine, m_who.holder, qint64(next),
+                      qint64(end), qint64(step)}))
             return fail(q.lastError());
         if (!db.commit())
             return fail(db.lastError());
@@ -160,12 +170,14 @@ private:
         emit leased(next, end, step);
         return true;
     }
-    // The numbers leased to this station before, as its state and record say.
+    // The numbers leased to this station before, as its state and record
+    // say; and the numbers its state holds, which must still be its own
+    // lease (this computer, this state file) and unused.
     bool settle()
     {
         QSqlQuery q(connection());
-        q.prepare(QStringLiteral("SELECT number FROM serials WHERE series = ? AND station = ? AND "
-                                 "state = 'leased'"));
+        q.prepare(QStringLiteral("SELECT number, state, machine, CAST(holder AS text) FROM serials "
+                                 "WHERE series = ? AND station = ?"));
         if (!exec(q, {m_series.name, m_station})) {
             m_db->close();
             failed(q.lastError().databaseText());
@@ -176,51 +188,106 @@ private:
                 return n >= b.first && n <= b.last && (n - b.first) % b.step == 0;
             });
         };
+        QHash<quint64, QString> notOurs; // held numbers the database gives to another
+        QSet<quint64> seen;
         while (q.next()) {
             const quint64 n = quint64(q.value(0).toLongLong());
-            if (held(n))
+            const QString state = q.value(1).toString();
+            const QString machine = q.value(2).toString();
+            const QString holder = q.value(3).toString();
+            // Rows of before there were holders are this station's.
+            const bool ours = holder.isEmpty() || (holder == m_who.holder && machine == m_who.machine);
+            if (held(n)) {
+                seen.insert(n);
+                if (!ours || state != QLatin1String("leased"))
+                    notOurs.insert(n, state != QLatin1String("leased")
+                                          ? QStringLiteral("already %1").arg(state)
+                                          : QStringLiteral("leased to machine %1").arg(machine));
+                continue;
+            }
+            if (!ours || state != QLatin1String("leased"))
                 continue;
             const auto it = m_recorded.constFind(n);
             m_fates.append({n, n, 1, it != m_recorded.constEnd() ? QStringLiteral("used")
                                                                  : QStringLiteral("void"),
-                            it != m_recorded.constEnd() ? it.value() : QString()});
+                            it != m_recorded.constEnd() ? it.value() : QString(), 0});
+        }
+        // Held numbers the database has no row of for this station are another's too.
+        for (const SerialLedger::Block& b : m_held) {
+            for (quint64 n = b.first; n <= b.last && notOurs.size() < 3; n += b.step) {
+                if (!seen.contains(n))
+                    notOurs.insert(n, QStringLiteral("not this station's"));
+            }
+        }
+        if (!notOurs.isEmpty()) {
+            const quint64 first = *std::min_element(notOurs.keyBegin(), notOurs.keyEnd());
+            emit heldRefused(
+                QStringLiteral("the serial state holds numbers of the series %1 the database "
+                               "does not give this station (%2 is %3): the state was copied or "
+                               "restored from another station or computer. Remove its block= "
+                               "and queued= lines before the station runs again; none of them "
+                               "is used")
+                    .arg(m_series.name)
+                    .arg(first)
+                    .arg(notOurs.value(first)));
+            m_held.clear();
         }
         m_settled = true;
         m_recorded.clear();
         return true;
     }
+    // Each fate written only where the number is still this station's
+    // lease: one that changes nothing is an alarm, not a no-op. A fate the
+    // server refuses is tried again a few times, then set aside; it never
+    // holds up a lease.
     bool sendFates()
     {
         QSqlDatabase db = connection();
+        QVector<Fate> later;
         while (!m_fates.isEmpty()) {
-            const Fate& f = m_fates.first();
+            Fate f = m_fates.takeFirst();
             QSqlQuery q(db);
-            // A number used stays so; a lease taken back goes only as far as it was leased.
-            q.prepare(f.state == QLatin1String("returned")
-                          ? QStringLiteral("UPDATE serials SET state = ?, changed = now() WHERE "
-                                           "series = ? AND station = ? AND number BETWEEN ? AND ? "
-                                           "AND state = 'leased' AND unit_id IS NULL AND "
-                                           "CAST(? AS text) IS NULL")
-                          : QStringLiteral("UPDATE serials SET state = ?, changed = now(), unit_id = "
-                                           "CAST(? AS uuid) WHERE series = ? AND station = ? AND "
-                                           "number BETWEEN ? AND ? AND state <> 'used'"));
+            const bool returned = f.state == QLatin1String("returned");
+            q.prepare(QStringLiteral("UPDATE serials SET state = ?, changed = now(), unit_id = "
+                                     "CAST(? AS uuid) WHERE series = ? AND station = ? AND number "
+                                     "BETWEEN ? AND ? AND state = 'leased' AND (holder IS NULL OR "
+                                     "(holder = CAST(? AS uuid) AND machine = ?))"));
             const QVariant unit = f.unitId.isEmpty() ? QVariant(QMetaType::fromType<QString>())
                                                      : QVariant(f.unitId);
-            const bool ok = f.state == QLatin1String("returned")
-                                ? exec(q, {f.state, m_series.name, m_station, qint64(f.first),
-                                           qint64(f.last), unit})
-                                : exec(q, {f.state, unit, m_series.name, m_station, qint64(f.first),
-                                           qint64(f.last)});
-            if (!ok) {
-                m_db->close();
-                failed(q.lastError().databaseText().isEmpty() ? q.lastError().driverText()
-                                                               : q.lastError().databaseText());
-                return false;
+            if (!exec(q, {f.state, unit, m_series.name, m_station, qint64(f.first), qint64(f.last),
+                          m_who.holder, m_who.machine})) {
+                const QSqlError e = q.lastError();
+                const QString why = e.databaseText().isEmpty() ? e.driverText() : e.databaseText();
+                // Gone: everything waits for the server. Refused: this one alone.
+                if (!db.isOpen() || e.type() == QSqlError::ConnectionError ||
+                    q.lastError().nativeErrorCode().isEmpty()) {
+                    m_fates = later + QVector<Fate>{f} + m_fates;
+                    m_db->close();
+                    failed(why);
+                    return false;
+                }
+                if (++f.tries < FateTries) {
+                    later.append(f);
+                } else {
+                    emit setAside(QStringLiteral("serial numbers: the database refuses the fate "
+                                                 "%1 of %2 (%3): set aside")
+                                      .arg(f.state)
+                                      .arg(f.first)
+                                      .arg(why.trimmed()));
+                }
+                continue;
             }
-            m_fates.removeFirst();
+            if (!returned && q.numRowsAffected() == 0)
+                emit setAside(QStringLiteral("serial numbers: %1 is no longer this station's "
+                                             "lease in the database (it was %2 here): was it used "
+                                             "by another station with a copy of this state?")
+                                  .arg(f.first)
+                                  .arg(f.state));
         }
+        m_fates = later;
         return true;
     }
+
     void failed(const QString& why)
     {
         say(QStringLiteral("serial numbers: the database is not reached (%1)").arg(why.trimmed()));
@@ -235,6 +302,7 @@ private:
     DatabaseUrl m_url;
     SerialLedger::Series m_series;
     QString m_station;
+    SerialLedger::Holder m_who;
     std::unique_ptr<RecordDatabase> m_db;
     QTimer* m_retry = nullptr;
     int m_want = 0;
@@ -253,15 +321,32 @@ SerialLedger::~SerialLedger()
     stop();
 }
 
-void SerialLedger::start(const DatabaseUrl& url, const Series& series, const QString& station,
+void SerialLedger::start(const DatabaseUrl& url, const Series& series, const Holder& who,
                          const QVector<Block>& held, const QHash<quint64, QString>& recorded)
 {
     stop();
-    m_worker = new LedgerWorker(url, series, station, held, recorded);
+    if (!m_slow) {
+        m_slow = new QTimer(this);
+        m_slow->setSingleShot(true);
+        m_slow->setInterval(1000);
+        connect(m_slow, &QTimer::timeout, this, [this] {
+            // An outage says so itself; this is for a server that takes the
+            // lease and does not answer (its row held, a slow server).
+            if (!m_leasing || m_state.contains(QLatin1String("not reached")))
+                return;
+            m_state = QStringLiteral("serial numbers: waiting for serial numbers from the "
+                                     "database (the lease is not answered)");
+            emit stateChanged(m_state);
+        });
+    }
+    m_worker = new LedgerWorker(url, series, who, held, recorded);
+    connect(m_worker, &LedgerWorker::heldRefused, this, &SerialLedger::heldRefused);
+    connect(m_worker, &LedgerWorker::setAside, this, &SerialLedger::fateSetAside);
     connect(this, &SerialLedger::wantBlock, m_worker, &LedgerWorker::want);
     connect(this, &SerialLedger::fate, m_worker, &LedgerWorker::addFate);
     connect(m_worker, &LedgerWorker::leased, this, [this](quint64 first, quint64 last, quint64 step) {
         m_leasing = false;
+        m_slow->stop();
         emit blockLeased(Block{first, last, step});
     });
     connect(m_worker, &LedgerWorker::ended, this, [this](const QString& why) {
@@ -292,6 +377,7 @@ void SerialLedger::lease(int count)
     if (m_leasing || !m_thread.running())
         return;
     m_leasing = true;
+    m_slow->start();
     emit wantBlock(count);
 }
 

@@ -3,6 +3,7 @@
 #include "databaseurl.h"
 
 #include <QHash>
+#include <QTimer>
 #include <QObject>
 #include <QVector>
 #include <QString>
@@ -46,7 +47,13 @@ public:
     // when a record names them, void otherwise (a station killed between
     // taking a number and writing its unit's record, or a lease whose
     // answer never came).
-    void start(const DatabaseUrl& url, const Series& series, const QString& station,
+    // `machine` and `holder` say whose the leases are: this computer, and
+    // its state file's own id. Held numbers the database gives to another
+    // computer or holder are refused (heldRefused()).
+    struct Holder {
+        QString station, machine, holder;
+    };
+    void start(const DatabaseUrl& url, const Series& series, const Holder& who,
                const QVector<Block>& held, const QHash<quint64, QString>& recorded);
     // Fates still waiting go if the server is there, for a few seconds.
     void stop();
@@ -63,6 +70,12 @@ public:
 
 signals:
     void blockLeased(const SerialLedger::Block& block);
+    // The numbers the state holds are not this station's in the database
+    // (a copied or restored state, a cloned computer): none may be used.
+    void heldRefused(const QString& why);
+    // A fate the database would not take (after a few tries), or a number
+    // no longer this station's lease: set aside, said, and never in the way.
+    void fateSetAside(const QString& why);
     // The series has no number left to lease.
     void seriesEnded(const QString& why);
     // The connection's state, said once per change.
@@ -74,6 +87,7 @@ signals:
 
 private:
     WorkerThread m_thread{QStringLiteral("serial ledger")};
+    QTimer* m_slow = nullptr; // a lease not answered within a second is said
     LedgerWorker* m_worker = nullptr;
     bool m_leasing = false;
     QString m_state;

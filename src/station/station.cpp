@@ -41,6 +41,17 @@ Station::Station(QObject* parent) : QObject(parent)
     connect(&m_ledger, &SerialLedger::stateChanged, this, [this](const QString& text) {
         emit noticed(QString(), text, !text.endsWith(QLatin1String("up to date")));
     });
+    // Numbers this station may not use: none more is taken from what it holds.
+    connect(&m_ledger, &SerialLedger::heldRefused, this, [this](const QString& why) {
+        setProblem(QStringLiteral("serials"), why);
+        auditQuietly(QStringLiteral("serials-refused"), {{"why", why}});
+        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(why), Stop::NumbersUsedUp);
+    });
+    connect(&m_ledger, &SerialLedger::fateSetAside, this, [this](const QString& why) {
+        setProblem(QStringLiteral("serials"), why);
+        auditQuietly(QStringLiteral("serial-fate-set-aside"), {{"why", why}});
+        emit noticed(QString(), why, true);
+    });
     connect(&m_labels, &LabelDesk::said, this,
             [this](const QString& port, const QString& text, bool refused) {
                 emit noticed(port, text, refused);
@@ -74,7 +85,8 @@ void Station::startLedger(const BenchConfig& bench, const DatabaseUrl& url)
                                 r.value("id").toString());
         }
     }
-    m_ledger.start(url, series, bench.name, held, recorded);
+    m_ledger.start(url, series, {bench.name, UnitNumbering::machineId(), m_numbering.holder()},
+                   held, recorded);
     if (m_numbering.wantsBlock())
         m_ledger.lease(bench.serialBlock);
 }

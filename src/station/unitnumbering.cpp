@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QUuid>
 #include <algorithm>
 #include <limits>
 
@@ -284,8 +285,22 @@ UnitNumbering::Refusal UnitNumbering::open(const Options& options, const Firmwar
                          .arg(options.statePath, state->series, options.series);
             return Refusal::State;
         }
+        // Numbers leased to another computer (a copied state, a restored
+        // backup, a cloned disk) are that computer's: none of them goes here.
+        const bool holds = !state->block.isEmpty() || !state->queued.isEmpty();
+        if (exists && holds && !state->machine.isEmpty() && state->machine != machineId()) {
+            *error = QStringLiteral("the serial state %1 holds numbers of the series %2 leased to "
+                                    "another computer (machine %3; this is %4): a state file "
+                                    "copied or restored from there. Remove its block= and queued= "
+                                    "lines (or the file) before this station runs: those numbers "
+                                    "stay that computer's, and this station leases its own")
+                         .arg(options.statePath, state->series, state->machine, machineId());
+            return Refusal::State;
+        }
         m_block = state->block;
         m_queued = state->queued;
+        m_holder = state->holder.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces)
+                                           : state->holder;
         m_nextSerial = m_block.isEmpty() ? 0 : qMax(state->nextSerial, m_block.first);
     }
     // Written now, so a state that cannot be kept costs no unit.
@@ -296,7 +311,8 @@ UnitNumbering::Refusal UnitNumbering::open(const Options& options, const Firmwar
 
 bool UnitNumbering::saveState(QString* error) const
 {
-    State s{m_nextSerial, m_nextLine, m_options.series, m_block, m_queued};
+    State s{m_nextSerial, m_nextLine, m_options.series, m_block, m_queued,
+            usesSeries() ? machineId() : QString(), m_holder};
     return writeState(m_options.statePath, s, !m_options.unitDataPath.isEmpty(), error);
 }
 
@@ -372,7 +388,8 @@ std::optional<quint64> UnitNumbering::serialsLeft() const
 UnitNumbering::Take UnitNumbering::take(UnitValues* values, QString* why)
 {
     *values = UnitValues();
-    State next{m_nextSerial, m_nextLine, m_options.series, m_block, m_queued};
+    State next{m_nextSerial, m_nextLine, m_options.series, m_block, m_queued,
+               usesSeries() ? machineId() : QString(), m_holder};
     if (m_options.serial && usesSeries()) {
         if (numbersHeld() == 0) {
             *why = QStringLiteral("waiting for serial numbers from the database");
@@ -526,10 +543,15 @@ std::optional<UnitNumbering::State> UnitNumbering::readState(const QString& path
             ok = block(&state.block);
         else if (key == QLatin1String("queued"))
             ok = block(&state.queued);
+        else if (key == QLatin1String("machine"))
+            ok = !(state.machine = value).isEmpty();
+        else if (key == QLatin1String("holder"))
+            ok = !(state.holder = value).isEmpty();
         if (!ok) {
             *error = QStringLiteral(
                          "the serial state %1:%2 is \"%3\", not next-serial=N, "
-                         "next-unit-data-line=N, series=NAME, block= or queued=FIRST-LAST/STEP")
+                         "next-unit-data-line=N, series=NAME, block= or queued=FIRST-LAST/STEP, "
+                         "machine= or holder=")
                          .arg(path)
                          .arg(number)
                          .arg(elided(line));
@@ -554,6 +576,10 @@ bool UnitNumbering::writeState(const QString& path, const State& state, bool uni
     };
     if (!state.series.isEmpty()) {
         text += "series=" + state.series.toUtf8() + '\n';
+        if (!state.machine.isEmpty())
+            text += "machine=" + state.machine.toUtf8() + '\n';
+        if (!state.holder.isEmpty())
+            text += "holder=" + state.holder.toUtf8() + '\n';
         if (!state.block.isEmpty())
             text += "block=" + block(state.block);
         if (!state.queued.isEmpty())
@@ -564,6 +590,18 @@ bool UnitNumbering::writeState(const QString& path, const State& state, bool uni
         return true;
     *error = QStringLiteral("the serial state %1").arg(why);
     return false;
+}
+
+QString UnitNumbering::machineId()
+{
+    const QString given = qEnvironmentVariable("FIRMWARE_STATION_MACHINE_ID");
+    if (!given.isEmpty())
+        return given;
+    static const QString id = [] {
+        QFile f(QStringLiteral("/etc/machine-id"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).trimmed() : QString();
+    }();
+    return id.isEmpty() ? QStringLiteral("unknown") : id;
 }
 
 std::optional<quint64> UnitNumbering::readNextSerial(const QString& statePath, QString* error)

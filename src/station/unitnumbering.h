@@ -105,6 +105,13 @@ public:
     [[nodiscard]] bool addBlock(const Block& block, QString* error);
     // The numbers held and not yet handed out: the rest of this block, and the next.
     QVector<Block> held() const;
+    // Who holds the series' numbers here: this state file's own id, made
+    // with its first lease and kept with its blocks and in the database's
+    // rows. A state copied to another computer is told by its machine.
+    QString holder() const { return m_holder; }
+    // This computer's id (/etc/machine-id; FIRMWARE_STATION_MACHINE_ID names
+    // another, for a container or a test).
+    static QString machineId();
     // A clean stop: the numbers not handed out, taken from the state, for
     // the ledger to mark returned.
     QVector<Block> giveBack(QString* error);
@@ -128,6 +135,8 @@ private:
         int nextLine = 1;
         QString series;
         Block block, queued; // a series' numbers held
+        QString machine;     // the computer the numbers are leased to
+        QString holder;      // the leases' own id, as the database's rows have it
     };
     struct ListLine {
         int line;
@@ -148,4 +157,5 @@ private:
     int m_nextLine = 1;
     QVector<int> m_serialLines; // the image's lines the serial number changes
     Block m_block, m_queued;    // a series' numbers held
+    QString m_holder;           // this state's leases, as the database knows them
 };

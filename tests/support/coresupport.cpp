@@ -483,6 +483,12 @@ bool ServiceBench::start(const QString& name, QString* why)
     return up;
 }
 
+void signalProcess(const QProcess& process, int signalNumber)
+{
+    if (process.processId() > 0)
+        ::kill(pid_t(process.processId()), signalNumber);
+}
+
 void resetCoreSeams()
 {
     PortResolver::setEnumerator([] { return QStringList(); });

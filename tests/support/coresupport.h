@@ -39,6 +39,10 @@ void linkComPort(int number, const QString& device);
 // its port in `port`. Closed at once, it leaves a free port.
 int loopbackSocket(bool listening, int* port);
 
+// A signal to a process the test started, if it still runs: never to
+// process 0, which is the test's own group (a QProcess that has ended).
+void signalProcess(const QProcess& process, int signalNumber);
+
 // Handles events until `done` holds or `timeoutMs` passes.
 bool waitFor(const std::function<bool()>& done, int timeoutMs);
 // Handles events for about `ms`.
