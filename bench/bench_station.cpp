@@ -623,6 +623,16 @@ int main(int argc, char* argv[])
                 },
                 rounds);
             row("same, a broker that never answers", mute, "", ">= 0.98", mute >= 0.98);
+            // Frozen (SIGSTOP): the connection stays, nothing is acknowledged.
+            const double frozen = pairedRatio(
+                plain,
+                [&] {
+                    const double r = on(broker.url("bench"), [&] { broker.freeze(true); });
+                    broker.freeze(false);
+                    return r;
+                },
+                rounds);
+            row("same, the broker frozen mid-run", frozen, "", ">= 0.98", frozen >= 0.98);
             ::close(silent);
         }
     }
