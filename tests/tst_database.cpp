@@ -311,8 +311,10 @@ void DatabaseTest::threeStationsOneSeries()
                            "4", "--database", url};
     };
     QProcess stations[3];
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
+        stations[i].setProcessChannelMode(QProcess::MergedChannels);
         stations[i].start(FIRMWARE_UPLOAD_PATH, arguments(i));
+    }
     const auto total = [&] {
         int n = 0;
         for (const QString& r : records)
@@ -330,6 +332,7 @@ void DatabaseTest::threeStationsOneSeries()
     stations[0].start(FIRMWARE_UPLOAD_PATH, arguments(0));
     QVERIFY(waitFor([&] { return total() >= before + 12; }, 30000));
     for (QProcess& p : stations) {
+        QVERIFY2(p.state() == QProcess::Running, p.readAll().right(2000).constData());
         signalProcess(p, SIGTERM);
         QVERIFY(p.waitForFinished(15000));
     }

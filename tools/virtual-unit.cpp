@@ -51,6 +51,7 @@ struct Options {
     long baud = 0;
     double frameGapMs = 30;
     double awayAfterEndMs = 0;     // a production line: the unit taken away, the next one placed
+    long units = -1;               // units that arrive in all; then nothing more
     std::vector<long> rejectLines; // answered "+" once, by their number as received
     long leaveAfter = -1;          // taken away mid-upload after this line...
     double leaveForMs = 0;         // ...and the next unit placed this much later
@@ -79,6 +80,8 @@ void usage(std::FILE* to)
         "                        then prompt as a new unit (0: prompt on, as one that\n"
         "                        restarted; the default)\n"
         "  --reject-line N       answer '+' to the N-th line received (repeatable)\n"
+        "  --units N             N units arrive, one after another (with --next-unit-after);\n"
+        "                        after the N-th one's end record, nothing more does\n"
         "  --leave-after N:MS    after answering the N-th line the unit is taken away:\n"
         "                        it hears and says nothing for MS, then prompts as a new unit\n"
         "  --log FILE            every received line, exact bytes, one per line\n"
@@ -128,6 +131,8 @@ bool parse(int argc, char** argv, Options* o)
             o->awayAfterEndMs = std::atof(value("--next-unit-after"));
         else if (a == "--reject-line")
             o->rejectLines.push_back(std::atol(value("--reject-line")));
+        else if (a == "--units")
+            o->units = std::atol(value("--units"));
         else if (a == "--leave-after") {
             const std::string v = value("--leave-after");
             const std::size_t colon = v.find(':');
@@ -254,6 +259,7 @@ int main(int argc, char** argv)
     bool silent = options.silentAfter == 0;
     double nextPrompt = nowMs() + options.promptIntervalMs;
     double awayUntil = -1; // no unit in front of the adaptor until then
+    long unitsDone = 0;
 
     auto prompting = [&] {
         return options.promptIntervalMs > 0 && !silent && framer.empty() &&
@@ -337,6 +343,8 @@ int main(int argc, char** argv)
             if (options.awayAfterEndMs > 0 && unit::isEndRecord(*line)) {
                 awayUntil = nowMs() + options.awayAfterEndMs;
                 nextPrompt = awayUntil;
+                if (options.units > 0 && ++unitsDone >= options.units)
+                    awayUntil = 1e300; // the last unit is gone, and none comes
             }
             if (received == options.leaveAfter) {
                 awayUntil = nowMs() + options.leaveForMs;

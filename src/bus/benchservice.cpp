@@ -1,6 +1,7 @@
 #include "benchservice.h"
 
 #include "../station/firmwaresummary.h"
+#include "../station/localbench.h"
 #include "../station/station.h"
 #include "benchadaptor.h"
 #include "benchbus.h"
@@ -41,6 +42,7 @@ BenchService::BenchService(Station& station, BenchHost& host, QObject* parent)
     connect(&m_station, &Station::stopped, this, &BenchService::changed);
     connect(&m_station, &Station::databaseChanged, this, &BenchService::changed);
     connect(&m_station, &Station::problemsChanged, this, &BenchService::changed);
+    connect(&m_station, &Station::permitsChanged, this, &BenchService::changed);
     connect(&m_station, &Station::unitRecorded, this, [this](int slot, const UnitRecord& r) {
         changed();
         if (registered())
@@ -176,6 +178,11 @@ QString BenchService::problems() const
     for (auto it = m_station.problems().begin(); it != m_station.problems().end(); ++it)
         o.insert(it.key(), it.value());
     return compact(o);
+}
+
+QString BenchService::order() const
+{
+    return compact(LocalBench::orderOf(m_station).toJson());
 }
 
 QVariantMap BenchService::properties() const

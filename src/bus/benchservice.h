@@ -31,6 +31,7 @@ class BenchService : public QObject, protected QDBusContext
     Q_PROPERTY(QString Database READ database)
     Q_PROPERTY(QString SlotStates READ slotsText)
     Q_PROPERTY(QString Problems READ problems)
+    Q_PROPERTY(QString Order READ order)
 
 public:
     BenchService(Station& station, BenchHost& host, QObject* parent = nullptr);
@@ -55,6 +56,7 @@ public:
     QString database() const;
     QString slotsText() const;
     QString problems() const;
+    QString order() const;
 
 public slots:
     void Start();

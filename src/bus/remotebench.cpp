@@ -160,6 +160,11 @@ FirmwareSummary RemoteBench::firmware() const
     return FirmwareSummary::fromJson(objectOf(m_properties.value(QStringLiteral("Firmware")).toString()));
 }
 
+BenchControl::Order RemoteBench::order() const
+{
+    return Order::fromJson(objectOf(m_properties.value(QStringLiteral("Order")).toString()));
+}
+
 BenchControl::Permission RemoteBench::permission(BenchAction action) const
 {
     switch (action) {

@@ -43,6 +43,7 @@ public:
     QString databaseState() const override;
     BenchConfig bench() const override { return m_bench; }
     FirmwareSummary firmware() const override;
+    Order order() const override;
     void command(const QString& name, const QJsonObject& arguments, const Reply& done) override;
     Permission permission(BenchAction action) const override;
     // polkit asked again, for after a change of groups or rules.

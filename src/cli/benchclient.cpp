@@ -170,7 +170,7 @@ std::optional<ExitCode> BenchClientCommand::status()
     const QVariantMap& p = m_remote->properties();
     if (m_asJson) {
         QJsonObject o = QJsonObject::fromVariantMap(p);
-        for (const char* key : {"Job", "Firmware", "Problems"})
+        for (const char* key : {"Job", "Firmware", "Problems", "Order"})
             o.insert(QLatin1String(key), QJsonDocument::fromJson(p.value(QLatin1String(key)).toString().toUtf8()).object());
         o.insert("SlotStates",
                  QJsonDocument::fromJson(p.value("SlotStates").toString().toUtf8()).array());
@@ -186,6 +186,8 @@ std::optional<ExitCode> BenchClientCommand::status()
     const JobIdentity job = m_remote->job();
     if (!job.isEmpty())
         out(QStringLiteral("  job %1, signed by %2").arg(job.file, job.signer));
+    if (const QString order = m_remote->order().text(); !order.isEmpty())
+        out(QStringLiteral("  %1").arg(order));
     const FirmwareSummary f = m_remote->firmware();
     if (!f.isEmpty())
         out(QStringLiteral("  %1").arg(f.title));

@@ -316,8 +316,9 @@ bool RecordDatabase::summarize(const QDateTime& since, const QString& station,
     QSqlQuery q(QSqlDatabase::database(m_name, false));
     q.setForwardOnly(true);
     QString sql = QStringLiteral("SELECT station, slot, sha256, result, serial, ended, seconds, "
-                                 "record->'job'->>'file', record->>'rework' FROM units WHERE "
-                                 "true");
+                                 "record->'job'->>'file', record->>'rework', "
+                                 "record->'permit'->>'order', record->'permit'->>'units' FROM "
+                                 "units WHERE true");
     if (since.isValid())
         sql += QStringLiteral(" AND ended >= CAST(? AS timestamptz)");
     if (!station.isEmpty())
@@ -345,7 +346,8 @@ bool RecordDatabase::summarize(const QDateTime& since, const QString& station,
         RecordSummary::Entry e{
             q.value(0).toString(), q.value(1).toString(),   q.value(2).toString(), *result,
             std::nullopt,          q.value(5).toDateTime(), q.value(6).toDouble(),
-            q.value(7).toString(), q.value(8).toString() == QLatin1String("true")};
+            q.value(7).toString(), q.value(8).toString() == QLatin1String("true"),
+            q.value(9).toString(),  q.value(10).toInt()};
         if (!q.value(4).isNull())
             e.serial = q.value(4).toULongLong();
         summary->add(e);

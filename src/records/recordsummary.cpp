@@ -17,7 +17,8 @@ namespace {
 // The fields a summary needs, from one record line.
 struct Fields {
     int schema = 0;
-    QByteArray station, slot, sha256, result, ended, job;
+    QByteArray station, slot, sha256, result, ended, job, order;
+    int orderUnits = 0;
     bool hasSerial = false;
     quint64 serial = 0;
     double seconds = 0;
@@ -31,7 +32,8 @@ bool scan(const QByteArray& line, Fields* f)
 {
     const char* p = line.constData();
     const char* end = p + line.size();
-    if (p == end || *p != '{')
+    // A work order's permit: read in full below.
+    if (p == end || *p != '{' || line.contains("\"permit\""))
         return false;
     ++p;
     int depth = 1;
@@ -126,6 +128,8 @@ bool parse(const QByteArray& line, Fields* f)
     f->ended = o.value(QLatin1String("ended")).toString().toUtf8();
     f->job = o.value(QLatin1String("job"))[QLatin1String("file")].toString().toUtf8();
     f->rework = o.value(QLatin1String("rework")).toBool();
+    f->order = o.value(QLatin1String("permit"))[QLatin1String("order")].toString().toUtf8();
+    f->orderUnits = o.value(QLatin1String("permit"))[QLatin1String("units")].toInt();
     f->seconds = o.value(QLatin1String("seconds")).toDouble();
     const QJsonValue serial = o.value(QLatin1String("serial"))[QLatin1String("number")];
     f->hasSerial = serial.isDouble();
@@ -158,6 +162,17 @@ void RecordSummary::add(const Entry& e)
     if (it == m_rowOf.end()) {
         it = m_rowOf.insert(id, int(rows.size()));
         rows.append({Key{e.station, e.slot, e.sha256, e.job}, Counts()});
+    }
+    if (!e.order.isEmpty()) {
+        auto o = std::find_if(orders.begin(), orders.end(),
+                              [&](const auto& p) { return p.first == e.order; });
+        if (o == orders.end()) {
+            orders.append({e.order, Order()});
+            o = orders.end() - 1;
+        }
+        o->second.units = qMax(o->second.units, e.orderUnits);
+        ++o->second.made;
+        o->second.failed += e.result == UnitResult::Fail ? 1 : 0;
     }
     Counts& c = rows[*it].second;
     for (Counts* counts : {&c, &total}) {
@@ -237,7 +252,7 @@ bool RecordSummary::read(const QString& path, RecordSummary* summary, QString* e
             {QString::fromUtf8(f.station), QString::fromUtf8(f.slot), QString::fromUtf8(f.sha256),
              *result, f.hasSerial ? std::optional<quint64>(f.serial) : std::nullopt,
              QDateTime::fromString(QString::fromLatin1(f.ended), Qt::ISODateWithMs), f.seconds,
-             QString::fromUtf8(f.job), f.rework});
+             QString::fromUtf8(f.job), f.rework, QString::fromUtf8(f.order), f.orderUnits});
     };
     // A block at a time, cut into lines without copying each one.
     QByteArray block;
@@ -325,6 +340,13 @@ QString RecordSummary::toText() const
                      .arg(firstPass ? QStringLiteral("%1 %").arg(*firstPass, 0, 'f', 1)
                                     : QStringLiteral("-"));
     }
+    for (const auto& [name, o] : orders)
+        lines << QStringLiteral("order %1: %2 made (%3 failed) of %4, %5 permits left")
+                     .arg(name)
+                     .arg(o.made)
+                     .arg(o.failed)
+                     .arg(o.units)
+                     .arg(qMax(0, o.units - o.made));
     const int units = total.pass + total.fail;
     if (first.isValid() && last.isValid()) {
         const qint64 span = qMax<qint64>(0, first.secsTo(last));

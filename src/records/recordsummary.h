@@ -49,11 +49,20 @@ struct RecordSummary {
         double seconds = 0; // the upload's duration
         QString job;        // the job file, or empty
         bool rework = false; // its label's unit passed before
+        QString order;      // the work order whose permit it spent, or empty
+        int orderUnits = 0; // that order's quantity
+    };
+    // A work order's units in the record: made (a permit spent), failed of those.
+    struct Order {
+        int units = 0;
+        int made = 0;
+        int failed = 0;
     };
 
     QVector<QPair<Key, Counts>> rows; // in order of first appearance
     Counts total;
     QVector<QPair<QString, Serials>> serials; // per digest, in order of first appearance
+    QVector<QPair<QString, Order>> orders;    // per work order, in order of first appearance
     int unreadable = 0;                       // lines that are no record
     QDateTime first, last;                    // the earliest start and the latest end
     double unitSeconds = 0;                   // of the units that passed or failed

@@ -78,6 +78,7 @@ public:
 
 signals:
     void leased(quint64 first, quint64 last, quint64 step);
+    void unleased(quint64 left);
     void ended(const QString& why);
     void said(const QString& text);
     void heldRefused(const QString& why);
@@ -143,15 +144,51 @@ private:
         const bool bounded = !q.value(1).isNull();
         const quint64 last = quint64(q.value(1).toLongLong());
         const quint64 next = quint64(q.value(2).toLongLong());
+        if (m_series.fixedEnd && m_series.end && (!bounded || last != *m_series.end)) {
+            db.rollback();
+            m_want = 0;
+            emit heldRefused(QStringLiteral("%1 was released for %2 units, not the %3 this job "
+                                            "says")
+                                 .arg(m_series.name.section(QLatin1Char(':'), 1))
+                                 .arg(last)
+                                 .arg(*m_series.end));
+            return true;
+        }
+        // A work order's permits given back by a bench that stopped go to
+        // the next that asks, before any permit no bench has had.
+        QVector<quint64> again;
+        if (m_series.fixedEnd) {
+            q.prepare(QStringLiteral("UPDATE serials SET state = 'leased', station = ?, machine = ?, "
+                                     "holder = CAST(? AS uuid), unit_id = NULL, changed = now() "
+                                     "WHERE series = ? AND number IN (SELECT number FROM serials "
+                                     "WHERE series = ? AND state = 'returned' ORDER BY number "
+                                     "LIMIT ?) RETURNING number"));
+            if (!exec(q, {m_station, m_who.machine, m_who.holder, m_series.name, m_series.name,
+                          m_want}))
+                return fail(q.lastError());
+            while (q.next())
+                again.append(quint64(q.value(0).toLongLong()));
+            std::sort(again.begin(), again.end());
+        }
+        const int wantNew = m_want - int(again.size());
+        if (!again.isEmpty() && (wantNew <= 0 || (bounded && next > last))) {
+            if (!db.commit())
+                return fail(db.lastError());
+            m_want = 0;
+            emitRuns(again);
+            emit unleased(unleasedNow(bounded, last, next, step));
+            return true;
+        }
         if (bounded && next > last) {
             db.rollback();
             m_want = 0;
+            emit unleased(0);
             emit ended(QStringLiteral("the series %1 has no number left (its last is %2)")
                            .arg(m_series.name)
                            .arg(last));
             return true;
         }
-        quint64 end = next + quint64(m_want - 1) * step;
+        quint64 end = next + quint64(wantNew - 1) * step;
         if (bounded && end > last)
             end = next + (last - next) / step * step;
         q.prepare(QStringLiteral("UPDATE serial_series SET next = ? WHERE name = ?"));
@@ -167,8 +204,33 @@ private:
         if (!db.commit())
             return fail(db.lastError());
         m_want = 0;
+        emitRuns(again);
         emit leased(next, end, step);
+        if (bounded)
+            emit unleased(unleasedNow(bounded, last, end + step, step));
         return true;
+    }
+    // Numbers leased again one by one, as the runs they make.
+    void emitRuns(const QVector<quint64>& numbers)
+    {
+        for (int i = 0; i < numbers.size();) {
+            int j = i;
+            while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1)
+                ++j;
+            emit leased(numbers[i], numbers[j], 1);
+            i = j + 1;
+        }
+    }
+    // What no station holds now: never leased, and given back.
+    quint64 unleasedNow(bool bounded, quint64 last, quint64 next, quint64 step)
+    {
+        quint64 left = bounded && last >= next ? (last - next) / step + 1 : 0;
+        QSqlQuery q(connection());
+        q.prepare(QStringLiteral("SELECT count(*) FROM serials WHERE series = ? AND state = "
+                                 "'returned'"));
+        if (m_series.fixedEnd && exec(q, {m_series.name}) && q.next())
+            left += quint64(q.value(0).toLongLong());
+        return left;
     }
     // The numbers leased to this station before, as its state and record
     // say; and the numbers its state holds, which must still be its own
@@ -341,6 +403,7 @@ void SerialLedger::start(const DatabaseUrl& url, const Series& series, const Hol
     }
     m_worker = new LedgerWorker(url, series, who, held, recorded);
     connect(m_worker, &LedgerWorker::heldRefused, this, &SerialLedger::heldRefused);
+    connect(m_worker, &LedgerWorker::unleased, this, &SerialLedger::unleased);
     connect(m_worker, &LedgerWorker::setAside, this, &SerialLedger::fateSetAside);
     connect(this, &SerialLedger::wantBlock, m_worker, &LedgerWorker::want);
     connect(this, &SerialLedger::fate, m_worker, &LedgerWorker::addFate);

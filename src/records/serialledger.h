@@ -30,6 +30,9 @@ public:
         quint64 start = 1;
         quint64 step = 1;
         std::optional<quint64> end; // made with these when the series is new
+        // The series is a work order's permits: its end is the order's
+        // quantity, and a station that says another is refused.
+        bool fixedEnd = false;
     };
     struct Block {
         quint64 first = 1; // none unless given
@@ -78,6 +81,8 @@ signals:
     void fateSetAside(const QString& why);
     // The series has no number left to lease.
     void seriesEnded(const QString& why);
+    // After a lease: the numbers no station has leased yet (a bounded series).
+    void unleased(quint64 left);
     // The connection's state, said once per change.
     void stateChanged(const QString& text);
 

@@ -136,6 +136,18 @@ QByteArray StationMetrics::text() const
              "1 for each thing that asks for attention, by its source (broker, serials).");
     for (auto it = m_station.problems().begin(); it != m_station.problems().end(); ++it)
         out += prefix + "problem{" + station + ",source=" + label(it.key()) + "} 1\n";
+    if (const Station::OrderState o = m_station.orderState(); !o.order.isEmpty()) {
+        const QByteArray order = ",order=" + label(o.order);
+        describe(out, "order_permits_held", "gauge", "The work order's permits held here.");
+        out += prefix + "order_permits_held{" + station + order + "} " +
+               QByteArray::number(o.heldHere) + '\n';
+        if (o.known) {
+            describe(out, "order_permits_left", "gauge",
+                     "The work order's permits left in the factory: not leased, and held here.");
+            out += prefix + "order_permits_left{" + station + order + "} " +
+                   QByteArray::number(o.left) + '\n';
+        }
+    }
     if (m_station.numbering().options().serial) {
         describe(out, "serial_next", "gauge", "The serial number the next unit gets.");
         out += prefix + "serial_next{" + station + "} " +

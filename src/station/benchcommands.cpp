@@ -107,6 +107,15 @@ QJsonObject BenchCommands::stationState(const QString& name) const
             {"failed", m_station.failed()},
             {"units_per_hour", rate ? QJsonValue(qRound(*rate * 10) / 10.0) : QJsonValue()},
             {"new_units_stopped", m_station.newUnitsStopped()},
+            {"order", [this] {
+                 const Station::OrderState o = m_station.orderState();
+                 if (o.order.isEmpty())
+                     return QJsonValue();
+                 QJsonObject j{{"order", o.order}, {"units", o.units}, {"held", qint64(o.heldHere)}};
+                 if (o.known)
+                     j.insert("left", qint64(o.left));
+                 return QJsonValue(j);
+             }()},
             {"problems", [this] {
                  QJsonObject o;
                  for (auto it = m_station.problems().begin(); it != m_station.problems().end(); ++it)

@@ -605,6 +605,28 @@ const QVector<BenchConfig::FieldInfo>& BenchConfig::fields()
          copyMember<&B::rework>,
          {},
          "keep"},
+        {F::Order, "order", "", "", "NAME",
+         "The factory's work order whose units the released job makes, every bench of it "
+         "drawing from one count",
+         parseText<&B::order>, formatText<&B::order>, copyMember<&B::order>, {}, ""},
+        {F::OrderUnits, "order-units", "", "", "N", "The units the work order is for",
+         parseInt<&B::orderUnits>, formatInt<&B::orderUnits>, copyMember<&B::orderUnits>,
+         {1, 100000000, "a whole number"}, ""},
+        {F::ValidUntil, "valid-until", "", "", "YYYY-MM-DD",
+         "The last day the released job may run",
+         [](B& b, const QString& t, const Row& row, QString* why) {
+             const QDate d = QDate::fromString(t, Qt::ISODate);
+             if (!d.isValid()) {
+                 *why = QStringLiteral("%1 takes a day as YYYY-MM-DD").arg(optionName(row.field));
+                 return false;
+             }
+             b.validUntil = d;
+             return true;
+         },
+         [](const B& b) {
+             return b.validUntil.isValid() ? b.validUntil.toString(Qt::ISODate) : QString();
+         },
+         copyMember<&B::validUntil>, {}, ""},
     };
     return table;
 }
@@ -830,6 +852,13 @@ std::optional<BenchRefusal> BenchConfig::problem(Use use) const
                      QStringLiteral("the station's name \"%1\" is a level of the broker's topics: "
                                     "it may hold no /, + or #")
                          .arg(name));
+    if (!order.isEmpty() && record.isEmpty() && use == Use::Station)
+        return usage(BenchField::Order,
+                     QStringLiteral("a work order's permits are kept beside the --record: give one"));
+    if (order.isEmpty() != (orderUnits == 0))
+        return usage(order.isEmpty() ? BenchField::OrderUnits : BenchField::Order,
+                     QStringLiteral("order and order-units go together: the work order and its "
+                                    "quantity"));
     if (!serialSeries.isEmpty() && (!serial || database.isEmpty()))
         return usage(BenchField::SerialSeries,
                      QStringLiteral("--serial-series takes the numbers of --serial from the "

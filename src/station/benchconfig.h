@@ -3,6 +3,7 @@
 #include "../upload/firmwarecheck.h"
 #include "unitnumbering.h"
 
+#include <QDate>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -47,6 +48,9 @@ enum class BenchField {
     RequireLabel,
     LabelPattern,
     Rework,
+    Order,
+    OrderUnits,
+    ValidUntil,
 };
 
 // Why a bench cannot run as it stands: which field, of what kind (the
@@ -99,6 +103,9 @@ struct BenchConfig {
     QString labelPattern; // a label must match it whole
     enum class Rework { Keep, New, Refuse };
     Rework rework = Rework::Keep; // a label whose unit passed before
+    QString order;  // the factory's work order a released job makes units of
+    int orderUnits = 0; // the order's quantity; 0: none
+    QDate validUntil;   // a released job runs up to and with this day; null: no end
 
     BenchConfig();
 

@@ -42,6 +42,17 @@ public:
     // The bench as it runs (a service's), or as the window's station has it.
     virtual BenchConfig bench() const = 0;
     virtual FirmwareSummary firmware() const = 0;
+    // The released job's work order, if it names one, and its permits.
+    struct Order {
+        QString order;
+        int units = 0;
+        qint64 left = -1; // in the factory (not leased yet, and held here); -1: not known yet
+        qint64 held = 0;  // here
+        QString text() const; // "WO-1234: 312 of 500 left (8 here)"
+        QJsonObject toJson() const;
+        static Order fromJson(const QJsonObject& o);
+    };
+    virtual Order order() const = 0;
 
     // A command of BenchCommands' table; the reply comes later, in this
     // thread: "ok", and "error" when refused.

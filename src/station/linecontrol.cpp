@@ -36,6 +36,7 @@ LineControl::LineControl(Station& station, BenchHost& host, QObject* parent)
     connect(&m_station, &Station::slotChanged, this, &LineControl::changed);
     connect(&m_station, &Station::newUnitsRefused, this, &LineControl::changed);
     connect(&m_station, &Station::stopped, this, &LineControl::changed);
+    connect(&m_station, &Station::permitsChanged, this, &LineControl::changed);
     connect(&m_station, &Station::unitRecorded, this, [this] {
         m_link.recordWritten();
         changed();

@@ -28,6 +28,9 @@ public:
     QString databaseState() const override;
     BenchConfig bench() const override;
     FirmwareSummary firmware() const override;
+    Order order() const override;
+    // The station's order, as every client of a bench is told it.
+    static Order orderOf(const Station& station);
     void command(const QString& name, const QJsonObject& arguments, const Reply& done) override;
     Permission permission(BenchAction) const override { return Permission::Yes; }
 

@@ -3,6 +3,7 @@
 #include "../upload/firmwarefile.h"
 
 #include <QCryptographicHash>
+#include <QDate>
 #include <QFile>
 #include <QFileInfo>
 
@@ -68,6 +69,14 @@ ReleasedJob ReleasedJob::load(const QString& path, const StationPolicy::Signers&
         job.refusal = QStringLiteral("the job %1 is refused: it pins no sha256, and a released job "
                                      "names the build it releases")
                           .arg(path);
+        return job;
+    }
+    // A release that ends: the day after it, the job runs no more.
+    if (job.bench.validUntil.isValid() && QDate::currentDate() > job.bench.validUntil) {
+        job.refusal = QStringLiteral("the job %1 is refused: it was released until %2, and today "
+                                     "is %3")
+                          .arg(path, job.bench.validUntil.toString(Qt::ISODate),
+                               QDate::currentDate().toString(Qt::ISODate));
         return job;
     }
     if (job.bench.file.isEmpty()) {

@@ -41,6 +41,41 @@ Station::Station(QObject* parent) : QObject(parent)
     connect(&m_ledger, &SerialLedger::stateChanged, this, [this](const QString& text) {
         emit noticed(QString(), text, !text.endsWith(QLatin1String("up to date")));
     });
+    connect(&m_permitLedger, &SerialLedger::blockLeased, this,
+            [this](const SerialLedger::Block& block) {
+                QString error;
+                if (!m_permits.addBlock({block.first, block.last}, &error)) {
+                    m_permitLedger.returned(block);
+                    refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error),
+                                   Stop::RecordFailed);
+                    return;
+                }
+                emit permitsChanged();
+                if (m_permits.wantsBlock())
+                    m_permitLedger.lease(m_permits.options().block);
+            });
+    connect(&m_permitLedger, &SerialLedger::unleased, this, [this](quint64 left) {
+        m_orderUnleased = left;
+        emit permitsChanged();
+    });
+    connect(&m_permitLedger, &SerialLedger::seriesEnded, this, [this] {
+        m_orderUnleased = 0;
+        emit permitsChanged();
+    });
+    connect(&m_permitLedger, &SerialLedger::heldRefused, this, [this](const QString& why) {
+        setProblem(QStringLiteral("permits"), why);
+        auditQuietly(QStringLiteral("permits-refused"), {{"why", why}});
+        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(why), Stop::NumbersUsedUp);
+    });
+    connect(&m_permitLedger, &SerialLedger::fateSetAside, this, [this](const QString& why) {
+        setProblem(QStringLiteral("permits"), why);
+        emit noticed(QString(), why, true);
+    });
+    connect(&m_permitLedger, &SerialLedger::stateChanged, this, [this](const QString& text) {
+        QString said = text;
+        said.replace(QLatin1String("serial numbers"), m_bench.order + QStringLiteral("'s permits"));
+        emit noticed(QString(), said, !text.endsWith(QLatin1String("up to date")));
+    });
     // Numbers this station may not use: none more is taken from what it holds.
     connect(&m_ledger, &SerialLedger::heldRefused, this, [this](const QString& why) {
         setProblem(QStringLiteral("serials"), why);
@@ -279,6 +314,12 @@ std::optional<BenchRefusal> Station::configure(const BenchConfig& bench, const F
         return problem;
     if (auto refused = bench.refuseFirmware(file))
         return refused;
+    // A count of units is an engineer's to set, in what they signed.
+    if ((!bench.order.isEmpty() || bench.validUntil.isValid()) && m_job.isEmpty())
+        return BenchRefusal{bench.order.isEmpty() ? BenchField::ValidUntil : BenchField::Order,
+                            BenchRefusal::Kind::File,
+                            QStringLiteral("only a released job can limit its units (order, "
+                                           "order-units, valid-until): this bench is none")};
     QString why;
     m_forwarder.stop();
     m_auditForwarder.stop();
@@ -306,6 +347,12 @@ std::optional<BenchRefusal> Station::configure(const BenchConfig& bench, const F
         return BenchRefusal{bench.serial ? BenchField::Serial : BenchField::UnitData,
                             BenchRefusal::Kind::File, why};
     }
+    m_permitLedger.stop();
+    if (!m_permits.open({bench.order, bench.orderUnits,
+                         bench.record.isEmpty() ? QString() : bench.record + QStringLiteral(".permits"),
+                         url.has_value(), 10},
+                        &why))
+        return BenchRefusal{BenchField::Order, BenchRefusal::Kind::Output, why};
     m_bench = bench;
     m_firmware = file;
     m_refusal.clear();
@@ -314,6 +361,8 @@ std::optional<BenchRefusal> Station::configure(const BenchConfig& bench, const F
     m_labels.configure(bench, url);
     if (url && !bench.serialSeries.isEmpty())
         startLedger(bench, *url);
+    if (m_permits.enabled())
+        startPermits(bench, url);
     if (url) {
         m_forwarder.start(m_record.path(), *url);
         if (m_audit.isOpen())
@@ -453,6 +502,13 @@ void Station::finishStopping()
             m_ledger.returned({b.first, b.last, b.step});
         m_ledger.stop();
     }
+    if (m_permitLedger.running()) {
+        // And the order's permits held here, for the other benches of it.
+        QString error;
+        for (const PermitBook::Range& r : m_permits.giveBackAll(&error))
+            m_permitLedger.returned({r.first, r.last, 1});
+        m_permitLedger.stop();
+    }
     auditQuietly(QStringLiteral("station-stopped"),
                  {{"why", m_stoppedWhy}, {"passed", m_passed}, {"failed", m_failed}});
     m_running = false;
@@ -474,6 +530,66 @@ void Station::setPaused(int index, bool paused)
         return;
     m_slots[index].paused = paused;
     emit slotChanged(index);
+}
+
+void Station::givePermitBack(int index, std::optional<quint64> permit)
+{
+    if (!permit && index >= 0)
+        permit = std::exchange(m_slots[index].permit, std::nullopt);
+    if (!permit)
+        return;
+    QString error;
+    if (!m_permits.giveBack(*permit, &error))
+        refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error), Stop::RecordFailed);
+    emit permitsChanged();
+}
+
+Station::OrderState Station::orderState() const
+{
+    OrderState o;
+    if (!m_permits.enabled())
+        return o;
+    o.order = m_permits.options().order;
+    o.units = m_permits.options().units;
+    o.heldHere = m_permits.held();
+    o.shared = m_permits.options().shared;
+    // In the factory: what no bench has leased yet, and what this one holds.
+    o.left = o.shared ? m_orderUnleased.value_or(0) + o.heldHere : o.heldHere;
+    o.known = !o.shared || m_orderUnleased.has_value();
+    return o;
+}
+
+void Station::startPermits(const BenchConfig& bench, const std::optional<DatabaseUrl>& url)
+{
+    m_orderUnleased.reset();
+    m_permitLedger.stop();
+    // The permits the record says were spent: their units' ids.
+    QHash<quint64, QString> recorded;
+    QFile record(bench.record);
+    if (record.open(QIODevice::ReadOnly)) {
+        while (!record.atEnd()) {
+            const QByteArray line = record.readLine();
+            if (!line.contains("\"permit\""))
+                continue;
+            const QJsonObject r = QJsonDocument::fromJson(line).object();
+            const QJsonObject permit = r.value("permit").toObject();
+            if (permit.value("order").toString() == bench.order)
+                recorded.insert(quint64(permit.value("number").toInteger()), r.value("id").toString());
+        }
+    }
+    if (!url)
+        return;
+    QVector<SerialLedger::Block> held;
+    for (const PermitBook::Range& r : m_permits.heldRanges())
+        held.append({r.first, r.last, 1});
+    SerialLedger::Series series{QStringLiteral("order:") + bench.order, 1, 1,
+                                quint64(bench.orderUnits)};
+    series.fixedEnd = true;
+    m_permitLedger.start(*url, series,
+                         {bench.name, UnitNumbering::machineId(), m_permits.holder()}, held,
+                         recorded);
+    if (m_permits.wantsBlock())
+        m_permitLedger.lease(m_permits.options().block);
 }
 
 bool Station::reopenRecord(QString* error)
@@ -521,7 +637,9 @@ std::optional<double> Station::unitsPerHour() const
 void Station::onUnitWanted(int index)
 {
     StationSlot* slot = m_slots[index].slot;
-    const auto refuse = [slot](const QString& why) {
+    // A unit refused gives back the order's permit it took, if it took one.
+    const auto refuse = [this, slot, index](const QString& why) {
+        givePermitBack(index);
         QMetaObject::invokeMethod(slot, [slot, why] { slot->refuse(why); });
     };
     if (!m_running || m_stopping || !m_refusal.isEmpty()) {
@@ -570,6 +688,30 @@ void Station::onUnitWanted(int index)
         emit noticed(port, why, true);
         refuse(why);
         return;
+    }
+    // A permit of the work order before anything of the unit is taken.
+    if (m_permits.enabled()) {
+        quint64 permit = 0;
+        switch (m_permits.take(&permit, &error)) {
+        case PermitBook::Take::Taken:
+            m_slots[index].permit = permit;
+            break;
+        case PermitBook::Take::Waiting:
+            m_permitLedger.lease(m_permits.options().block);
+            refuse(error);
+            return;
+        case PermitBook::Take::AllMade:
+            // The bench stays up, its record open: it only starts no unit.
+            refuse(error);
+            return;
+        case PermitBook::Take::Failed:
+            refuseNewUnits(error, Stop::RecordFailed);
+            refuse(m_refusal);
+            return;
+        }
+        if (m_permits.wantsBlock())
+            m_permitLedger.lease(m_permits.options().block);
+        emit permitsChanged();
     }
     const bool keepNumber = earlier && earlier->serial &&
                             m_bench.rework == BenchConfig::Rework::Keep &&
@@ -643,7 +785,24 @@ void Station::onUnitFinished(int index, const UnitRecord& record)
     else if (record.result == UnitResult::Fail)
         ++m_failed;
     QString error, notice;
-    const QByteArray line = record.toJsonLine();
+    UnitRecord r = record;
+    if (index >= 0 && m_slots[index].permit) {
+        const quint64 permit = *std::exchange(m_slots[index].permit, std::nullopt);
+        // Spent once its final line was sent, whatever its result; given
+        // back otherwise, for the next unit.
+        if (record.linesSent >= record.lines && record.lines > 0) {
+            r.permitOrder = m_permits.options().order;
+            r.permitNumber = permit;
+            r.permitUnits = m_permits.options().units;
+            if (!m_permits.spend(permit, &error))
+                refuseNewUnits(QStringLiteral("new units are stopped: %1").arg(error),
+                               Stop::RecordFailed);
+        } else {
+            givePermitBack(index, permit);
+        }
+        emit permitsChanged();
+    }
+    const QByteArray line = r.toJsonLine();
     const bool written = !m_record.isOpen() || m_record.appendLine(line, &error, &notice);
     if (!notice.isEmpty()) {
         emit noticed(QString(), notice, true);
@@ -657,7 +816,9 @@ void Station::onUnitFinished(int index, const UnitRecord& record)
     }
     if (numbered)
         m_ledger.used(record.own.serial, record.id.toString(QUuid::WithoutBraces));
-    emit unitRecorded(index, record);
+    if (r.permitNumber && m_permitLedger.running())
+        m_permitLedger.used(r.permitNumber, record.id.toString(QUuid::WithoutBraces));
+    emit unitRecorded(index, r);
 }
 
 void Station::refuseNewUnits(const QString& why, Stop reason)

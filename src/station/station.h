@@ -8,6 +8,7 @@
 #include "../upload/firmwarefile.h"
 #include "benchconfig.h"
 #include "labeldesk.h"
+#include "permitbook.h"
 #include "slotview.h"
 #include "unitrecord.h"
 
@@ -96,6 +97,18 @@ public:
     const UnitNumbering& numbering() const { return m_numbering; }
     const SerialLedger& ledger() const { return m_ledger; }
 
+    // The released job's work order, if it names one: its permits left in
+    // the factory (not leased yet, and held here) and held here.
+    struct OrderState {
+        QString order;
+        int units = 0;
+        quint64 left = 0;
+        quint64 heldHere = 0;
+        bool shared = false; // counted in the factory's database
+        bool known = false;  // the database has said what is left
+    };
+    OrderState orderState() const;
+
     // What asks for attention, by where it comes from ("broker",
     // "serials"): shown on the status line, by status, in the metrics and
     // on the bus until it is gone. An empty text takes it away.
@@ -153,6 +166,7 @@ signals:
     // when it concerns a slot), the scanner's or the serial ledger's state.
     void noticed(const QString& port, const QString& text, bool problem);
     void problemsChanged();
+    void permitsChanged();
 
 private:
     struct Member {
@@ -161,6 +175,7 @@ private:
         StationSlot* slot = nullptr;
         QObject* home = nullptr; // the slot's thread, as a context
         bool paused = false;
+        std::optional<quint64> permit; // the work order's, in the unit's hands
     };
     Member makeMember(const QString& port);
     void dropMember(const Member& member);
@@ -179,6 +194,9 @@ private:
     void startLedger(const BenchConfig& bench, const DatabaseUrl& url);
     void onBlockLeased(const SerialLedger::Block& block);
     void auditQuietly(const QString& event, const QJsonObject& details);
+    void startPermits(const BenchConfig& bench, const std::optional<DatabaseUrl>& url);
+    // A permit a unit took and did not spend, for the next unit.
+    void givePermitBack(int index, std::optional<quint64> permit = std::nullopt);
 
     BenchConfig m_bench;
     FirmwareFile m_firmware;
@@ -203,6 +221,9 @@ private:
     RecordForwarder m_auditForwarder;
     SerialLedger m_ledger;
     bool m_seriesEnded = false;
+    PermitBook m_permits;
+    SerialLedger m_permitLedger; // the order's permits, a series of 1..N
+    std::optional<quint64> m_orderUnleased;
     LabelDesk m_labels;
     LabelScanner m_scanner;
     QFileSystemWatcher m_watcher; // the firmware file and its folder

@@ -66,6 +66,10 @@ QByteArray UnitRecord::toJsonLine() const
         o.insert("rework", true);
         o.insert("rework_of", reworkOf);
     }
+    if (!permitOrder.isEmpty())
+        o.insert("permit", QJsonObject{{"order", permitOrder},
+                                       {"number", qint64(permitNumber)},
+                                       {"units", permitUnits}});
     if (own.unitDataLine > 0) {
         QJsonArray patches;
         for (const ImagePatch& p : own.unitData)
@@ -112,5 +116,8 @@ std::optional<UnitRecord> UnitRecord::fromJson(const QJsonObject& o)
     r.label = o.value("label").toString();
     r.rework = o.value("rework").toBool();
     r.reworkOf = o.value("rework_of").toString();
+    r.permitOrder = o.value("permit").toObject().value("order").toString();
+    r.permitNumber = quint64(o.value("permit").toObject().value("number").toInteger());
+    r.permitUnits = o.value("permit").toObject().value("units").toInt();
     return r;
 }

@@ -44,6 +44,9 @@ struct UnitRecord {
     QString label;        // scanned off the unit, if any
     bool rework = false;  // its label's unit passed before
     QString reworkOf;     // that earlier record's id
+    QString permitOrder;  // the work order whose permit the unit spent
+    quint64 permitNumber = 0;
+    int permitUnits = 0;  // the order's quantity
 
     double resendPercent() const { return lines > 0 ? 100.0 * resends / lines : 0.0; }
     QByteArray toJsonLine() const; // with its LF

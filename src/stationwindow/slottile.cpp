@@ -174,8 +174,8 @@ bool SlotTile::Face::operator==(const Face& o) const
 {
     return look == o.look && word == o.word && serial == o.serial && label == o.label &&
            progress == o.progress && percent == o.percent && lines == o.lines && left == o.left &&
-           detail == o.detail && band == o.band && name == o.name && device == o.device &&
-           counts == o.counts;
+           detail == o.detail && band == o.band && name == o.name && note == o.note &&
+           device == o.device && counts == o.counts;
 }
 
 SlotTile::SlotTile(const SlotView& slot, const QString& name, QWidget* parent)
@@ -192,6 +192,14 @@ SlotTile::SlotTile(const SlotView& slot, const QString& name, QWidget* parent)
 void SlotTile::setName(const QString& name)
 {
     m_name = name;
+    refresh(m_slot);
+}
+
+void SlotTile::setNote(const QString& note)
+{
+    if (note == m_note)
+        return;
+    m_note = note;
     refresh(m_slot);
 }
 
@@ -224,6 +232,7 @@ SlotTile::Face SlotTile::faceOf() const
 {
     Face f;
     f.name = m_name;
+    f.note = m_note;
     f.device = deviceText(m_slot);
     f.counts = QStringLiteral("%1 passed, %2 failed").arg(m_slot.passed).arg(m_slot.failed);
     const UnitRecord last = m_slot.last.value_or(UnitRecord());
@@ -522,7 +531,14 @@ void SlotTile::paintHeader(QPainter& p, const Layout& l)
     const QString name = boldMetrics.elidedText(m_face.name, Qt::ElideRight, l.header.width() / 2);
     p.drawText(l.header, Qt::AlignLeft | Qt::AlignVCenter, name);
     p.setFont(l.small);
-    const int nameWidth = boldMetrics.horizontalAdvance(name) + l.padding;
+    int nameWidth = boldMetrics.horizontalAdvance(name) + l.padding;
+    if (!m_face.note.isEmpty()) {
+        const QFontMetrics small(l.small);
+        const QString note =
+            small.elidedText(m_face.note, Qt::ElideRight, (l.header.width() - nameWidth) / 2);
+        p.drawText(l.header.adjusted(nameWidth, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, note);
+        nameWidth += small.horizontalAdvance(note) + l.padding;
+    }
     const QString device = QFontMetrics(l.small).elidedText(m_face.device, Qt::ElideMiddle,
                                                             l.header.width() - nameWidth);
     p.drawText(l.header, Qt::AlignRight | Qt::AlignVCenter, device);

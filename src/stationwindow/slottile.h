@@ -45,6 +45,7 @@ public:
         QStringList detail; // the reason, what to do next
         QString band;       // an amber band: "clean and align the adaptor"
         QString name;
+        QString note; // beside the name: the work order's permits left
         QString device;
         QString counts;
         bool operator==(const Face& o) const;
@@ -70,6 +71,8 @@ public:
     QString port() const { return m_slot.port; }
     QString name() const { return m_name; }
     void setName(const QString& name);
+    // A word beside the slot's name, for every slot alike ("WO-1234: 12 left").
+    void setNote(const QString& note);
 
     // Shows the slot as it is now; paints only what changed.
     void refresh(const SlotView& slot);
@@ -99,6 +102,7 @@ private:
 
     SlotView m_slot;
     QString m_name;
+    QString m_note;
     Face m_face;
     Layout m_layout;
     QString m_layoutKey; // what m_layout was made for

@@ -58,6 +58,12 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
     m_jobLabel->setWordWrap(true);
     m_jobLabel->hide();
     layout->addWidget(m_jobLabel);
+    // The job's work order: its permits left in the factory, and here.
+    m_order = new QLabel(central);
+    m_order->setObjectName(QStringLiteral("order"));
+    m_order->setTextFormat(Qt::PlainText);
+    m_order->hide();
+    layout->addWidget(m_order);
     m_file = new QLabel(central);
     m_file->setObjectName(QStringLiteral("firmware"));
     m_file->setTextFormat(Qt::PlainText);
@@ -982,6 +988,13 @@ void StationWindow::showBench()
                   .arg(rate ? QString::number(qRound(*rate)) : QStringLiteral("-"));
     counts += running ? QStringLiteral("  (running)") : QStringLiteral("  (stopped)");
     m_counts->setText(counts);
+    const QString order = m_control->order().text();
+    m_order->setText(order);
+    m_order->setVisible(!order.isEmpty());
+    for (SlotTile* t : qAsConst(m_tiles))
+        t->setNote(order.section(QLatin1Char(' '), 0, 0).isEmpty() ? QString()
+                   : m_control->order().left == 0 ? order
+                                                  : order.section(QLatin1String(" ("), 0, 0));
     m_record->setText(QStringLiteral("Record: %1").arg(recordPath()));
     const QString database = m_setup.bench.database;
     const QString forwarding = m_control->databaseState();

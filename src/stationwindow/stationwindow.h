@@ -194,6 +194,7 @@ private:
     QAction* m_lockAction = nullptr;
     QAction* m_closeJobAction = nullptr;
     QLabel* m_jobLabel = nullptr;
+    QLabel* m_order = nullptr;
     class QLineEdit* m_scan = nullptr; // a keyboard-wedge scanner types here
     BenchConfig m_audited;             // the bench as the trail last had it
     bool m_quitting = false;
