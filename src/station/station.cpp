@@ -350,7 +350,8 @@ std::optional<BenchRefusal> Station::configure(const BenchConfig& bench, const F
     m_permitLedger.stop();
     if (!m_permits.open({bench.order, bench.orderUnits,
                          bench.record.isEmpty() ? QString() : bench.record + QStringLiteral(".permits"),
-                         url.has_value(), 10},
+                         // Small blocks of a small order: every bench gets its share.
+                         url.has_value(), qBound(1, bench.orderUnits / 20, 20)},
                         &why))
         return BenchRefusal{BenchField::Order, BenchRefusal::Kind::Output, why};
     m_bench = bench;
@@ -697,8 +698,13 @@ void Station::onUnitWanted(int index)
             m_slots[index].permit = permit;
             break;
         case PermitBook::Take::Waiting:
+            // Permits a bench gives back later are leased again; asked each time.
             m_permitLedger.lease(m_permits.options().block);
-            refuse(error);
+            refuse(m_orderUnleased == quint64(0)
+                       ? QStringLiteral("%1: its %2 units are made")
+                             .arg(m_permits.options().order)
+                             .arg(m_permits.options().units)
+                       : error);
             return;
         case PermitBook::Take::AllMade:
             // The bench stays up, its record open: it only starts no unit.
