@@ -41,10 +41,14 @@ public:
     StationProcess(const QString& file, const QStringList& ports, const QStringList& extra = {},
                    bool window = false)
     {
+        // "job:PATH": a released job, which names its file and ports itself.
         QStringList arguments =
-            window ? QStringList{file, "--start"} : QStringList{"station", file, "-q"};
+            file.startsWith("job:") ? QStringList{"station", "--job", file.mid(4), "-q"}
+            : window                ? QStringList{file, "--start"}
+                                    : QStringList{"station", file, "-q"};
         for (const QString& p : ports)
-            arguments << "-p" << p;
+            if (!file.startsWith("job:"))
+                arguments << "-p" << p;
         m_process.setProcessEnvironment(environment());
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.setStandardErrorFile(workFolder() + "/station.log", QIODevice::Append);
@@ -74,7 +78,8 @@ struct SlotsRun {
 // The slowest slot's lines per second with `count` slots flashing at once,
 // and the station's CPU meanwhile.
 SlotsRun slotsRun(const QString& file, int count, bool window, const QStringList& more = {},
-                  const std::function<void()>& started = {})
+                  const std::function<void()>& started = {},
+                  const std::function<QString(const QStringList& ports)>& job = {})
 {
     const int lines = lineCount(file);
     std::vector<std::unique_ptr<Unit>> units;
@@ -85,8 +90,8 @@ SlotsRun slotsRun(const QString& file, int count, bool window, const QStringList
     }
     // Each unit flashed once: the window's default quiet wait keeps a unit
     // that prompts on from being flashed again, as --next-after does here.
-    StationProcess station(file, ports, window ? more : QStringList{"--next-after", "600"} + more,
-                           window);
+    StationProcess station(job ? "job:" + job(ports) : file, ports,
+                           window ? more : QStringList{"--next-after", "600"} + more, window);
     waitUntil([&] { return units.front()->received() >= 1; }, 20000);
     if (started)
         started();
@@ -473,11 +478,11 @@ int main(int argc, char* argv[])
         {"slots", "The numbers of slots the slots part runs at once.", "N,N,...", "16,64,128"});
     parser.addOption({"lines", "The lines of the file the slots part sends.", "N", "600"});
     parser.addOption({"only",
-                      "Run only these parts: slots, serial, database, ledger, broker, idle, "
-                      "summary, window, attached, soak, windowsoak.",
+                      "Run only these parts: slots, serial, database, ledger, broker, order, "
+                      "idle, summary, window, attached, soak, windowsoak.",
                       "PARTS",
-                      "slots,serial,database,ledger,broker,idle,summary,window,attached,soak,"
-                      "windowsoak"});
+                      "slots,serial,database,ledger,broker,order,idle,summary,window,attached,"
+                      "soak,windowsoak"});
     parser.process(app);
     const bool quick = parser.isSet("quick");
     const QStringList parts = parser.value("only").split(',');
@@ -680,6 +685,73 @@ int main(int argc, char* argv[])
                 },
                 quick ? 1 : 3);
             row("same, the server stopped mid-run (the block held)", down, "", ">= 0.99",
+                down >= 0.99);
+        }
+    }
+    if (parts.contains("order")) {
+        TestSupport::PostgresServer server;
+        QString why;
+        if (!server.prepare(&why) || !server.start()) {
+            std::printf("\nA work order's permits: no PostgreSQL server here (%s)\n", qPrintable(why));
+        } else {
+            const QString key = work.path() + "/engineer";
+            run("ssh-keygen", {"-q", "-t", "ed25519", "-N", "", "-C", "eng", "-f", key});
+            QFile pub(key + ".pub");
+            pub.open(QIODevice::ReadOnly);
+            const QList<QByteArray> parts2 = pub.readAll().split(' ');
+            const QString signers = work.path() + "/signers";
+            QFile s(signers);
+            s.open(QIODevice::WriteOnly);
+            s.write("eng@bench " + parts2.value(0) + ' ' + parts2.value(1) + '\n');
+            s.close();
+            const QString digest = run(QStringLiteral(FIRMWARE_UPLOAD_PATH), {"check", file})
+                                       .section(": sha256 ", 1)
+                                       .section(QRegularExpression("\\s"), 0, 0);
+            int n = 0;
+            // A job of its own for each round: the order, its units more than made.
+            const auto jobFor = [&](const QStringList& ports, bool order) {
+                const QString path = work.path() + QStringLiteral("/order-job%1.conf").arg(++n);
+                QFile j(path);
+                j.open(QIODevice::WriteOnly);
+                QString text = QStringLiteral("[Station]\nfile = %1\nsha256 = %2\nports = %3\n"
+                                              "record = %4.jsonl\n")
+                                   .arg(file, digest, ports.join(", "), path);
+                if (order)
+                    text += QStringLiteral("order = WO-%1\norder-units = 1000\n").arg(n);
+                j.write(text.toUtf8());
+                j.close();
+                run("ssh-keygen", {"-Y", "sign", "-f", key, "-n", "firmware-job", path});
+                return path;
+            };
+            const QStringList more{"--allowed-signers", signers, "--database", server.url("orders")};
+            std::printf("\nA work order's permits from the database, 4 slots (%d lines each)\n",
+                        lineCount(file));
+            const auto plain = [&] {
+                return slotsRun(file, 4, false, more, {},
+                                [&](const QStringList& p) { return jobFor(p, false); })
+                    .slowest;
+            };
+            const double up = pairedRatio(
+                plain,
+                [&] {
+                    return slotsRun(file, 4, false, more, {},
+                                    [&](const QStringList& p) { return jobFor(p, true); })
+                        .slowest;
+                },
+                quick ? 1 : 3);
+            row("lines per second of an order, ratio to the same job without one", up, "",
+                ">= 0.99", up >= 0.99);
+            const double down = pairedRatio(
+                plain,
+                [&] {
+                    server.start();
+                    return slotsRun(file, 4, false, more, [&] { server.stop(); },
+                                    [&](const QStringList& p) { return jobFor(p, true); })
+                        .slowest;
+                },
+                quick ? 1 : 3);
+            server.start();
+            row("same, the server stopped mid-run (the permits held)", down, "", ">= 0.99",
                 down >= 0.99);
         }
     }
