@@ -26,6 +26,11 @@ struct Options {
                              "the window shows and drives it, polkit deciding what it may do "
                              "(see firmware-upload status).",
                              "NAME"};
+    QCommandLineOption language{"language",
+                                "The window's language, such as de, es, vi or zh_CN (en: "
+                                "English), over the one View > Language keeps; a released job "
+                                "that names one is shown in its own.",
+                                "CODE"};
     QCommandLineOption job{"job",
                            "Run the released job FILE in operator mode: a bench signed by an "
                            "engineer, locked until one unlocks it (see firmware-station(1)).",
@@ -39,7 +44,7 @@ void describe(QCommandLineParser& parser, const Options& o)
         "after unit\nwith the firmware FILE and recording every unit. See firmware-station(1)."));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The firmware file."),
                                  QStringLiteral("[FILE]"));
-    parser.addOptions({o.port, o.record, o.start, o.job, o.bench});
+    parser.addOptions({o.port, o.record, o.start, o.job, o.bench, o.language});
     parser.addHelpOption();
     parser.addVersionOption();
 }
@@ -86,6 +91,8 @@ int main(int argc, char* argv[])
     }
 
     StationWindow window;
+    if (parser.isSet(options.language))
+        window.setLanguage(parser.value(options.language));
     if (parser.isSet(options.bench)) {
         QString why;
         if (!window.attach(parser.value(options.bench), &why)) {

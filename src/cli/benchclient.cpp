@@ -190,7 +190,7 @@ std::optional<ExitCode> BenchClientCommand::status()
         out(QStringLiteral("  %1").arg(order));
     const FirmwareSummary f = m_remote->firmware();
     if (!f.isEmpty())
-        out(QStringLiteral("  %1").arg(f.title));
+        out(QStringLiteral("  %1").arg(f.title()));
     if (!m_remote->newUnitsStopped().isEmpty())
         out(QStringLiteral("  %1").arg(m_remote->newUnitsStopped()));
     const QJsonObject problems =

@@ -627,6 +627,19 @@ const QVector<BenchConfig::FieldInfo>& BenchConfig::fields()
              return b.validUntil.isValid() ? b.validUntil.toString(Qt::ISODate) : QString();
          },
          copyMember<&B::validUntil>, {}, ""},
+        {F::Language, "language", "", "", "CODE",
+         "The station window's language for the bench's operators, such as vi or zh_CN",
+         [](B& b, const QString& t, const Row& row, QString* why) {
+             static const QRegularExpression code(QStringLiteral("^[a-z]{2,3}(_[A-Z]{2})?$"));
+             if (!code.match(t).hasMatch()) {
+                 *why = QStringLiteral("%1 takes a language's code, such as de, vi or zh_CN")
+                            .arg(optionName(row.field));
+                 return false;
+             }
+             b.language = t;
+             return true;
+         },
+         formatText<&B::language>, copyMember<&B::language>, {}, ""},
     };
     return table;
 }

@@ -51,6 +51,7 @@ enum class BenchField {
     Order,
     OrderUnits,
     ValidUntil,
+    Language,
 };
 
 // Why a bench cannot run as it stands: which field, of what kind (the
@@ -106,6 +107,7 @@ struct BenchConfig {
     QString order;  // the factory's work order a released job makes units of
     int orderUnits = 0; // the order's quantity; 0: none
     QDate validUntil;   // a released job runs up to and with this day; null: no end
+    QString language;   // the station window's for its operators ("vi"); empty: theirs
 
     BenchConfig();
 

@@ -21,9 +21,9 @@ AddSlotDialog::AddSlotDialog(const QString& suggestedName, QWidget* parent) : QD
         if (!e.description.isEmpty())
             about << e.description;
         if (!PortListing::usbIds(e).isEmpty())
-            about << QStringLiteral("USB %1").arg(PortListing::usbIds(e));
+            about << tr("USB %1").arg(PortListing::usbIds(e));
         if (!e.serialNumber.isEmpty())
-            about << QStringLiteral("serial %1").arg(e.serialNumber);
+            about << tr("serial %1").arg(e.serialNumber);
         if (!e.access.isEmpty())
             about << e.access;
         const QString stable = stableName(e);

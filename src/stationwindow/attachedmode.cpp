@@ -76,7 +76,7 @@ void StationWindow::useControl(std::unique_ptr<BenchControl> control)
 bool StationWindow::attach(const QString& name, QString* why, const QDBusConnection& bus)
 {
     if (m_station.running()) {
-        *why = QStringLiteral("the window's own station is running: stop it first");
+        *why = tr("the window's own station is running: stop it first");
         return false;
     }
     auto remote = std::make_unique<RemoteBench>(bus, name);
@@ -100,7 +100,7 @@ void StationWindow::attachByDialog()
 {
     const QStringList benches = BenchBus::benches(QDBusConnection::systemBus());
     if (benches.isEmpty()) {
-        MessageBoxes::show(QStringLiteral("No bench's service is on the system bus."));
+        MessageBoxes::show(tr("No bench's service is on the system bus."));
         return;
     }
     bool ok = false;
@@ -164,13 +164,10 @@ void StationWindow::stopService()
 {
     const int underWay = m_control->uploadsUnderWay();
     if (MessageBoxes::choose(
-            underWay == 0 ? QStringLiteral("Stop ends the bench's service. Stop it?")
-            : underWay == 1
-                ? QStringLiteral("Stop ends the bench's service once the unit being flashed is "
-                                 "done. Stop it?")
-                : QStringLiteral("Stop ends the bench's service once the %1 units being flashed "
-                                 "are done. Stop it?")
-                      .arg(underWay),
+            underWay == 0 ? tr("Stop ends the bench's service. Stop it?")
+                          : tr("Stop ends the bench's service once the %n unit(s) being flashed "
+                               "are done. Stop it?",
+                               "", underWay),
             {tr("Stop the bench"), tr("Keep running")}, 1, 1) != 0)
         return;
     m_control->command(QStringLiteral("stop"), {},

@@ -39,7 +39,7 @@ void StationWindow::connectBroker()
     }
     const BenchConfig b = bench();
     m_line->start(*url, b.name, b.record);
-    m_broker->setText(QStringLiteral("broker: %1").arg(url->shown()));
+    m_broker->setText(tr("broker: %1").arg(url->shown()));
     m_broker->setToolTip(url->shown());
     m_broker->show();
 }

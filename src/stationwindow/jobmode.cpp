@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
 #include <QQueue>
 
 namespace {
@@ -63,7 +64,7 @@ bool StationWindow::openJob(const QString& path)
         return true;
     }
     if (m_station.running()) {
-        tell(QStringLiteral("Stop the station (Shift+F5) before opening a job."));
+        tell(words(QT_TR_NOOP("Stop the station (Shift+F5) before opening a job.")));
         return false;
     }
     if (m_job.active() && !m_lock.isLocked())
@@ -90,6 +91,7 @@ bool StationWindow::openJob(const QString& path)
     m_audited = bench();
     auditNote(QStringLiteral("job-verified"), job.auditDetails());
     m_notice->clear();
+    applyLanguage(); // the job's, if it names one
     showMode();
     return true;
 }
@@ -104,6 +106,7 @@ bool StationWindow::closeJob()
     m_job = JobSession();
     // The window's own bench, as its settings kept it.
     useBench(StationSetup::load().bench);
+    applyLanguage();
     showMode();
     return true;
 }
@@ -111,7 +114,7 @@ bool StationWindow::closeJob()
 void StationWindow::chooseJob()
 {
     m_files->DialogTitle = tr("Open Job");
-    m_files->Filter = QStringLiteral("Released jobs (*.conf)|*.conf|All Files (*.*)|*.*");
+    m_files->Filter = tr("Released jobs (*.conf)|*.conf|All Files (*.*)|*.*");
     m_files->DefaultExt.clear();
     m_files->FileName.clear();
     if (m_files->ShowOpen() == 0)
@@ -126,7 +129,7 @@ void StationWindow::unlock()
     if (::geteuid() == 0) {
         auditNote(QStringLiteral("unlock-refused"),
                   {{"why", QStringLiteral("the window runs as root")}});
-        MessageBoxes::show(QStringLiteral("The station window runs as root, for whom any unlock "
+        MessageBoxes::show(tr("The station window runs as root, for whom any unlock "
                                           "would be granted: run it as the operator's account."));
         return;
     }
@@ -134,7 +137,7 @@ void StationWindow::unlock()
     if (!bus.isConnected()) {
         auditNote(QStringLiteral("unlock-refused"),
                   {{"why", QStringLiteral("no system bus: polkit cannot be asked")}});
-        MessageBoxes::show(QStringLiteral("There is no system bus here, so polkit, which decides "
+        MessageBoxes::show(tr("There is no system bus here, so polkit, which decides "
                                           "who may change a released job's bench, cannot be "
                                           "asked. Close the job to change the bench."));
         return;
@@ -193,17 +196,19 @@ void StationWindow::showMode()
     m_jobLabel->setVisible(m_job.active());
     if (!m_job.active())
         return;
-    QString text = tr("Released job %1, signed by %2 (%3)")
-                       .arg(QFileInfo(m_job.job().path).fileName(), m_job.job().signature.principal,
-                            m_job.job().signature.fingerprint);
-    if (locked)
-        text += tr(". Locked: an engineer may unlock it (Station > Unlock..., Ctrl+U).");
-    else
-        text += tr(". Unlocked by %1 until %2: every change goes to the audit trail.")
-                    .arg(m_lock.engineer(), m_lock.until().toString(QStringLiteral("HH:mm")));
+    const QString name = QFileInfo(m_job.job().path).fileName();
+    const SshSignature::Verdict& signer = m_job.job().signature;
+    QString text =
+        locked ? tr("Released job %1, signed by %2 (%3). Locked: an engineer may unlock it "
+                    "(Station > Unlock..., Ctrl+U).")
+                     .arg(name, signer.principal, signer.fingerprint)
+               : tr("Released job %1, signed by %2 (%3). Unlocked by %4 until %5: every change "
+                    "goes to the audit trail.")
+                     .arg(name, signer.principal, signer.fingerprint, m_lock.engineer(),
+                          QLocale().toString(m_lock.until().time(), QLocale::ShortFormat));
     if (!m_job.isReleased(bench()))
-        text +=
-            tr(" Changed since it was released: its units are no longer recorded as of the job.");
+        text += QLatin1Char(' ') +
+                tr("Changed since it was released: its units are no longer recorded as of the job.");
     m_jobLabel->setText(text);
 }
 

@@ -1,5 +1,7 @@
 #include "slottile.h"
 
+#include <QLocale>
+
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QPainter>
@@ -203,27 +205,57 @@ void SlotTile::setNote(const QString& note)
     refresh(m_slot);
 }
 
+QString SlotTile::reasonWords(const QString& reason)
+{
+    // The station's own fixed words for why a slot waits, in the window's
+    // language; what names a file or a number stays as the station said it.
+    static const char* const fixed[] = {
+        QT_TR_NOOP("adaptor unplugged"),
+        QT_TR_NOOP("remove the unit"),
+        QT_TR_NOOP("paused by the line controller"),
+        QT_TR_NOOP("checking the unit's label"),
+        QT_TR_NOOP("scan the unit's label"),
+        QT_TR_NOOP("the station is stopping"),
+        QT_TR_NOOP("waiting for serial numbers from the database"),
+        QT_TR_NOOP("many resends: clean and align the adaptor"),
+    };
+    for (const char* f : fixed) {
+        if (reason == QLatin1String(f))
+            return tr(f);
+    }
+    return reason;
+}
+
 QString SlotTile::words(Look look)
 {
     switch (look) {
     case Look::Stopped:
-        return QStringLiteral("Stopped");
+        //: a slot's state, the largest word on its tile
+        return tr("Stopped");
     case Look::PlugIn:
-        return QStringLiteral("Plug in the adaptor");
+        //: a slot's state, the largest word on its tile
+        return tr("Plug in the adaptor");
     case Look::PortInUse:
-        return QStringLiteral("Port in use");
+        //: a slot's state, the largest word on its tile
+        return tr("Port in use");
     case Look::NoAccess:
-        return QStringLiteral("No access to the port");
+        //: a slot's state, the largest word on its tile
+        return tr("No access to the port");
     case Look::PlaceUnit:
-        return QStringLiteral("Place a unit");
+        //: a slot's state, the largest word on its tile
+        return tr("Place a unit");
     case Look::Flashing:
-        return QStringLiteral("Flashing");
+        //: a slot's state, the largest word on its tile
+        return tr("Flashing");
     case Look::Silent:
-        return QStringLiteral("No answer");
+        //: a slot's state, the largest word on its tile
+        return tr("No answer");
     case Look::Pass:
-        return QStringLiteral("PASS");
+        //: the unit's result, the largest word on its tile
+        return tr("PASS");
     case Look::Fail:
-        return QStringLiteral("FAIL");
+        //: the unit's result, the largest word on its tile
+        return tr("FAIL");
     }
     return QString();
 }
@@ -234,19 +266,19 @@ SlotTile::Face SlotTile::faceOf() const
     f.name = m_name;
     f.note = m_note;
     f.device = deviceText(m_slot);
-    f.counts = QStringLiteral("%1 passed, %2 failed").arg(m_slot.passed).arg(m_slot.failed);
+    f.counts = tr("%1 passed, %2 failed").arg(m_slot.passed).arg(m_slot.failed);
     const UnitRecord last = m_slot.last.value_or(UnitRecord());
-    const QString reason = m_slot.reason;
+    const QString reason = reasonWords(m_slot.reason);
     const auto result = [&](const QString& instruction) {
         f.look = last.result == UnitResult::Pass ? Look::Pass : Look::Fail;
         if (last.own.hasSerial)
             f.serial = QStringLiteral("#%1").arg(last.own.serial);
         f.label = last.label;
         if (f.look == Look::Fail && !last.reason.isEmpty())
-            f.detail << last.reason;
+            f.detail << reasonWords(last.reason);
         f.detail << instruction;
         if (f.look == Look::Pass && !last.warning.isEmpty())
-            f.band = QStringLiteral("clean and align the adaptor");
+            f.band = tr("clean and align the adaptor");
     };
     const bool lastWasResult = m_slot.last && last.result != UnitResult::Interrupted;
     switch (m_slot.state) {
@@ -261,7 +293,7 @@ SlotTile::Face SlotTile::faceOf() const
         case MSComm::OpenFailure::Kind::InUse:
             f.look = Look::PortInUse;
             f.detail << (why.holder.isEmpty() ? reason
-                                              : QStringLiteral("held by %1").arg(why.holder));
+                                              : tr("held by %1").arg(why.holder));
             break;
         case MSComm::OpenFailure::Kind::Forbidden:
         case MSComm::OpenFailure::Kind::Other:
@@ -272,9 +304,9 @@ SlotTile::Face SlotTile::faceOf() const
         case MSComm::OpenFailure::Kind::None:
             // The words say it all; the device line names what is looked for.
             f.look = Look::PlugIn;
-            f.detail << (reason == QLatin1String("adaptor unplugged")
-                             ? QStringLiteral("unplugged; looked for every second")
-                             : QStringLiteral("looked for every second"));
+            f.detail << (m_slot.reason == QLatin1String("adaptor unplugged")
+                             ? tr("unplugged; looked for every second")
+                             : tr("looked for every second"));
             break;
         }
         break;
@@ -282,7 +314,7 @@ SlotTile::Face SlotTile::faceOf() const
     case SlotState::WaitingForUnit:
         // The last result stays the largest word until the next unit begins.
         if (lastWasResult && reason.isEmpty())
-            result(QStringLiteral("place the next unit"));
+            result(tr("place the next unit"));
         else {
             f.look = Look::PlaceUnit;
             if (!reason.isEmpty())
@@ -297,23 +329,26 @@ SlotTile::Face SlotTile::faceOf() const
             f.serial = QStringLiteral("#%1").arg(m_slot.own.serial);
         f.progress = true;
         f.percent = p.totalLines > 0 ? 100 * p.linesSent / p.totalLines : 0;
-        f.lines = QStringLiteral("%1 of %2 lines").arg(p.linesSent).arg(p.totalLines);
+        f.lines = tr("%1 of %2 lines").arg(p.linesSent).arg(p.totalLines);
         const double t = m_slot.elapsed();
         const double rate = t > 0.5 ? p.linesSent / t : 0.0;
         if (f.look != Look::Silent && rate > 0)
-            f.left = QStringLiteral("%1 left").arg(minutes((p.totalLines - p.linesSent) / rate));
+            //: the time left of an upload, as 0:42
+            f.left = tr("%1 left").arg(minutes((p.totalLines - p.linesSent) / rate));
         if (p.linesSent > 0 && p.resends > 0)
-            f.counts += QStringLiteral(";  this unit %1 % sent again")
-                            .arg(100.0 * p.resends / p.linesSent, 0, 'f', 1);
+            f.counts = tr("%1 passed, %2 failed;  this unit %3 % sent again")
+                           .arg(m_slot.passed)
+                           .arg(m_slot.failed)
+                           .arg(QLocale().toString(100.0 * p.resends / p.linesSent, 'f', 1));
         break;
     }
     case SlotState::WaitingForRemoval:
-        result(m_slot.unitStillPrompting() ? QStringLiteral("remove the unit")
-                                           : QStringLiteral("place the next unit"));
+        result(m_slot.unitStillPrompting() ? tr("remove the unit") : tr("place the next unit"));
         break;
     }
     f.word = f.look == Look::Silent
-                 ? QStringLiteral("No answer for %1 s").arg(int(m_slot.quietFor()))
+                 //: a slot's state, the largest word on its tile, counting the seconds
+                 ? tr("No answer for %n s", "", int(m_slot.quietFor()))
                  : words(f.look);
     return f;
 }
@@ -358,17 +393,18 @@ void SlotTile::refresh(const SlotView& slot)
 
 QString SlotTile::spoken() const
 {
-    QString text = QStringLiteral("%1: %2").arg(m_name, m_face.word.toLower());
+    //: what a screen reader says of a tile: the slot's name and its state
+    QString text = tr("%1: %2").arg(m_name, m_face.word.toLower());
     if (!m_face.serial.isEmpty())
-        text += QStringLiteral(", unit %1").arg(m_face.serial.mid(1));
+        text += tr(", unit %1").arg(m_face.serial.mid(1));
     if (!m_face.label.isEmpty())
-        text += QStringLiteral(", label %1").arg(m_face.label);
+        text += tr(", label %1").arg(m_face.label);
     if (m_face.progress) {
         const UploadProgress& p = m_slot.progress;
-        text += QStringLiteral(", %1 of %2 lines").arg(p.linesSent).arg(p.totalLines);
+        text += tr(", %1 of %2 lines").arg(p.linesSent).arg(p.totalLines);
         if (p.linesSent > 0)
             text +=
-                QStringLiteral(", %1 percent resent").arg(qRound(100.0 * p.resends / p.linesSent));
+                tr(", %1 percent resent").arg(qRound(100.0 * p.resends / p.linesSent));
     } else if (!m_face.detail.isEmpty()) {
         text += QStringLiteral(", ") + m_face.detail.join(QStringLiteral(", "));
     }

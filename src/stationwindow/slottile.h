@@ -79,6 +79,8 @@ public:
     Look look() const { return m_face.look; }
     const Face& face() const { return m_face; }
     static QString words(Look look);
+    // A reason the station gave, in the window's language where it is one of its fixed ones.
+    static QString reasonWords(const QString& reason);
     // "Bench A1: flashing, 544 of 3002 lines, 2 percent resent"
     QString spoken() const;
 

@@ -1,5 +1,7 @@
 #include "stationsetup.h"
 
+#include <QCoreApplication>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -25,6 +27,7 @@ StationSetup StationSetup::load()
     store.beginGroup(QStringLiteral("Station"));
     setup.fullScreen = store.value(QStringLiteral("FullScreen"), false).toBool();
     setup.soundOnFailure = store.value(QStringLiteral("SoundOnFailure"), false).toBool();
+    setup.language = store.value(QStringLiteral("Language")).toString();
     store.endGroup();
     return setup;
 }
@@ -37,11 +40,17 @@ bool StationSetup::save(QString* error) const
     store.beginGroup(QStringLiteral("Station"));
     store.setValue(QStringLiteral("FullScreen"), fullScreen);
     store.setValue(QStringLiteral("SoundOnFailure"), soundOnFailure);
+    if (language.isEmpty())
+        store.remove(QStringLiteral("Language"));
+    else
+        store.setValue(QStringLiteral("Language"), language);
     store.endGroup();
     store.sync();
     if (store.status() != QSettings::NoError) {
         *error =
-            QStringLiteral("The station's settings could not be saved to %1.").arg(storePath());
+            QCoreApplication::translate("StationSetup",
+                                        "The station's settings could not be saved to %1.")
+                .arg(storePath());
         return false;
     }
     return true;

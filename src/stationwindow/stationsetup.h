@@ -13,6 +13,7 @@ struct StationSetup {
     BenchConfig bench;
     bool fullScreen = false;     // for a bench monitor of its own
     bool soundOnFailure = false; // the system bell at each FAIL
+    QString language;            // View > Language; empty: the system's
 
     static StationSetup load();
     // False, with `error` saying why, when the store could not be written.

@@ -8,11 +8,13 @@
 #include "../ui/icons.h"
 #include "../ui/messageboxes.h"
 #include "addslotdialog.h"
+#include "language.h"
 #include "labelsdialog.h"
 #include "serialnumbersdialog.h"
 #include "slottile.h"
 #include "transcriptdialog.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
@@ -37,9 +39,11 @@ namespace {
 constexpr int TranscriptLimit = 200000;
 constexpr int TranscriptTrim = 16384;
 
-const QString firmwareFilter = QStringLiteral(
-    "Firmware Files (*.s19 *.s28 *.s37 *.srec *.mot *.hex)|*.s19;*.s28;*.s37;*.srec;*.mot;*.hex|"
-    "Text Files (*.TXT)|*.txt|All Files (*.*)|*.*");
+QString firmwareFilter()
+{
+    return StationWindow::tr("Firmware Files (*.s19 *.s28 *.s37 *.srec *.mot *.hex)|*.s19;*.s28;"
+                             "*.s37;*.srec;*.mot;*.hex|Text Files (*.TXT)|*.txt|All Files (*.*)|*.*");
+}
 
 } // namespace
 
@@ -165,9 +169,7 @@ StationWindow::StationWindow(QWidget* parent) : QMainWindow(parent)
     connect(m_line.get(), &LineControl::stateChanged, this,
             [this](BrokerLink::Health, const QString& text) { m_broker->setText(text); });
     connectBroker();
-    showMode();
-    showFirmware();
-    showBench();
+    applyLanguage(); // the system's, or the one kept, until told another
     resize(1000, 680);
     if (m_setup.fullScreen)
         setFullScreen(true);
@@ -230,6 +232,56 @@ QWidget* StationWindow::buildBench()
     return bench;
 }
 
+void StationWindow::applyLanguage()
+{
+    // A released job's language is its operators', whatever the window keeps.
+    const QString code = m_job.active() && !m_job.job().bench.language.isEmpty()
+                             ? m_job.job().bench.language
+                             : !m_languageGiven.isEmpty() ? m_languageGiven : m_setup.language;
+    if (StationLanguage::use(code) == m_languageShown && m_languageShown != QLatin1String("?"))
+        return;
+    m_languageShown = StationLanguage::current();
+    retranslate();
+}
+
+void StationWindow::retranslate()
+{
+    // The menus and buttons made again; everything else is shown anew.
+    // The old menus may be the ones that asked for this: gone from the window
+    // now, deleted once their signal has returned.
+    const auto menus = menuBar()->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly);
+    menuBar()->clear();
+    for (QMenu* m : menus) {
+        m->setParent(nullptr);
+        m->deleteLater();
+    }
+    m_changing.clear();
+    m_operating.clear();
+    if (m_languages) {
+        m_languages->setParent(nullptr);
+        m_languages->deleteLater();
+        m_languages = nullptr;
+    }
+    buildMenus();
+    m_start->setText(tr("&Start"));
+    m_stop->setText(tr("S&top"));
+    m_scan->setPlaceholderText(tr("Scan a unit's label (or a slot's name, then the label)"));
+    m_scan->setAccessibleName(tr("Scanned label"));
+    m_fullScreen->setChecked(m_setup.fullScreen);
+    m_sound->setChecked(m_setup.soundOnFailure);
+    for (SlotTile* t : qAsConst(m_tiles))
+        refreshTile(t);
+    showMode();
+    showFirmware();
+    showBench();
+}
+
+void StationWindow::setLanguage(const QString& code)
+{
+    m_languageGiven = code;
+    applyLanguage();
+}
+
 void StationWindow::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(tr("&File"));
@@ -266,6 +318,26 @@ void StationWindow::buildMenus()
     m_fullScreen = view->addAction(tr("&Full Screen"), QKeySequence(Qt::Key_F11), this,
                                    [this](bool on) { setFullScreen(on); });
     m_fullScreen->setCheckable(true);
+    QMenu* languages = view->addMenu(tr("&Language"));
+    m_languages = new QActionGroup(this);
+    QAction* system = languages->addAction(tr("The &System's"));
+    system->setData(QString());
+    for (const QString& code : StationLanguage::available()) {
+        QAction* a = languages->addAction(StationLanguage::nativeName(code));
+        a->setData(code);
+    }
+    for (QAction* a : languages->actions()) {
+        a->setCheckable(true);
+        a->setChecked(a->data().toString() == m_setup.language);
+        m_languages->addAction(a);
+    }
+    connect(m_languages, &QActionGroup::triggered, this, [this](QAction* a) {
+        m_setup.language = a->data().toString();
+        QString why;
+        if (!m_setup.save(&why))
+            notify(why);
+        applyLanguage();
+    });
 
     QMenu* bench = menuBar()->addMenu(tr("&Station"));
     m_operating << bench->addAction(tr("&Start"), QKeySequence(Qt::Key_F5), this,
@@ -310,7 +382,7 @@ bool StationWindow::openFirmware(const QString& path)
         return false;
     }
     if (file->facts.lines == 0) {
-        tell(QStringLiteral("%1 is empty: there is no line to send.").arg(path));
+        tell(words(QT_TR_NOOP("%1 is empty: there is no line to send.")).arg(path));
         return false;
     }
     m_firmware = file;
@@ -325,7 +397,7 @@ bool StationWindow::setPinnedDigest(const QString& digest)
     const QString d = digest.trimmed().toLower();
     if (!d.isEmpty() && !FirmwareFile::isDigest(d)) {
         MessageBoxes::show(
-            QStringLiteral("\"%1\" is no SHA-256: it has 64 hexadecimal digits.").arg(elided(d)));
+            tr("\"%1\" is no SHA-256: it has 64 hexadecimal digits.").arg(elided(d)));
         return false;
     }
     m_setup.bench.sha256 = d;
@@ -356,7 +428,7 @@ SlotTile* StationWindow::addSlot(const QString& port, const QString& name)
     // One adaptor under two names would only find itself in use.
     if (const QString same = PortResolver::sameDevice(m_setup.bench.ports + QStringList{port});
         !same.isEmpty()) {
-        const QString why = QStringLiteral("%1: each adaptor has one slot.").arg(same);
+        const QString why = tr("%1: each adaptor has one slot.").arg(same);
         if (m_restoring)
             notify(why);
         else
@@ -384,7 +456,7 @@ bool StationWindow::removeSlot(SlotTile* tile)
     if (!tile)
         return false;
     if (m_control->running() && !attached()) {
-        MessageBoxes::show(QStringLiteral("%1 is in use. Stop the station (Shift+F5) before "
+        MessageBoxes::show(tr("%1 is in use. Stop the station (Shift+F5) before "
                                           "removing a slot.")
                                .arg(tile->name()));
         return false;
@@ -458,19 +530,19 @@ bool StationWindow::start()
         return false;
     }
     if (!m_job.active() && m_policy.releasedJobsOnly) {
-        tell(QStringLiteral("This computer runs released jobs only (%1): open one "
-                            "with File > Open Job... (Ctrl+J).")
+        tell(words(QT_TR_NOOP("This computer runs released jobs only (%1): open one "
+                            "with File > Open Job... (Ctrl+J)."))
                  .arg(m_policy.path));
         return false;
     }
     if (!m_firmware) {
-        tell(QStringLiteral("Open the firmware file first (File > Open "
-                            "Firmware..., Ctrl+O)."));
+        tell(words(QT_TR_NOOP("Open the firmware file first (File > Open "
+                            "Firmware..., Ctrl+O).")));
         return false;
     }
     if (m_tiles.isEmpty()) {
-        tell(QStringLiteral("Add a slot for each adaptor first (Slot > Add..., "
-                            "Insert)."));
+        tell(words(QT_TR_NOOP("Add a slot for each adaptor first (Slot > Add..., "
+                            "Insert).")));
         return false;
     }
     // The file as it is now: what every unit of this run must get.
@@ -479,12 +551,12 @@ bool StationWindow::start()
     const FirmwareCheck& check = m_firmware->check;
     if (!check.passed()) {
         if (m_remote) {
-            tell(QStringLiteral("%1 fails its check (%2): only the window starts it anyway")
+            tell(words(QT_TR_NOOP("%1 fails its check (%2): only the window starts it anyway"))
                      .arg(QFileInfo(m_firmware->path).fileName(), check.firstProblemText()));
             return false;
         }
         if (MessageBoxes::choose(
-                QStringLiteral("%1 fails its check (%2). Send it to every unit anyway?")
+                tr("%1 fails its check (%2). Send it to every unit anyway?")
                     .arg(QFileInfo(m_firmware->path).fileName(), check.firstProblemText()),
                 {tr("Send anyway"), tr("Do not start")}, 1, 1) != 0)
             return false;
@@ -502,10 +574,10 @@ bool StationWindow::start()
         m_job = JobSession(again);
         const bool asReleased = m_job.isReleased(b);
         if (!asReleased && m_policy.releasedJobsOnly) {
-            tell(QStringLiteral("This bench was changed from the released job %1, and "
+            tell(words(QT_TR_NOOP("This bench was changed from the released job %1, and "
                                 "this computer runs released jobs only: open the "
                                 "job again (File > Open Job...), or have the "
-                                "changed bench signed.")
+                                "changed bench signed."))
                      .arg(again.path));
             return false;
         }
@@ -520,7 +592,7 @@ bool StationWindow::start()
         QString where;
         switch (refused->field) {
         case BenchField::Record:
-            where = QStringLiteral(" Choose another file under Records > Choose Record File.");
+            where = tr(" Choose another file under Records > Choose Record File.");
             break;
         case BenchField::Serial:
         case BenchField::SerialStart:
@@ -528,10 +600,10 @@ bool StationWindow::start()
         case BenchField::SerialEnd:
         case BenchField::SerialState:
         case BenchField::UnitData:
-            where = QStringLiteral(" See File > Serial Numbers...");
+            where = tr(" See File > Serial Numbers...");
             break;
         case BenchField::Database:
-            where = QStringLiteral(" See Records > Database...");
+            where = tr(" See Records > Database...");
             break;
         default:
             break;
@@ -539,7 +611,7 @@ bool StationWindow::start()
         const QString why = refused->why;
         tell(refused->kind == BenchRefusal::Kind::File && where.isEmpty()
                  ? why[0].toUpper() + why.mid(1) + QLatin1Char('.')
-                 : QStringLiteral("The station did not start: %1.%2").arg(why, where));
+                 : tr("The station did not start: %1.%2").arg(why, where));
         return false;
     }
     m_notice->clear();
@@ -561,15 +633,12 @@ void StationWindow::stop()
     if (!m_station.running())
         return;
     if (m_station.uploadsUnderWay() > 0) {
-        const bool one = m_station.uploadsUnderWay() == 1;
         const int choice = MessageBoxes::choose(
-            one ? QStringLiteral("1 unit is being flashed. Let it finish, or cancel it (it is "
-                                 "recorded as interrupted)?")
-                : QStringLiteral("%1 units are being flashed. Let them finish, or cancel them "
-                                 "(they are recorded as interrupted)?")
-                      .arg(m_station.uploadsUnderWay()),
-            {one ? tr("Let it finish") : tr("Let them finish"),
-             one ? tr("Cancel it") : tr("Cancel them"), tr("Keep running")},
+            tr("%n unit(s) being flashed. Let them finish, or cancel them (they are recorded "
+               "as interrupted)?",
+               "", m_station.uploadsUnderWay()),
+            {tr("Let them finish", "", m_station.uploadsUnderWay()),
+             tr("Cancel them", "", m_station.uploadsUnderWay()), tr("Keep running")},
             0, 2);
         if (choice == 1)
             m_station.interrupt(QStringLiteral("the station was stopped"));
@@ -609,14 +678,10 @@ void StationWindow::closeEvent(QCloseEvent* event)
     }
     event->ignore();
     if (m_station.uploadsUnderWay() > 0 &&
-        MessageBoxes::choose(m_station.uploadsUnderWay() == 1
-                                 ? QStringLiteral("1 unit is being flashed. Cancel it and quit? "
-                                                  "It is recorded as interrupted.")
-                                 : QStringLiteral("%1 units are being flashed. Cancel them and "
-                                                  "quit? They are recorded as interrupted.")
-                                       .arg(m_station.uploadsUnderWay()),
-                             {m_station.uploadsUnderWay() == 1 ? tr("Cancel it and quit")
-                                                               : tr("Cancel them and quit"),
+        MessageBoxes::choose(tr("%n unit(s) being flashed. Cancel them and quit? They are "
+                                "recorded as interrupted.",
+                                "", m_station.uploadsUnderWay()),
+                             {tr("Cancel them and quit", "", m_station.uploadsUnderWay()),
                               tr("Keep running")},
                              1, 1) != 0)
         return;
@@ -626,7 +691,7 @@ void StationWindow::closeEvent(QCloseEvent* event)
 void StationWindow::chooseFirmware()
 {
     m_files->DialogTitle = tr("Open Firmware");
-    m_files->Filter = firmwareFilter;
+    m_files->Filter = firmwareFilter();
     m_files->DefaultExt.clear();
     m_files->FileName.clear();
     for (;;) {
@@ -639,11 +704,11 @@ void StationWindow::chooseFirmware()
         }
         if (QFileInfo(m_files->FileName).isFile())
             break;
-        MessageBoxes::show(m_files->FileName + QStringLiteral(" not found!"));
+        MessageBoxes::show(tr("%1 not found!").arg(m_files->FileName));
         m_files->FileName.clear();
     }
     if (m_control->running() && !attached()) {
-        MessageBoxes::show(QStringLiteral("Stop the station before opening another firmware "
+        MessageBoxes::show(tr("Stop the station before opening another firmware "
                                           "file: the units of one run all get the same file."));
         return;
     }
@@ -707,14 +772,14 @@ void StationWindow::chooseDatabase()
         return;
     }
     if (url && !url->password.isEmpty())
-        MessageBoxes::show(QStringLiteral("The password is not kept with the station's settings: "
+        MessageBoxes::show(tr("The password is not kept with the station's settings: "
                                           "put it in ~/.pgpass (a line "
                                           "host:port:database:user:password, the file readable "
                                           "by you alone)."));
     m_setup.bench.database = url ? url->shown() : QString();
     saveSetup();
     if (m_control->running() && !attached())
-        MessageBoxes::show(QStringLiteral("The database is used from the next start of the "
+        MessageBoxes::show(tr("The database is used from the next start of the "
                                           "station (Shift+F5, then F5)."),
                            MessageBoxes::Icon::None);
     showBench();
@@ -731,7 +796,7 @@ bool StationWindow::exportConfig(const QString& path, QString* error) const
 void StationWindow::exportConfigByDialog()
 {
     m_files->DialogTitle = tr("Export Bench Config");
-    m_files->Filter = QStringLiteral("Bench Configs (*.conf)|*.conf|All Files (*.*)|*.*");
+    m_files->Filter = tr("Bench Configs (*.conf)|*.conf|All Files (*.*)|*.*");
     m_files->DefaultExt = QStringLiteral("conf");
     m_files->FileName.clear();
     if (m_files->ShowSave() != 0)
@@ -741,7 +806,7 @@ void StationWindow::exportConfigByDialog()
         MessageBoxes::show(why[0].toUpper() + why.mid(1) + QLatin1Char('.'));
         return;
     }
-    notify(QStringLiteral("Exported to %1: firmware-upload --station --config %1 runs this bench "
+    notify(tr("Exported to %1: firmware-upload --station --config %1 runs this bench "
                           "without a window.")
                .arg(m_files->FileName),
            false);
@@ -750,7 +815,7 @@ void StationWindow::exportConfigByDialog()
 void StationWindow::chooseRecord()
 {
     m_files->DialogTitle = tr("Choose Record File");
-    m_files->Filter = QStringLiteral("Records (*.jsonl)|*.jsonl|All Files (*.*)|*.*");
+    m_files->Filter = tr("Records (*.jsonl)|*.jsonl|All Files (*.*)|*.*");
     m_files->DefaultExt = QStringLiteral("jsonl");
     m_files->FileName = recordPath();
     if (m_files->ShowOpen() == 0)
@@ -963,9 +1028,24 @@ void StationWindow::showFirmware()
         m_file->setToolTip(QString());
         return;
     }
-    m_file->setText(f.title);
-    m_file->setToolTip(QStringLiteral("%1\nSHA-256 %2").arg(f.path, f.sha256));
-    m_check->setText(f.check);
+    m_file->setText(tr("%1   %n lines   SHA-256 %2", "", f.lines)
+                        .arg(QFileInfo(f.path).fileName(), f.sha256.left(12)));
+    m_file->setToolTip(tr("%1\nSHA-256 %2").arg(f.path, f.sha256));
+    // Whole sentences, each in the window's language; the file's problem as the check says it.
+    QString check = !f.passed ? tr("Fails its check: %1").arg(f.problem)
+                    : f.ranges.isEmpty()
+                        ? tr("%1, passes its check").arg(f.format)
+                        : tr("%1, passes its check; data %2").arg(f.format, f.ranges);
+    if (!f.pinned.isEmpty())
+        check += QStringLiteral("  ") +
+                 (f.pinned == f.sha256 ? tr("Pinned SHA-256 matches.")
+                                       : tr("Pinned SHA-256 %1... does NOT match: the station "
+                                            "will not start.")
+                                             .arg(f.pinned.left(12)));
+    if (f.nextSerial)
+        check += QStringLiteral("  ") +
+                 tr("Serial numbers at %1, the next %2.").arg(f.serial).arg(*f.nextSerial);
+    m_check->setText(check);
 }
 
 QString StationWindow::benchSummary() const
@@ -981,12 +1061,17 @@ void StationWindow::showBench()
     const bool operate = m_control->permission(BenchAction::Operate) != BenchControl::Permission::No;
     m_start->setEnabled(operate && (!running || attached()));
     m_stop->setEnabled(operate && running);
-    QString counts =
-        QStringLiteral("%1 passed, %2 failed").arg(m_control->passed()).arg(m_control->failed());
     const std::optional<double> rate = m_control->unitsPerHour();
-    counts += QStringLiteral(", units per hour: %1")
-                  .arg(rate ? QString::number(qRound(*rate)) : QStringLiteral("-"));
-    counts += running ? QStringLiteral("  (running)") : QStringLiteral("  (stopped)");
+    const QString perHour = rate ? QString::number(qRound(*rate)) : QStringLiteral("-");
+    const QString counts =
+        running ? tr("%1 passed, %2 failed, units per hour: %3  (running)")
+                      .arg(m_control->passed())
+                      .arg(m_control->failed())
+                      .arg(perHour)
+                : tr("%1 passed, %2 failed, units per hour: %3  (stopped)")
+                      .arg(m_control->passed())
+                      .arg(m_control->failed())
+                      .arg(perHour);
     m_counts->setText(counts);
     const QString order = m_control->order().text();
     m_order->setText(order);
@@ -995,12 +1080,12 @@ void StationWindow::showBench()
         t->setNote(order.section(QLatin1Char(' '), 0, 0).isEmpty() ? QString()
                    : m_control->order().left == 0 ? order
                                                   : order.section(QLatin1String(" ("), 0, 0));
-    m_record->setText(QStringLiteral("Record: %1").arg(recordPath()));
+    m_record->setText(tr("Record: %1").arg(recordPath()));
     const QString database = m_setup.bench.database;
     const QString forwarding = m_control->databaseState();
     m_database->setVisible(!database.isEmpty());
     m_database->setText(!forwarding.isEmpty() ? forwarding
-                                              : QStringLiteral("database: %1").arg(database));
+                                              : tr("database: %1").arg(database));
     m_database->setToolTip(database);
 }
 

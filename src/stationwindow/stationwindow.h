@@ -69,6 +69,9 @@ public:
     QString firmwareSummary() const;
     // View > Full Screen, kept for the next start.
     void setFullScreen(bool on);
+    // The window's language as the command line gives it (--language), over
+    // the one kept; a released job's own wins over both.
+    void setLanguage(const QString& code);
     // How many columns `count` tiles get in `area`.
     static int columnsFor(int count, const QSize& area, int spacing);
     QString benchSummary() const;
@@ -110,6 +113,8 @@ protected:
 
 private:
     void buildMenus();
+    void applyLanguage();
+    void retranslate();
     void useControl(std::unique_ptr<BenchControl> control);
     void attachByDialog();
     // The service's bench, tiles and job, as it now has them.
@@ -138,6 +143,9 @@ private:
     void connectBroker();
     // A box, or for a line controller's command the reason it gets.
     void tell(const QString& text);
+    // A text of the window's (marked QT_TR_NOOP): in its language for a box,
+    // in English for a line controller, whose replies are the machines' words.
+    QString words(const char* source) const { return m_remote ? QString::fromUtf8(source) : tr(source); }
     void exportConfigByDialog();
     void showSummary();
     void addSlotByDialog();
@@ -190,6 +198,9 @@ private:
     QList<QAction*> m_changing;  // what changes the bench
     QList<QAction*> m_operating; // what runs it
     QAction* m_transcriptAction = nullptr;
+    class QActionGroup* m_languages = nullptr;
+    QString m_languageGiven;            // --language
+    QString m_languageShown = QStringLiteral("?"); // what the window's words are in
     QAction* m_unlockAction = nullptr;
     QAction* m_lockAction = nullptr;
     QAction* m_closeJobAction = nullptr;
