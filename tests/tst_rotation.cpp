@@ -4,6 +4,8 @@
 // message; none is skipped.
 
 #include "coresupport.h"
+#include "records/recordcursor.h"
+#include "records/recordfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,6 +27,7 @@ private slots:
     void cleanupTestCase();
     void recordChangedUnderTheStation_data();
     void recordChangedUnderTheStation();
+    void readersFinishTheFileBeingWritten();
 
 private:
     PostgresServer m_db;
@@ -121,15 +124,29 @@ void RotationTest::recordChangedUnderTheStation()
     take(record);
     take(record + ".1");
     // One row each; at least one message each.
-    QVERIFY(waitFor([&] { return rows() == written; }, 20000));
-    QVERIFY(keeper.waitFor(
-        [&](Subscriber& s) {
-            QSet<QString> got;
-            for (const QByteArray& p : s.payloads("units"))
-                got.insert(QJsonDocument::fromJson(p).object()["id"].toString());
-            return got.contains(written);
-        },
-        20000));
+    if (!waitFor([&] { return rows() == written; }, 20000)) {
+        const QSet<QString> got = rows();
+        QFAIL(qPrintable(QString("%1 lines, %2 rows; missing %3, not ours %4\n%5")
+                             .arg(written.size())
+                             .arg(got.size())
+                             .arg(QStringList((written - got).values()).join(' '))
+                             .arg(QStringList((got - written).values()).join(' '))
+                             .arg(QString::fromUtf8(station.readAll()).right(2000))));
+    }
+    QSet<QString> got;
+    if (!keeper.waitFor(
+            [&](Subscriber& s) {
+                got.clear();
+                for (const QByteArray& p : s.payloads("units"))
+                    got.insert(QJsonDocument::fromJson(p).object()["id"].toString());
+                return got.contains(written);
+            },
+            20000))
+        QFAIL(qPrintable(QString("%1 lines, %2 messaged; missing %3\n%4")
+                             .arg(written.size())
+                             .arg(got.size())
+                             .arg(QStringList((written - got).values()).join(' '))
+                             .arg(QString::fromUtf8(station.readAll()).right(2000))));
     QHash<QString, int> messages;
     for (const QByteArray& p : keeper.payloads("units"))
         ++messages[QJsonDocument::fromJson(p).object()["id"].toString()];
@@ -142,6 +159,65 @@ void RotationTest::recordChangedUnderTheStation()
     QVERIFY2(fault == "rotated" ? said.contains("was opened anew")
                                 : said.contains("behind the station's back"),
              qPrintable(said.right(2000)));
+}
+
+// The path replaced while a reader is behind the station, in one process:
+// the lines the station wrote into its file before it noticed are read
+// there before the new file, from its first line.
+void RotationTest::readersFinishTheFileBeingWritten()
+{
+    const QString path = tempFolder() + "/live.jsonl";
+    QFile::remove(path);
+    RecordFile station;
+    station.setFollowsPath(true);
+    QString error, notice;
+    QVERIFY(station.open(path, &error));
+    QVERIFY(station.appendLine("{\"id\":\"a\"}\n", &error));
+    QVERIFY(station.appendLine("{\"id\":\"b\"}\n", &error));
+    RecordCursor cursor;
+    {
+        std::unique_ptr<RecordSource::Place> place = RecordSource::open(path, cursor, &error);
+        QVERIFY(place);
+        cursor = place->cursor;
+        const QByteArray first = place->file->readLine();
+        cursor.offset += first.size();
+        cursor.lastId = "a";
+    }
+    {
+        // Two readers (the database's, the broker's) each at their own place.
+        std::unique_ptr<RecordSource::Place> one = RecordSource::open(path, cursor, &error);
+        std::unique_ptr<RecordSource::Place> two = RecordSource::open(path, cursor, &error);
+        QVERIFY(one && two);
+        QCOMPARE(RecordSource::idOf(one->file->readLine()), QString("b"));
+        QCOMPARE(RecordSource::idOf(two->file->readLine()), QString("b"));
+    }
+    const QString other = writeFile("live.other", "{\"id\":\"x\"}\n");
+    QVERIFY(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
+    QStringList read;
+    const auto readOn = [&] {
+        for (int files = 0; files < 4; ++files) {
+            std::unique_ptr<RecordSource::Place> place = RecordSource::open(path, cursor, &error);
+            if (!place)
+                return;
+            cursor = place->cursor;
+            while (true) {
+                const QByteArray line = place->file->readLine();
+                if (!line.endsWith('\n'))
+                    break;
+                cursor.offset += line.size();
+                read << RecordSource::idOf(line);
+            }
+            if (!place->retired)
+                return;
+            cursor = RecordSource::next(path, cursor);
+        }
+    };
+    readOn();
+    QCOMPARE(read, QStringList{"b"});
+    QVERIFY(station.appendLine("{\"id\":\"c\"}\n", &error, &notice));
+    QVERIFY2(notice.contains("replaced"), qPrintable(notice));
+    readOn();
+    QCOMPARE(read, (QStringList{"b", "x", "c"}));
 }
 
 CORE_TEST_MAIN(RotationTest)

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QMutex>
 #include <QVector>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +25,12 @@ QVector<Retired>& retiredFiles()
     static QVector<Retired> files;
     return files;
 }
+// The files the station writes now, under the same guard.
+QVector<Retired>& liveFiles()
+{
+    static QVector<Retired> files;
+    return files;
+}
 constexpr int MostRetired = 64;
 
 bool identity(int fd, quint64* device, quint64* inode, qint64* size)
@@ -36,6 +43,14 @@ bool identity(int fd, quint64* device, quint64* inode, qint64* size)
     *inode = quint64(st.st_ino);
     *size = qint64(st.st_size);
     return true;
+}
+
+// A descriptor of its own for the file `fd` is open on, moved or deleted as
+// it may be: a dup() would share its offset with every other reader.
+int reopenDescriptor(int fd)
+{
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
+    return ::open(link.constData(), O_RDONLY | O_CLOEXEC);
 }
 
 } // namespace
@@ -80,15 +95,33 @@ QString idOf(const QByteArray& line)
     return o.value("id").toString();
 }
 
+void writing(const QString& path, int fd)
+{
+    Retired r{path, 0, 0, fd};
+    qint64 size = 0;
+    if (!identity(fd, &r.device, &r.inode, &size))
+        return;
+    QMutexLocker lock(&retiredGuard);
+    liveFiles().append(r);
+}
+
+void closing(int fd)
+{
+    QMutexLocker lock(&retiredGuard);
+    liveFiles().removeIf([fd](const Retired& r) { return r.fd == fd; });
+}
+
 void retire(const QString& path, int fd)
 {
     Retired r{path, 0, 0, fd};
     qint64 size = 0;
     if (!identity(fd, &r.device, &r.inode, &size)) {
+        closing(fd);
         ::close(fd);
         return;
     }
     QMutexLocker lock(&retiredGuard);
+    liveFiles().removeIf([fd](const Retired& l) { return l.fd == fd; });
     QVector<Retired>& files = retiredFiles();
     files.append(r);
     while (files.size() > MostRetired)
@@ -145,7 +178,7 @@ std::unique_ptr<Place> open(const QString& path, const RecordCursor& cursor, QSt
         for (const Retired& r : retiredFiles()) {
             if (r.path != path || r.device != cursor.device || r.inode != cursor.inode)
                 continue;
-            const int fd = ::dup(r.fd);
+            const int fd = reopenDescriptor(r.fd);
             place->file = std::make_unique<QFile>();
             if (fd < 0 || !place->file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
                 *error = QStringLiteral("the record %1 as it was before it was moved cannot be read")
@@ -157,11 +190,28 @@ std::unique_ptr<Place> open(const QString& path, const RecordCursor& cursor, QSt
             return place;
         }
     }
-    place->file = std::make_unique<QFile>(path);
-    if (!place->file->open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("the record %1 cannot be read: %2")
-                     .arg(path, place->file->errorString());
-        return nullptr;
+    // The file the station still writes, wherever it now is.
+    if (cursor.knowsItsFile()) {
+        QMutexLocker lock(&retiredGuard);
+        for (const Retired& r : liveFiles()) {
+            if (r.path != path || r.device != cursor.device || r.inode != cursor.inode)
+                continue;
+            const int fd = reopenDescriptor(r.fd);
+            if (fd < 0)
+                break;
+            place->file = std::make_unique<QFile>();
+            if (!place->file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+                place->file.reset();
+            break;
+        }
+    }
+    if (!place->file) {
+        place->file = std::make_unique<QFile>(path);
+        if (!place->file->open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("the record %1 cannot be read: %2")
+                         .arg(path, place->file->errorString());
+            return nullptr;
+        }
     }
     quint64 device = 0, inode = 0;
     qint64 size = 0;

@@ -53,5 +53,11 @@ qint64 waiting(const QString& path, const RecordCursor& cursor);
 // The station's side: a file it wrote under `path`, retired as it opened a
 // new one there, kept readable (by its descriptor) for the readers.
 void retire(const QString& path, int fd);
+// The file the station writes under `path` now. A reader in it stays in it
+// when another file appears at the path, until the station retires it: the
+// line the station writes before it notices is not skipped.
+void writing(const QString& path, int fd);
+// `fd` is about to be closed: no reader may take it any more.
+void closing(int fd);
 
 } // namespace RecordSource

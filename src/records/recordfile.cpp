@@ -49,6 +49,7 @@ bool RecordFile::open(const QString& path, QString* error)
     struct stat st {
     };
     m_size = ::fstat(m_fd, &st) == 0 ? qint64(st.st_size) : 0;
+    RecordSource::writing(path, m_fd);
     return true;
 }
 
@@ -133,8 +134,10 @@ bool RecordFile::appendLine(const QByteArray& line, QString* error, QString* not
 
 void RecordFile::close()
 {
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
+        RecordSource::closing(m_fd);
         ::close(m_fd);
+    }
     m_fd = -1;
 }
 
