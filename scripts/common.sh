@@ -6,7 +6,7 @@ build="$root/build"
 
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6svg6
           qt6-qpa-plugins libqt6sql6-psql libsystemd-dev libmosquitto-dev pkg-config binutils
-          fonts-dejavu-core)
+          fonts-dejavu-core qt6-l10n-tools qt6-tools-dev qt6-translations-l10n)
 
 install_missing() {
     local missing=()

@@ -7,12 +7,19 @@
 #   scripts/station-screenshot.sh --attached [OUTPUT]: the same bench run by
 #     its service (firmware-upload station) on a private system bus, the
 #     window attached to it with --bench
+#   scripts/station-screenshot.sh --language vi [OUTPUT]: the window in
+#     another language (the tiles' words, menus and status line)
 set -euo pipefail
 attached=
-if [ "${1:-}" = "--attached" ]; then
-    attached=1
+language=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --attached) attached=1 ;;
+    --language) language=(--language "$2"); shift ;;
+    *) break ;;
+    esac
     shift
-fi
+done
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 out=$(realpath -m "${1:-$root/docs/station.png}")
@@ -23,8 +30,11 @@ done
 work=$(mktemp -d /tmp/station-bench.XXXXXX)
 pids=()
 cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    wait 2>/dev/null || true
+    # The window before its X server, the units last.
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null || true
+        wait "${pids[i]}" 2>/dev/null || true
+    done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -104,10 +114,10 @@ BUS
         -q "$firmware" 2>"$work/service.log" &
     pids+=($!)
     until "$build/src/firmware-upload" status bench-7 >/dev/null 2>&1; do sleep 0.2; done
-    "$build/src/firmware-station" --bench bench-7 &
+    "$build/src/firmware-station" "${language[@]}" --bench bench-7 &
     pids+=($!)
 else
-    "$build/src/firmware-station" --start &
+    "$build/src/firmware-station" "${language[@]}" --start &
     pids+=($!)
 fi
 xdotool search --sync --name "Tarvel Labs Firmware Station" >/dev/null

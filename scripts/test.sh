@@ -17,10 +17,11 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 # ssh-keygen makes and checks the released jobs' signatures; Mosquitto is
 # the factory's broker the stations publish on and take commands from; a
 # private system bus (dbus-daemon) with a real polkitd decides who may
-# drive a bench's service.
+# drive a bench's service. The Chinese window is measured in the font it
+# is shown in.
 packages+=(xvfb xauth xdotool openbox x11-utils srecord clang libclang-rt-14-dev postgresql
            prometheus prometheus-node-exporter systemd openssh-client mosquitto mosquitto-clients
-           dbus dbus-bin polkitd)
+           dbus dbus-bin polkitd fonts-noto-cjk)
 
 install_missing
 build_all

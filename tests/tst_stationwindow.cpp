@@ -47,14 +47,6 @@ QAction* action(QWidget& window, const QString& text)
     return nullptr;
 }
 
-int keygen(const QStringList& arguments)
-{
-    QProcess p;
-    p.start(QStringLiteral("ssh-keygen"), arguments);
-    p.waitForFinished(20000);
-    return p.exitCode();
-}
-
 } // namespace
 
 class StationWindowTest : public QObject
@@ -424,22 +416,9 @@ void StationWindowTest::resultStaysTillTheNextUnit()
 // locks again by itself.
 void StationWindowTest::releasedJobInOperatorMode()
 {
-    if (QStandardPaths::findExecutable("ssh-keygen").isEmpty())
-        QSKIP("needs ssh-keygen (openssh-client)");
-    const QString key = tempFolder() + "/engineer";
-    QFile::remove(key);
-    QCOMPARE(keygen({"-q", "-t", "ed25519", "-N", "", "-f", key}), 0);
-    QFile pub(key + ".pub");
-    QVERIFY(pub.open(QIODevice::ReadOnly));
-    const QList<QByteArray> parts = pub.readAll().split(' ');
-    // The policy, and the signers it names, where only root may write.
-    const QString allowed = rootFolder() + "/allowed";
-    QFile signers(allowed);
-    if (::getuid() == 0) {
-        QVERIFY(signers.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        signers.write("carol@example " + parts[0] + ' ' + parts[1] + '\n');
-        signers.close();
-    }
+    JobSigner signer;
+    if (!signer.ready())
+        QSKIP(qPrintable(signer.why()));
     const QString firmware = tempFolder() + "/released.s19";
     QVERIFY(makeSrecordFile(realBinaryBytes(16 * 30), firmware));
     QFile fw(firmware);
@@ -456,19 +435,7 @@ void StationWindowTest::releasedJobInOperatorMode()
                                         "ports = %3\nslot-names = Bench J1\nrecord = %4\n")
                              .arg(firmware, digest, a.name, record)
                              .toUtf8());
-    QFile::remove(job + ".sig");
-    QCOMPARE(keygen({"-Y", "sign", "-f", key, "-n", "firmware-job", job}), 0);
-    if (::getuid() == 0) {
-        const QString policy = rootFolder() + "/job-policy.conf";
-        QFile p(policy);
-        QVERIFY(p.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        p.write(QStringLiteral("[Policy]\nallowed-signers = %1\n").arg(allowed).toUtf8());
-        p.close();
-        QFile::setPermissions(policy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
-        ::setenv("FIRMWARE_STATION_POLICY", qPrintable(policy), 1);
-    } else {
-        QSKIP("a policy is root's: the test must run as root to name one of its own");
-    }
+    QVERIFY(signer.sign(job));
     StationWindow window;
     ::unsetenv("FIRMWARE_STATION_POLICY");
     window.show();

@@ -1,6 +1,7 @@
 #include "platform/eventloop.h"
 #include "platform/helpbeforedisplay.h"
 #include "platform/terminationsignals.h"
+#include "stationwindow/language.h"
 #include "stationwindow/slottile.h"
 #include "stationwindow/stationwindow.h"
 #include "ui/icons.h"
@@ -90,6 +91,12 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    if (parser.isSet(options.language) && !StationLanguage::has(parser.value(options.language))) {
+        std::fprintf(stderr, "firmware-station: the window has no words in \"%s\"; it has %s\n",
+                     qPrintable(parser.value(options.language)),
+                     qPrintable(StationLanguage::available().join(QStringLiteral(", "))));
+        return 2;
+    }
     StationWindow window;
     if (parser.isSet(options.language))
         window.setLanguage(parser.value(options.language));

@@ -133,6 +133,7 @@ void StationWindow::followService()
     if (!job.isEmpty())
         m_jobLabel->setText(tr("Released job %1, signed by %2").arg(job.file, job.signer));
     showFirmware();
+    applyLanguage();
 }
 
 void StationWindow::answered(const QJsonObject& reply)

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QHash>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -25,19 +26,55 @@ QString& inUse()
     static QString code = QStringLiteral("en");
     return code;
 }
+// The built-in files first, then any folder added.
+QStringList& folders()
+{
+    static QStringList list{QStringLiteral(":/i18n")};
+    return list;
+}
 
 } // namespace
 
 QStringList available()
 {
     QStringList codes{QStringLiteral("en")};
-    for (const QString& qm : QDir(QStringLiteral(":/i18n")).entryList({QStringLiteral("station_*.qm")}))
-        codes << qm.mid(8, qm.size() - 11);
+    for (const QString& folder : qAsConst(folders())) {
+        for (const QString& qm : QDir(folder).entryList({QStringLiteral("station_*.qm")})) {
+            const QString code = qm.mid(8, qm.size() - 11);
+            if (!codes.contains(code))
+                codes << code;
+        }
+    }
     return codes;
+}
+
+namespace {
+
+// "de_AT" is shown in German where there is no Austrian file.
+QString bestOf(const QString& code)
+{
+    const QStringList have = available();
+    if (have.contains(code))
+        return code;
+    const QString language = code.section(QLatin1Char('_'), 0, 0);
+    return have.contains(language) ? language : QStringLiteral("en");
+}
+
+} // namespace
+
+bool has(const QString& code)
+{
+    return code.isEmpty() || bestOf(code) != QLatin1String("en") ||
+           code.section(QLatin1Char('_'), 0, 0) == QLatin1String("en");
 }
 
 QString nativeName(const QString& code)
 {
+    // Each as it writes itself; CLDR's names of the bare codes carry a country.
+    static const QHash<QString, QString> names{{QStringLiteral("en"), QStringLiteral("English")},
+                                               {QStringLiteral("es"), QStringLiteral("Español")}};
+    if (names.contains(code))
+        return names.value(code);
     const QLocale l(code);
     QString name = l.nativeLanguageName();
     if (code.contains(QLatin1Char('_')))
@@ -47,37 +84,45 @@ QString nativeName(const QString& code)
 
 QString systemDefault()
 {
-    const QStringList have = available();
     for (const QString& ui : QLocale::system().uiLanguages()) {
-        QString code = ui;
-        code.replace(QLatin1Char('-'), QLatin1Char('_'));
-        if (have.contains(code))
-            return code;
-        if (have.contains(code.section(QLatin1Char('_'), 0, 0)))
-            return code.section(QLatin1Char('_'), 0, 0);
+        const QString code = QString(ui).replace(QLatin1Char('-'), QLatin1Char('_'));
+        if (has(code))
+            return bestOf(code);
     }
     return QStringLiteral("en");
 }
 
 QString use(const QString& given)
 {
-    const QString code = given.isEmpty() ? systemDefault() : given;
+    const QString wanted = given.isEmpty() ? systemDefault() : given;
+    static bool loaded = false;
+    if (loaded && bestOf(wanted) == inUse())
+        return inUse();
+    loaded = true;
     QCoreApplication::removeTranslator(&ours());
     QCoreApplication::removeTranslator(&qts());
-    if (code == QLatin1String("en") || !available().contains(code)) {
-        inUse() = QStringLiteral("en");
-        QLocale::setDefault(QLocale(QLocale::English));
-        return inUse();
+    const QString code = bestOf(wanted);
+    // English's file holds its plural forms alone.
+    for (const QString& folder : qAsConst(folders())) {
+        if (ours().load(QStringLiteral("%1/station_%2.qm").arg(folder, code))) {
+            QCoreApplication::installTranslator(&ours());
+            break;
+        }
     }
-    if (ours().load(QStringLiteral(":/i18n/station_%1.qm").arg(code)))
-        QCoreApplication::installTranslator(&ours());
     // Qt's own words, where Debian has them for this language.
-    if (qts().load(QStringLiteral("qtbase_%1").arg(code),
+    if (code != QLatin1String("en") &&
+        qts().load(QStringLiteral("qtbase_%1").arg(code),
                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qts());
-    QLocale::setDefault(QLocale(code));
+    QLocale::setDefault(code == QLatin1String("en") ? QLocale(QLocale::English) : QLocale(code));
     inUse() = code;
     return code;
+}
+
+void addFolder(const QString& folder)
+{
+    if (!folders().contains(folder))
+        folders() << folder;
 }
 
 QString current()

@@ -13,6 +13,8 @@ namespace StationLanguage {
 
 // The languages the window has, by code, English first.
 QStringList available();
+// Whether the window can be shown in `code` (or its language: de_AT in de).
+bool has(const QString& code);
 // "Deutsch", in the language itself.
 QString nativeName(const QString& code);
 // The system's, when it is one of them; English otherwise.
@@ -21,5 +23,7 @@ QString systemDefault();
 // the code in use, which is English for one the window does not have.
 QString use(const QString& code);
 QString current();
+// Another folder of station_CODE.qm files, after the built-in ones.
+void addFolder(const QString& folder);
 
 } // namespace StationLanguage

@@ -234,14 +234,21 @@ QWidget* StationWindow::buildBench()
 
 void StationWindow::applyLanguage()
 {
-    // A released job's language is its operators', whatever the window keeps.
-    const QString code = m_job.active() && !m_job.job().bench.language.isEmpty()
-                             ? m_job.job().bench.language
-                             : !m_languageGiven.isEmpty() ? m_languageGiven : m_setup.language;
-    if (StationLanguage::use(code) == m_languageShown && m_languageShown != QLatin1String("?"))
-        return;
-    m_languageShown = StationLanguage::current();
-    retranslate();
+    // A released job's language (or a service's bench's) is its operators',
+    // whatever the window keeps.
+    const QString jobs = m_job.active() ? m_job.job().bench.language
+                         : attached()   ? m_shownBench.language
+                                        : QString();
+    const QString code =
+        !jobs.isEmpty() ? jobs : !m_languageGiven.isEmpty() ? m_languageGiven : m_setup.language;
+    const QString shown = StationLanguage::use(code);
+    if (shown != m_languageShown || m_languageShown == QLatin1String("?")) {
+        m_languageShown = shown;
+        retranslate();
+        if (!StationLanguage::has(code))
+            notify(tr("This window has no words in %1: it shows them in English.").arg(code), true);
+    }
+    m_languageMenu->setEnabled(jobs.isEmpty());
 }
 
 void StationWindow::retranslate()
@@ -318,7 +325,8 @@ void StationWindow::buildMenus()
     m_fullScreen = view->addAction(tr("&Full Screen"), QKeySequence(Qt::Key_F11), this,
                                    [this](bool on) { setFullScreen(on); });
     m_fullScreen->setCheckable(true);
-    QMenu* languages = view->addMenu(tr("&Language"));
+    // A released job that names its operators' language keeps it.
+    QMenu* languages = m_languageMenu = view->addMenu(tr("&Language"));
     m_languages = new QActionGroup(this);
     QAction* system = languages->addAction(tr("The &System's"));
     system->setData(QString());
@@ -1048,6 +1056,23 @@ void StationWindow::showFirmware()
     m_check->setText(check);
 }
 
+QString StationWindow::orderWords(const BenchControl::Order& o, bool brief)
+{
+    // The tile has room for what is left; the status line also says what is here.
+    if (o.order.isEmpty())
+        return QString();
+    if (o.left == 0)
+        return tr("%1: its %n unit(s) are made", "", o.units).arg(o.order);
+    if (o.left < 0)
+        return brief ? tr("%1: %n unit(s)", "", o.units).arg(o.order)
+                     : tr("%1: %n unit(s), permits here: %2", "", o.units).arg(o.order).arg(o.held);
+    return brief ? tr("%1: %2 of %n left", "", o.units).arg(o.order).arg(o.left)
+                 : tr("%1: %2 of %n left, permits here: %3", "", o.units)
+                       .arg(o.order)
+                       .arg(o.left)
+                       .arg(o.held);
+}
+
 QString StationWindow::benchSummary() const
 {
     return m_counts->text();
@@ -1073,13 +1098,11 @@ void StationWindow::showBench()
                       .arg(m_control->failed())
                       .arg(perHour);
     m_counts->setText(counts);
-    const QString order = m_control->order().text();
-    m_order->setText(order);
-    m_order->setVisible(!order.isEmpty());
+    const BenchControl::Order order = m_control->order();
+    m_order->setText(orderWords(order, false));
+    m_order->setVisible(!order.order.isEmpty());
     for (SlotTile* t : qAsConst(m_tiles))
-        t->setNote(order.section(QLatin1Char(' '), 0, 0).isEmpty() ? QString()
-                   : m_control->order().left == 0 ? order
-                                                  : order.section(QLatin1String(" ("), 0, 0));
+        t->setNote(orderWords(order, true));
     m_record->setText(tr("Record: %1").arg(recordPath()));
     const QString database = m_setup.bench.database;
     const QString forwarding = m_control->databaseState();

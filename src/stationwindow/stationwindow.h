@@ -145,6 +145,7 @@ private:
     void tell(const QString& text);
     // A text of the window's (marked QT_TR_NOOP): in its language for a box,
     // in English for a line controller, whose replies are the machines' words.
+    static QString orderWords(const BenchControl::Order& order, bool brief);
     QString words(const char* source) const { return m_remote ? QString::fromUtf8(source) : tr(source); }
     void exportConfigByDialog();
     void showSummary();
@@ -199,6 +200,7 @@ private:
     QList<QAction*> m_operating; // what runs it
     QAction* m_transcriptAction = nullptr;
     class QActionGroup* m_languages = nullptr;
+    QMenu* m_languageMenu = nullptr;
     QString m_languageGiven;            // --language
     QString m_languageShown = QStringLiteral("?"); // what the window's words are in
     QAction* m_unlockAction = nullptr;

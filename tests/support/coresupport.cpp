@@ -137,6 +137,66 @@ QString sharedFolder()
     return folder;
 }
 
+namespace {
+
+int keygen(const QStringList& arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral("ssh-keygen"), arguments);
+    if (!p.waitForFinished(20000))
+        return -1;
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace
+
+JobSigner::JobSigner()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ssh-keygen")).isEmpty()) {
+        m_why = QStringLiteral("needs ssh-keygen (openssh-client)");
+        return;
+    }
+    if (::getuid() != 0) {
+        m_why = QStringLiteral("a policy is root's: the test must run as root to name one of its own");
+        return;
+    }
+    m_key = tempFolder() + QStringLiteral("/engineer");
+    QFile::remove(m_key);
+    QFile::remove(m_key + QStringLiteral(".pub"));
+    QFile pub(m_key + QStringLiteral(".pub"));
+    if (keygen({"-q", "-t", "ed25519", "-N", "", "-f", m_key}) != 0 ||
+        !pub.open(QIODevice::ReadOnly)) {
+        m_why = QStringLiteral("ssh-keygen made no key");
+        return;
+    }
+    const QList<QByteArray> parts = pub.readAll().split(' ');
+    const QString allowed = rootFolder() + QStringLiteral("/allowed");
+    const QString policy = rootFolder() + QStringLiteral("/job-policy.conf");
+    QFile signers(allowed);
+    QFile p(policy);
+    if (parts.size() < 2 || !signers.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        !p.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_why = QStringLiteral("the signers or the policy could not be written");
+        return;
+    }
+    signers.write("carol@example " + parts[0] + ' ' + parts[1] + '\n');
+    p.write(QStringLiteral("[Policy]\nallowed-signers = %1\n").arg(allowed).toUtf8());
+    p.close();
+    QFile::setPermissions(policy, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    ::setenv("FIRMWARE_STATION_POLICY", qPrintable(policy), 1);
+}
+
+JobSigner::~JobSigner()
+{
+    ::unsetenv("FIRMWARE_STATION_POLICY");
+}
+
+bool JobSigner::sign(const QString& file) const
+{
+    QFile::remove(file + QStringLiteral(".sig"));
+    return ready() && keygen({"-Y", "sign", "-f", m_key, "-n", "firmware-job", file}) == 0;
+}
+
 Account::Account(const QString& name, const QStringList& groups, bool reuse) : m_name(name)
 {
     if (::getuid() != 0) {

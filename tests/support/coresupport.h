@@ -247,6 +247,24 @@ QString rootFolder();
 // an engineer left for the operators. Empty unless root.
 QString sharedFolder();
 
+// An engineer's key (carol@example), and the root-owned signers file and
+// policy naming it (FIRMWARE_STATION_POLICY set until destroyed): what a
+// released job is signed with. Root only, with ssh-keygen.
+class JobSigner
+{
+public:
+    JobSigner();
+    ~JobSigner();
+    bool ready() const { return m_why.isEmpty(); }
+    QString why() const { return m_why; }
+    // Writes FILE.sig beside it.
+    bool sign(const QString& file) const;
+
+private:
+    QString m_key;
+    QString m_why;
+};
+
 // A throwaway account, made with useradd (and the groups it is given with
 // groupadd when missing) and removed again with all it made. Root only.
 // `reuse`: an account of that name the machine has already is used as it

@@ -1,0 +1,61 @@
+# The station window's .ts files against its sources.
+#   cmake -DWORDS=build/station-words.cmake -DMODE=check -DWORK=DIR -P scripts/translations.cmake
+#   cmake -DWORDS=build/station-words.cmake -DMODE=update -P scripts/translations.cmake
+# check: lupdate on copies must leave them as they are, and no translation
+# may be unfinished; update: lupdate on the files themselves.
+include(${WORDS})
+if(NOT MODE)
+  set(MODE check)
+endif()
+
+set(problems "")
+foreach(code en ${LANGUAGES})
+  set(ts ${TS_DIR}/station_${code}.ts)
+  set(options ${OPTIONS})
+  if(code STREQUAL "en")
+    # English's own words are the sources; only its plural forms are kept.
+    list(APPEND options -pluralonly)
+  endif()
+  if(MODE STREQUAL "update")
+    set(target ${ts})
+  else()
+    if(NOT EXISTS ${ts})
+      string(APPEND problems "${ts} is missing.\n")
+      continue()
+    endif()
+    file(MAKE_DIRECTORY ${WORK})
+    set(target ${WORK}/station_${code}.ts)
+    configure_file(${ts} ${target} COPYONLY)
+  endif()
+  execute_process(COMMAND ${LUPDATE} -silent ${options} ${SOURCES} -target-language ${code}
+                          -ts ${target}
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT err STREQUAL "")
+    string(APPEND problems "lupdate failed on station_${code}.ts (${rc}): ${out}${err}\n")
+    continue()
+  endif()
+  if(MODE STREQUAL "update")
+    message(STATUS "station_${code}.ts updated")
+    continue()
+  endif()
+  file(READ ${ts} kept)
+  file(READ ${target} made)
+  if(NOT kept STREQUAL made)
+    string(APPEND problems "station_${code}.ts is not what lupdate makes of the sources: "
+                           "cmake --build build --target station_translations_update, then translate.\n")
+  endif()
+  string(REGEX MATCHALL "type=\"unfinished\"" unfinished "${kept}")
+  list(LENGTH unfinished count)
+  if(count GREATER 0)
+    string(APPEND problems "station_${code}.ts has ${count} unfinished translation(s).\n")
+  endif()
+  string(REGEX MATCHALL "<translation></translation>|<numerusform></numerusform>" empty "${kept}")
+  list(LENGTH empty count)
+  if(count GREATER 0)
+    string(APPEND problems "station_${code}.ts has ${count} empty translation(s).\n")
+  endif()
+endforeach()
+
+if(NOT problems STREQUAL "")
+  message(FATAL_ERROR "${problems}")
+endif()
