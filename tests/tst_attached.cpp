@@ -17,25 +17,6 @@
 
 using namespace TestSupport;
 
-namespace {
-
-XSession& xSession()
-{
-    static XSession session;
-    return session;
-}
-
-QAction* action(QWidget& window, const QString& text)
-{
-    for (QAction* a : window.findChildren<QAction*>()) {
-        if (a->text() == text)
-            return a;
-    }
-    return nullptr;
-}
-
-} // namespace
-
 class AttachedTest : public QObject
 {
     Q_OBJECT
@@ -88,15 +69,15 @@ void AttachedTest::refusedActionsAreNotOffered()
                              ServiceBench::busAs(m_bench.outsider(), "outsider-1")),
              qPrintable(why));
     // polkit's answers come in once asked.
-    QVERIFY(waitFor([&] { return !action(outsider, "&Start")->isVisible(); }, 5000));
+    QVERIFY(waitFor([&] { return !actionNamed(outsider, "&Start")->isVisible(); }, 5000));
     QVERIFY(!outsider.findChild<QPushButton*>("stop")->isEnabled());
-    QVERIFY(!action(outsider, "&Open Firmware...")->isVisible());
-    QVERIFY(!action(outsider, "&Add...")->isVisible());
+    QVERIFY(!actionNamed(outsider, "&Open Firmware...")->isVisible());
+    QVERIFY(!actionNamed(outsider, "&Add...")->isVisible());
 
     StationWindow op;
     QVERIFY2(op.attach("bench-w", &why, ServiceBench::busAs(m_bench.operatorAccount(), "operator-2")),
              qPrintable(why));
-    QVERIFY(waitFor([&] { return action(op, "&Start")->isVisible(); }, 5000));
+    QVERIFY(waitFor([&] { return actionNamed(op, "&Start")->isVisible(); }, 5000));
     // A change is offered: polkit would ask for an engineer's password.
     QVERIFY(waitFor(
         [&] {
@@ -104,9 +85,9 @@ void AttachedTest::refusedActionsAreNotOffered()
                    BenchControl::Permission::Challenge;
         },
         5000));
-    QVERIFY(action(op, "&Open Firmware...")->isVisible());
-    QVERIFY(!action(op, "&Transcript")->isVisible()); // the service's traffic stays there
-    QVERIFY(!action(op, "&Unlock...")->isVisible());
+    QVERIFY(actionNamed(op, "&Open Firmware...")->isVisible());
+    QVERIFY(!actionNamed(op, "&Transcript")->isVisible()); // the service's traffic stays there
+    QVERIFY(!actionNamed(op, "&Unlock...")->isVisible());
 }
 
 void AttachedTest::closingTheWindowLosesNothing()
@@ -136,22 +117,6 @@ void AttachedTest::closingTheWindowLosesNothing()
                     3000));
 }
 
-int main(int argc, char* argv[])
-{
-    TestSupport::isolateEnvironment();
-    if (xSession().start()) {
-        ::setenv("DISPLAY", qPrintable(xSession().display()), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    } else {
-        std::fputs("tst_attached: no Xvfb and openbox here; on the offscreen platform\n", stderr);
-    }
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    TestSupport::resetSeams();
-    AttachedTest test;
-    const int status = QTest::qExec(&test, argc, argv);
-    xSession().stop();
-    return status;
-}
+WINDOW_TEST_MAIN(AttachedTest, "tst_attached")
 
 #include "tst_attached.moc"

@@ -29,17 +29,10 @@
 #include <QSpinBox>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
-#include <cstdio>
 
 using namespace TestSupport;
 
 namespace {
-
-XSession& xSession()
-{
-    static XSession session;
-    return session;
-}
 
 // "[Ŝţàţîöñ]": each letter marked, placeholders, accelerators and a file
 // filter's patterns left as they are.
@@ -454,23 +447,6 @@ void LanguagesTest::jobNamesItsOperatorsLanguage()
     QCOMPARE(menus().value(0), QStringLiteral("&Datei"));
 }
 
-int main(int argc, char* argv[])
-{
-    TestSupport::isolateEnvironment();
-    // The window as it is mapped, sized and painted on a real window system.
-    if (xSession().start()) {
-        ::setenv("DISPLAY", qPrintable(xSession().display()), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    } else {
-        std::fputs("tst_languages: no Xvfb and openbox here; on the offscreen platform\n", stderr);
-    }
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    TestSupport::resetSeams();
-    LanguagesTest test;
-    const int status = QTest::qExec(&test, argc, argv);
-    xSession().stop();
-    return status;
-}
+WINDOW_TEST_MAIN(LanguagesTest, "tst_languages")
 
 #include "tst_languages.moc"

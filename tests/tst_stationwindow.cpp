@@ -29,26 +29,6 @@
 
 using namespace TestSupport;
 
-namespace {
-
-XSession& xSession()
-{
-    static XSession session;
-    return session;
-}
-
-// The system's authentication as the test says it: one account, one password.
-QAction* action(QWidget& window, const QString& text)
-{
-    for (QAction* a : window.findChildren<QAction*>()) {
-        if (a->text() == text)
-            return a;
-    }
-    return nullptr;
-}
-
-} // namespace
-
 class StationWindowTest : public QObject
 {
     Q_OBJECT
@@ -448,13 +428,13 @@ void StationWindowTest::releasedJobInOperatorMode()
     // Nothing that changes the bench: not shown, and its keys do nothing.
     for (const char* text : {"&Open Firmware...", "&Pin SHA-256...", "&Serial Numbers...",
                              "&Add...", "Re&move", "&Choose Record File...", "&Database..."}) {
-        QAction* changing = action(window, text);
+        QAction* changing = actionNamed(window, text);
         QVERIFY2(changing && !changing->isVisible() && !changing->isEnabled(), qPrintable(text));
     }
     QTest::keyClick(&window, Qt::Key_Insert);
     QTest::keyClick(&window, Qt::Key_Delete);
     QCOMPARE(window.tiles().size(), 1);
-    QVERIFY(action(window, "&Start")->isVisible() && action(window, "&Summary")->isVisible());
+    QVERIFY(actionNamed(window, "&Start")->isVisible() && actionNamed(window, "&Summary")->isVisible());
     // Start by its key: the unit's record names the job.
     QTest::keyClick(&window, Qt::Key_F5);
     QVERIFY(waitFor([&] { return window.station().running(); }, 3000));
@@ -475,7 +455,7 @@ void StationWindowTest::releasedJobInOperatorMode()
     window.operatorLock().unlock("bob");
     QVERIFY(!window.operatorLock().isLocked());
     QCOMPARE(window.station().operatorName(), QStringLiteral("bob"));
-    QVERIFY(action(window, "&Add...")->isVisible());
+    QVERIFY(actionNamed(window, "&Add...")->isVisible());
     window.stop();
     QVERIFY(waitFor([&] { return !window.station().running(); }, 3000));
     window.renameSlot(window.tiles()[0], "Bench J9");
@@ -484,7 +464,7 @@ void StationWindowTest::releasedJobInOperatorMode()
     window.lockNow();
     window.operatorLock().unlock("bob");
     QVERIFY(waitFor([&] { return window.operatorLock().isLocked(); }, 3000));
-    QVERIFY(!action(window, "&Add...")->isVisible());
+    QVERIFY(!actionNamed(window, "&Add...")->isVisible());
     QVERIFY(window.findChild<QLabel*>("job")->text().contains("Changed since it was released"));
 
     const QVector<QJsonObject> trail = records(record + ".audit");
@@ -656,24 +636,6 @@ void StationWindowTest::lineControllerDrivesTheWindow()
     QVERIFY(waitFor([&] { return !state()["online"].toBool(); }, 5000));
 }
 
-int main(int argc, char* argv[])
-{
-    TestSupport::isolateEnvironment();
-    // The real window system: mapping, focus and stacking as an operator has them.
-    if (xSession().start()) {
-        ::setenv("DISPLAY", qPrintable(xSession().display()), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-    } else {
-        std::fputs("tst_stationwindow: no Xvfb and openbox here; on the offscreen platform\n",
-                   stderr);
-    }
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    TestSupport::resetSeams();
-    StationWindowTest test;
-    const int status = QTest::qExec(&test, argc, argv);
-    xSession().stop();
-    return status;
-}
+WINDOW_TEST_MAIN(StationWindowTest, "tst_stationwindow")
 
 #include "tst_stationwindow.moc"

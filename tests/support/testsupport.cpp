@@ -1,6 +1,8 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <cstdio>
+#include <cstdlib>
 
 namespace TestSupport {
 
@@ -95,6 +97,42 @@ ScriptedFileDialog::ScriptedFileDialog()
 ScriptedFileDialog::~ScriptedFileDialog()
 {
     CommonDialog::setHandler([](CommonDialog&) { return CommonDialog::cdlCancel; });
+}
+
+XSession& xSession()
+{
+    static XSession session;
+    return session;
+}
+
+QAction* actionNamed(QWidget& window, const QString& text)
+{
+    for (QAction* a : window.findChildren<QAction*>()) {
+        if (a->text() == text)
+            return a;
+    }
+    return nullptr;
+}
+
+int windowTestMain(int argc, char* argv[], const char* name,
+                   const std::function<int(int, char**)>& run)
+{
+    isolateEnvironment();
+    if (xSession().start()) {
+        ::setenv("DISPLAY", qPrintable(xSession().display()), 1);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    } else {
+        std::fprintf(stderr, "%s: no Xvfb and openbox here; on the offscreen platform\n", name);
+    }
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        app.setQuitOnLastWindowClosed(false);
+        resetSeams();
+        status = run(argc, argv);
+    }
+    xSession().stop();
+    return status;
 }
 
 } // namespace TestSupport

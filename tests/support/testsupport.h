@@ -6,6 +6,7 @@
 #include "ui/messageboxes.h"
 
 #include <QApplication>
+#include <QAction>
 #include <QDateTime>
 
 namespace TestSupport {
@@ -73,7 +74,25 @@ public:
     QString fileNameWhenShown;
 };
 
+// The X session a window test's windows are on (see WINDOW_TEST_MAIN).
+XSession& xSession();
+// A window's action by its text as its menus show it; none when it has none.
+QAction* actionNamed(QWidget& window, const QString& text);
+// A window test's main: its windows mapped, sized and focused by a real
+// window system (Xvfb and openbox), or offscreen where there is none.
+int windowTestMain(int argc, char* argv[], const char* name,
+                   const std::function<int(int, char**)>& run);
+
 } // namespace TestSupport
+
+#define WINDOW_TEST_MAIN(TestObject, name)                                                         \
+    int main(int argc, char* argv[])                                                               \
+    {                                                                                              \
+        return TestSupport::windowTestMain(argc, argv, name, [](int c, char** v) {                 \
+            TestObject test;                                                                       \
+            return QTest::qExec(&test, c, v);                                                      \
+        });                                                                                        \
+    }
 
 #define LOADER_TEST_MAIN(TestObject)                                                               \
     int main(int argc, char* argv[])                                                               \
