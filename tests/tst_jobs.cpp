@@ -330,19 +330,11 @@ void JobsTest::operatorCannotRouteAround()
                                           QFile::ExeOther);
         return folder;
     }();
-    const auto put = [](const QString& path, const QByteArray& text) {
-        QFile f(path);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(text);
-        f.close();
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                        QFile::ReadOther);
-    };
-    put(etc + "/policy.conf", "[Policy]\nreleased-jobs-only = true\n"
+    putReadable(etc + "/policy.conf", "[Policy]\nreleased-jobs-only = true\n"
                               "allowed-signers = /etc/firmware-station/allowed_signers\n");
     QFile signersOf(m_allowed);
     QVERIFY(signersOf.open(QIODevice::ReadOnly));
-    put(etc + "/allowed_signers", signersOf.readAll());
+    putReadable(etc + "/allowed_signers", signersOf.readAll());
     if (story == "loose-signers")
         QFile::setPermissions(etc + "/allowed_signers", QFile::ReadOwner | QFile::WriteOwner |
                                                             QFile::ReadGroup | QFile::WriteGroup |
@@ -365,13 +357,13 @@ void JobsTest::operatorCannotRouteAround()
                                  .arg(firmware, digest, device, record)
                                  .toUtf8();
     const QString released = shared + "/released-" + story + ".conf";
-    put(released, bench);
+    putReadable(released, bench);
     QVERIFY(sign(m_alice, released));
     QFile::setPermissions(released + ".sig", QFile::ReadOwner | QFile::ReadOther);
 
     // What the operator made in their own folder.
     const QString own = op.home() + "/own-" + story + ".conf";
-    put(own, bench);
+    putReadable(own, bench);
     QVERIFY(op.take(own));
     QProcessEnvironment env;
     QStringList arguments;
@@ -385,10 +377,10 @@ void JobsTest::operatorCannotRouteAround()
         if (story == "own-signers")
             arguments << "--allowed-signers" << mine;
     } else if (story == "fake-keygen") {
-        put(own + ".sig", "junk\n");
+        putReadable(own + ".sig", "junk\n");
         const QString bin = op.home() + "/bin";
         QDir().mkpath(bin);
-        put(bin + "/ssh-keygen", "#!/bin/sh\necho 'Good \"firmware-job\" signature for "
+        putReadable(bin + "/ssh-keygen", "#!/bin/sh\necho 'Good \"firmware-job\" signature for "
                                  "alice@example with ED25519 key SHA256:forged'\n"
                                  "echo alice@example\nexit 0\n");
         QFile::setPermissions(bin + "/ssh-keygen", QFile::ReadOwner | QFile::ExeOwner |

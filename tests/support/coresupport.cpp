@@ -415,6 +415,8 @@ int keygenQuietly(const QStringList& arguments)
     return runQuietly(QStringLiteral("ssh-keygen"), arguments);
 }
 
+} // namespace
+
 void putReadable(const QString& path, const QByteArray& text)
 {
     QFile f(path);
@@ -424,8 +426,6 @@ void putReadable(const QString& path, const QByteArray& text)
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                                     QFile::ReadOther);
 }
-
-} // namespace
 
 ServiceBench::~ServiceBench()
 {

@@ -238,6 +238,8 @@ QByteArray realBinaryBytes(int size);
 
 QString tempFolder();
 QString writeFile(const QString& name, const QByteArray& contents);
+// `text` at `path`, readable by every account and writable by its owner alone.
+void putReadable(const QString& path, const QByteArray& text);
 
 // A folder of root's that no one else may write, nor any folder above it
 // (under /run): where a test's own policy and signers go. Empty unless the
