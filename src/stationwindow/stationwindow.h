@@ -143,9 +143,10 @@ private:
     void connectBroker();
     // A box, or for a line controller's command the reason it gets.
     void tell(const QString& text);
+    // The work order's count, `brief` for a tile.
+    static QString orderWords(const BenchControl::Order& order, bool brief);
     // A text of the window's (marked QT_TR_NOOP): in its language for a box,
     // in English for a line controller, whose replies are the machines' words.
-    static QString orderWords(const BenchControl::Order& order, bool brief);
     QString words(const char* source) const { return m_remote ? QString::fromUtf8(source) : tr(source); }
     void exportConfigByDialog();
     void showSummary();
