@@ -289,27 +289,32 @@ void SerialTest::permissionAndBusyTexts_data()
 {
     QTest::addColumn<int>("probe");
     QTest::addColumn<uint>("mode");
+    QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("staleLock");
     QTest::addColumn<QStringList>("says");
     QTest::addColumn<QString>("neverSays");
     QTest::newRow("group may read and write")
-        << EACCES << 0660u << QString()
+        << EACCES << 0660u << "uucp" << QString()
         << QStringList{"Permission denied", "sudo usermod -aG uucp $USER", "log in again"}
         << "udev";
-    QTest::newRow("owner only") << EACCES << 0600u << QString()
+    QTest::newRow("owner only") << EACCES << 0600u << "uucp" << QString()
                                 << QStringList{"let only its owner",
                                                "owner root, group uucp, mode 0600", "udev rule"}
                                 << "usermod";
     QTest::newRow("group may only write (a terminal)")
-        << EACCES << 0620u << QString() << QStringList{"let only its owner", "mode 0620"}
+        << EACCES << 0620u << "uucp" << QString() << QStringList{"let only its owner", "mode 0620"}
         << "usermod";
-    QTest::newRow("in use") << 0 << 0660u << QString() << QStringList{"in use by another program"}
-                            << "Permission";
+    QTest::newRow("a bench service's adaptor")
+        << EACCES << 0660u << "firmware-station" << QString()
+        << QStringList{"station service (firmware-station)"} << "usermod";
+    QTest::newRow("in use") << 0 << 0660u << "uucp" << QString()
+                            << QStringList{"in use by another program"} << "Permission";
     QTest::newRow("stale lock file")
-        << 0 << 0660u << "/run/lock/LCK..ttyUSB0"
+        << 0 << 0660u << "uucp"
+        << "/run/lock/LCK..ttyUSB0"
         << QStringList{"left behind by a program that has ended", "sudo rm /run/lock/LCK..ttyUSB0"}
         << "in use";
-    QTest::newRow("gone") << ENOENT << 0u << QString() << QStringList{"does not exist"}
+    QTest::newRow("gone") << ENOENT << 0u << "uucp" << QString() << QStringList{"does not exist"}
                           << "Permission";
 }
 
@@ -317,6 +322,7 @@ void SerialTest::permissionAndBusyTexts()
 {
     QFETCH(int, probe);
     QFETCH(uint, mode);
+    QFETCH(QString, group);
     QFETCH(QString, staleLock);
     QFETCH(QStringList, says);
     QFETCH(QString, neverSays);
@@ -324,7 +330,7 @@ void SerialTest::permissionAndBusyTexts()
     DeviceAccess access;
     access.probeErrno = probe;
     access.owner = QStringLiteral("root");
-    access.group = QStringLiteral("uucp");
+    access.group = group;
     access.mode = mode;
     access.staleLock = staleLock;
     const QString text = PortDiagnosis::lockedOrForbidden(label, access, PortAdvice::Window);

@@ -166,6 +166,15 @@ QString lockedOrForbidden(const QString& label, const DeviceAccess& access, Port
 {
 #ifdef Q_OS_UNIX
     if (access.probeErrno == EACCES || access.probeErrno == EPERM) {
+        // A production bench's adaptor is its service's alone (the package's
+        // udev example): joining its group would go around the service.
+        const QString service = QStringLiteral("firmware-station");
+        if (access.owner == service || access.group == service)
+            return QStringLiteral("Permission denied for %1: it is an adaptor of a bench, given "
+                                  "to its station service (%2) alone. Drive the bench through "
+                                  "the service (firmware-upload status, start, stop, load-job), "
+                                  "or ask an engineer.")
+                .arg(label, service);
         // Group advice helps only where the group may read and write.
         if ((access.mode & 060) == 060 || access.mode == 0) {
             const QString g = access.group.isEmpty() ? QStringLiteral("dialout") : access.group;
