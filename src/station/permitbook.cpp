@@ -1,9 +1,9 @@
 #include "permitbook.h"
 
 #include "../platform/atomicfile.h"
+#include "statefile.h"
 #include "unitnumbering.h"
 
-#include <QFile>
 #include <QStringList>
 #include <QUuid>
 #include <algorithm>
@@ -45,52 +45,37 @@ bool PermitBook::open(const Options& options, QString* error)
     m_holder.clear();
     if (!enabled())
         return true;
-    QFile file(options.statePath);
     QString order, machine;
     int units = 0;
-    if (file.exists()) {
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            *error = QStringLiteral("the permits' state %1 cannot be read: %2")
-                         .arg(options.statePath, file.errorString());
-            return false;
-        }
-        int number = 0;
-        while (!file.atEnd()) {
-            const QString line = QString::fromUtf8(file.readLine()).trimmed();
-            ++number;
-            if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-                continue;
-            const QString key = line.section(QLatin1Char('='), 0, 0).trimmed();
-            const QString value = line.section(QLatin1Char('='), 1).trimmed();
-            bool ok = true;
-            QVector<Range> taken;
-            if (key == QLatin1String("order"))
-                order = value;
-            else if (key == QLatin1String("units"))
-                units = value.toInt(&ok);
-            else if (key == QLatin1String("machine"))
-                machine = value;
-            else if (key == QLatin1String("holder"))
-                m_holder = value;
-            else if (key == QLatin1String("free"))
-                ok = rangesOf(value, &m_free);
-            else if (key == QLatin1String("taken") && (ok = rangesOf(value, &taken)))
-                for (const Range& r : taken)
-                    for (quint64 n = r.first; n <= r.last; ++n)
-                        m_taken.append(n);
-            else if (key == QLatin1String("spent"))
-                m_spent = value.toULongLong(&ok);
-            else
-                ok = false;
-            if (!ok) {
-                *error = QStringLiteral("the permits' state %1:%2 is \"%3\", not order=, units=, "
-                                        "machine=, holder=, free=, taken= or spent=")
-                             .arg(options.statePath)
-                             .arg(number)
-                             .arg(line.left(80));
-                return false;
-            }
-        }
+    const auto take = [&](const QString& key, const QString& value) {
+        bool ok = true;
+        QVector<Range> taken;
+        if (key == QLatin1String("order"))
+            order = value;
+        else if (key == QLatin1String("units"))
+            units = value.toInt(&ok);
+        else if (key == QLatin1String("machine"))
+            machine = value;
+        else if (key == QLatin1String("holder"))
+            m_holder = value;
+        else if (key == QLatin1String("free"))
+            ok = rangesOf(value, &m_free);
+        else if (key == QLatin1String("taken") && (ok = rangesOf(value, &taken)))
+            for (const Range& r : taken)
+                for (quint64 n = r.first; n <= r.last; ++n)
+                    m_taken.append(n);
+        else if (key == QLatin1String("spent"))
+            m_spent = value.toULongLong(&ok);
+        else
+            ok = false;
+        return ok;
+    };
+    const StateFile::Read read = StateFile::read(
+        options.statePath, QStringLiteral("permits' state"),
+        QStringLiteral("order=, units=, machine=, holder=, free=, taken= or spent="), take, error);
+    if (read == StateFile::Read::Failed)
+        return false;
+    if (read == StateFile::Read::Read) {
         if (!order.isEmpty() && order != options.order && (!m_free.isEmpty() || !m_taken.isEmpty())) {
             *error = QStringLiteral("the permits' state %1 holds permits of the work order %2, "
                                     "not %3")

@@ -1,6 +1,7 @@
 #include "unitnumbering.h"
 
 #include "../platform/atomicfile.h"
+#include "statefile.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -503,26 +504,9 @@ std::optional<UnitNumbering::State> UnitNumbering::readState(const QString& path
                                                              QString* error)
 {
     State state;
-    QFile file(path);
-    *exists = file.exists();
-    if (!*exists)
-        return state;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error =
-            QStringLiteral("the serial state %1 cannot be read: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    int number = 0;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        ++number;
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
+    const auto take = [&state](const QString& given, const QString& value) {
         // A bare number, as someone may have written by hand, is the next serial.
-        const int equals = int(line.indexOf(QLatin1Char('=')));
-        const QString key =
-            equals < 0 ? QStringLiteral("next-serial") : line.left(equals).trimmed();
-        const QString value = equals < 0 ? line : line.mid(equals + 1).trimmed();
+        const QString key = given.isEmpty() ? QStringLiteral("next-serial") : given;
         bool ok = false;
         // A leased block of a series: FIRST-LAST/STEP.
         const auto block = [&](Block* into) {
@@ -547,17 +531,16 @@ std::optional<UnitNumbering::State> UnitNumbering::readState(const QString& path
             ok = !(state.machine = value).isEmpty();
         else if (key == QLatin1String("holder"))
             ok = !(state.holder = value).isEmpty();
-        if (!ok) {
-            *error = QStringLiteral(
-                         "the serial state %1:%2 is \"%3\", not next-serial=N, "
-                         "next-unit-data-line=N, series=NAME, block= or queued=FIRST-LAST/STEP, "
-                         "machine= or holder=")
-                         .arg(path)
-                         .arg(number)
-                         .arg(elided(line));
-            return std::nullopt;
-        }
-    }
+        return ok;
+    };
+    const StateFile::Read read = StateFile::read(
+        path, QStringLiteral("serial state"),
+        QStringLiteral("next-serial=N, next-unit-data-line=N, series=NAME, block= or "
+                       "queued=FIRST-LAST/STEP, machine= or holder="),
+        take, error);
+    *exists = read != StateFile::Read::Missing;
+    if (read == StateFile::Read::Failed)
+        return std::nullopt;
     return state;
 }
 
