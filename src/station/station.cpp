@@ -98,7 +98,41 @@ Station::Station(QObject* parent) : QObject(parent)
     setWorkerThreads(defaultWorkerThreads());
 }
 
-void Station::startLedger(const BenchConfig& bench, const DatabaseUrl& url)
+// What the record says each serial number and each of the order's permits
+// went to: their units' ids, in one reading of it.
+namespace {
+
+struct Recorded {
+    QHash<quint64, QString> serials, permits;
+};
+
+Recorded recordedUnits(const BenchConfig& bench)
+{
+    Recorded recorded;
+    QFile record(bench.record);
+    if (!record.open(QIODevice::ReadOnly))
+        return recorded;
+    while (!record.atEnd()) {
+        const QByteArray line = record.readLine();
+        const bool serial = line.contains("\"serial\"");
+        const bool permit = line.contains("\"permit\"");
+        if (!serial && !permit)
+            continue;
+        const QJsonObject r = QJsonDocument::fromJson(line).object();
+        const QString id = r.value("id").toString();
+        if (serial && !r.value("rework").toBool())
+            recorded.serials.insert(quint64(r.value("serial")["number"].toInteger()), id);
+        const QJsonObject p = r.value("permit").toObject();
+        if (permit && p.value("order").toString() == bench.order)
+            recorded.permits.insert(quint64(p.value("number").toInteger()), id);
+    }
+    return recorded;
+}
+
+} // namespace
+
+void Station::startLedger(const BenchConfig& bench, const DatabaseUrl& url,
+                          const QHash<quint64, QString>& recorded)
 {
     m_seriesEnded = false;
     SerialLedger::Series series{bench.serialSeries, bench.serialStart, bench.serialStep,
@@ -107,19 +141,6 @@ void Station::startLedger(const BenchConfig& bench, const DatabaseUrl& url)
     QVector<SerialLedger::Block> held;
     for (const UnitNumbering::Block& b : m_numbering.held())
         held.append({b.first, b.last, b.step});
-    QHash<quint64, QString> recorded;
-    QFile record(bench.record);
-    if (record.open(QIODevice::ReadOnly)) {
-        while (!record.atEnd()) {
-            const QByteArray line = record.readLine();
-            if (!line.contains("\"serial\""))
-                continue;
-            const QJsonObject r = QJsonDocument::fromJson(line).object();
-            if (!r.value("rework").toBool())
-                recorded.insert(quint64(r.value("serial")["number"].toInteger()),
-                                r.value("id").toString());
-        }
-    }
     m_ledger.start(url, series, {bench.name, UnitNumbering::machineId(), m_numbering.holder()},
                    held, recorded);
     if (m_numbering.wantsBlock())
@@ -360,10 +381,14 @@ std::optional<BenchRefusal> Station::configure(const BenchConfig& bench, const F
     m_stop = Stop::None;
     setPorts(bench.ports);
     m_labels.configure(bench, url);
-    if (url && !bench.serialSeries.isEmpty())
-        startLedger(bench, *url);
-    if (m_permits.enabled())
-        startPermits(bench, url);
+    m_orderUnleased.reset();
+    if (url && (!bench.serialSeries.isEmpty() || m_permits.enabled())) {
+        const Recorded recorded = recordedUnits(bench);
+        if (!bench.serialSeries.isEmpty())
+            startLedger(bench, *url, recorded.serials);
+        if (m_permits.enabled())
+            startPermits(bench, *url, recorded.permits);
+    }
     if (url) {
         m_forwarder.start(m_record.path(), *url);
         if (m_audit.isOpen())
@@ -560,33 +585,16 @@ Station::OrderState Station::orderState() const
     return o;
 }
 
-void Station::startPermits(const BenchConfig& bench, const std::optional<DatabaseUrl>& url)
+void Station::startPermits(const BenchConfig& bench, const DatabaseUrl& url,
+                           const QHash<quint64, QString>& recorded)
 {
-    m_orderUnleased.reset();
-    m_permitLedger.stop();
-    // The permits the record says were spent: their units' ids.
-    QHash<quint64, QString> recorded;
-    QFile record(bench.record);
-    if (record.open(QIODevice::ReadOnly)) {
-        while (!record.atEnd()) {
-            const QByteArray line = record.readLine();
-            if (!line.contains("\"permit\""))
-                continue;
-            const QJsonObject r = QJsonDocument::fromJson(line).object();
-            const QJsonObject permit = r.value("permit").toObject();
-            if (permit.value("order").toString() == bench.order)
-                recorded.insert(quint64(permit.value("number").toInteger()), r.value("id").toString());
-        }
-    }
-    if (!url)
-        return;
     QVector<SerialLedger::Block> held;
     for (const PermitBook::Range& r : m_permits.heldRanges())
         held.append({r.first, r.last, 1});
     SerialLedger::Series series{QStringLiteral("order:") + bench.order, 1, 1,
                                 quint64(bench.orderUnits)};
     series.fixedEnd = true;
-    m_permitLedger.start(*url, series,
+    m_permitLedger.start(url, series,
                          {bench.name, UnitNumbering::machineId(), m_permits.holder()}, held,
                          recorded);
     if (m_permits.wantsBlock())

@@ -191,10 +191,12 @@ private:
     // audited, not only when the next unit comes.
     void checkFirmwareOnDisk();
     void forgetWatched();
-    void startLedger(const BenchConfig& bench, const DatabaseUrl& url);
+    void startLedger(const BenchConfig& bench, const DatabaseUrl& url,
+                     const QHash<quint64, QString>& recorded);
     void onBlockLeased(const SerialLedger::Block& block);
     void auditQuietly(const QString& event, const QJsonObject& details);
-    void startPermits(const BenchConfig& bench, const std::optional<DatabaseUrl>& url);
+    void startPermits(const BenchConfig& bench, const DatabaseUrl& url,
+                      const QHash<quint64, QString>& recorded);
     // A permit a unit took and did not spend, for the next unit.
     void givePermitBack(int index, std::optional<quint64> permit = std::nullopt);
 
