@@ -168,43 +168,49 @@ static QByteArray lineBefore(QFile& f, qint64 offset)
     return block.mid(block.lastIndexOf('\n') + 1);
 }
 
+// The file of `files` the cursor is in, opened for this reader alone; none
+// when it is in none of them (`found` false) or cannot be opened again.
+static std::unique_ptr<QFile> ownCopy(const QVector<Retired>& files, const QString& path,
+                                      const RecordCursor& cursor, bool* found)
+{
+    *found = false;
+    if (!cursor.knowsItsFile())
+        return nullptr;
+    QMutexLocker lock(&retiredGuard);
+    for (const Retired& r : files) {
+        if (r.path != path || r.device != cursor.device || r.inode != cursor.inode)
+            continue;
+        *found = true;
+        const int fd = reopenDescriptor(r.fd);
+        auto file = std::make_unique<QFile>();
+        if (fd >= 0 && file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            return file;
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
+    return nullptr;
+}
+
 std::unique_ptr<Place> open(const QString& path, const RecordCursor& cursor, QString* error)
 {
     auto place = std::make_unique<Place>();
     place->cursor = cursor;
     // A retired file of this process's station, if the cursor is in one.
-    if (cursor.knowsItsFile()) {
-        QMutexLocker lock(&retiredGuard);
-        for (const Retired& r : retiredFiles()) {
-            if (r.path != path || r.device != cursor.device || r.inode != cursor.inode)
-                continue;
-            const int fd = reopenDescriptor(r.fd);
-            place->file = std::make_unique<QFile>();
-            if (fd < 0 || !place->file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-                *error = QStringLiteral("the record %1 as it was before it was moved cannot be read")
-                             .arg(path);
-                return nullptr;
-            }
-            place->retired = true;
-            place->file->seek(cursor.offset);
-            return place;
+    bool found = false;
+    place->file = ownCopy(retiredFiles(), path, cursor, &found);
+    if (found) {
+        if (!place->file) {
+            *error = QStringLiteral("the record %1 as it was before it was moved cannot be read")
+                         .arg(path);
+            return nullptr;
         }
+        place->retired = true;
+        place->file->seek(cursor.offset);
+        return place;
     }
     // The file the station still writes, wherever it now is.
-    if (cursor.knowsItsFile()) {
-        QMutexLocker lock(&retiredGuard);
-        for (const Retired& r : liveFiles()) {
-            if (r.path != path || r.device != cursor.device || r.inode != cursor.inode)
-                continue;
-            const int fd = reopenDescriptor(r.fd);
-            if (fd < 0)
-                break;
-            place->file = std::make_unique<QFile>();
-            if (!place->file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-                place->file.reset();
-            break;
-        }
-    }
+    place->file = ownCopy(liveFiles(), path, cursor, &found);
     if (!place->file) {
         place->file = std::make_unique<QFile>(path);
         if (!place->file->open(QIODevice::ReadOnly)) {
